@@ -1,0 +1,35 @@
+#include "data/messages.hpp"
+
+namespace accelspec::msg {
+
+std::string ioErrorText(int code) { return "I/O error " + std::to_string(code); }
+
+std::string ioErrorMessage(int code) {
+  switch (code) {
+    case 2: return std::string(kFileNotFound);
+    case 3: return std::string(kInvalidFilename);
+    case 4: return std::string(kTooManyOpenFiles);
+    case 5: return std::string(kAccessDenied);
+    case 100: return std::string(kReadBeyondEof);
+    case 101: return std::string(kDiskFull);
+    case 106: return std::string(kInvalidNumericInput);
+    default: return ioErrorText(code);
+  }
+}
+
+std::string notAFloat(std::string_view text) {
+  return "'" + std::string(text) + "' is not a valid floating point value";
+}
+
+std::string notAnInteger(std::string_view text) {
+  return "'" + std::string(text) + "' is not a valid integer value";
+}
+
+std::string withFullStop(std::string_view message) {
+  std::string out(message);
+  // Any byte of a multi-byte UTF-8 letter sorts after '.', as a Cyrillic letter does in 1251.
+  if (!out.empty() && static_cast<unsigned char>(out.back()) > '.') out += '.';
+  return out;
+}
+
+}  // namespace accelspec::msg

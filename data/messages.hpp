@@ -1,0 +1,60 @@
+#pragma once
+
+// Every text the program shows to the user, in one place, so that tests compare exact strings.
+
+#include <string>
+#include <string_view>
+
+namespace accelspec::msg {
+
+// Floating-point faults.
+inline constexpr std::string_view kInvalidOp = "Invalid floating point operation";
+inline constexpr std::string_view kDivByZero = "Floating point division by zero";
+inline constexpr std::string_view kOverflow = "Floating point overflow";
+
+// Input/output errors by code.
+inline constexpr std::string_view kFileNotFound = "File not found";         // 2
+inline constexpr std::string_view kInvalidFilename = "Invalid filename";    // 3
+inline constexpr std::string_view kTooManyOpenFiles = "Too many open files";  // 4
+inline constexpr std::string_view kAccessDenied = "File access denied";     // 5
+inline constexpr std::string_view kReadBeyondEof = "Read beyond end of file";  // 100
+inline constexpr std::string_view kDiskFull = "Disk full";                  // 101
+inline constexpr std::string_view kInvalidNumericInput = "Invalid numeric input";  // 106
+
+/// "I/O error %d" for any other code.
+std::string ioErrorText(int code);
+
+/// The text of an input/output error code.
+std::string ioErrorMessage(int code);
+
+/// "'%s' is not a valid floating point value".
+std::string notAFloat(std::string_view text);
+/// "'%s' is not a valid integer value".
+std::string notAnInteger(std::string_view text);
+
+// Capacities of the working data set: counts that would not fit are refused with these.
+inline constexpr std::string_view kTooManySpectrumPoints =
+    "Спектр воздействия содержит более 998 точек";
+inline constexpr std::string_view kTooManyResponsePoints =
+    "Спектр ответов содержит более 91001 точки";
+inline constexpr std::string_view kTooManySamples =
+    "Акселерограмма содержит более 100000 отсчётов";
+inline constexpr std::string_view kBadMemoryCount =
+    "Количество графиков в памяти должно быть от 0 до 6";
+inline constexpr std::string_view kSlotTooLarge = "График в памяти содержит более 999 точек";
+inline constexpr std::string_view kSynthesisOutOfRange =
+    "Акселерограмма не помещается в 100000 отсчётов: уменьшите время воздействия или увеличьте "
+    "шаг по времени";
+inline constexpr std::string_view kWindowOutOfRange =
+    "Временное окно выходит за пределы акселерограммы (отсчёты 1 … 100000)";
+inline constexpr std::string_view kTooManyFrequencies =
+    "Спектр ответов содержит более 91001 точки: уменьшите диапазон частот или увеличьте шаг";
+inline constexpr std::string_view kTakeTooLarge =
+    "Спектр ответов содержит более 999 точек и не помещается в ячейку памяти";
+inline constexpr std::string_view kCountOutOfRange = "Количество не помещается в 32-битное целое";
+
+/// The text shown in the error box: a full stop is appended when the last character sorts after
+/// "." in the Windows-1251 code (letters, digits, ':' and '?'), not after '.', ')', '!' or a blank.
+std::string withFullStop(std::string_view message);
+
+}  // namespace accelspec::msg
