@@ -6,14 +6,22 @@ std::string ioErrorText(int code) { return "I/O error " + std::to_string(code); 
 
 std::string ioErrorMessage(int code) {
   switch (code) {
-    case 2: return std::string(kFileNotFound);
-    case 3: return std::string(kInvalidFilename);
-    case 4: return std::string(kTooManyOpenFiles);
-    case 5: return std::string(kAccessDenied);
-    case 100: return std::string(kReadBeyondEof);
-    case 101: return std::string(kDiskFull);
-    case 106: return std::string(kInvalidNumericInput);
-    default: return ioErrorText(code);
+    case 2:
+      return std::string(kFileNotFound);
+    case 3:
+      return std::string(kInvalidFilename);
+    case 4:
+      return std::string(kTooManyOpenFiles);
+    case 5:
+      return std::string(kAccessDenied);
+    case 100:
+      return std::string(kReadBeyondEof);
+    case 101:
+      return std::string(kDiskFull);
+    case 106:
+      return std::string(kInvalidNumericInput);
+    default:
+      return ioErrorText(code);
   }
 }
 

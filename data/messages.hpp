@@ -13,12 +13,12 @@ inline constexpr std::string_view kDivByZero = "Floating point division by zero"
 inline constexpr std::string_view kOverflow = "Floating point overflow";
 
 // Input/output errors by code.
-inline constexpr std::string_view kFileNotFound = "File not found";         // 2
-inline constexpr std::string_view kInvalidFilename = "Invalid filename";    // 3
-inline constexpr std::string_view kTooManyOpenFiles = "Too many open files";  // 4
-inline constexpr std::string_view kAccessDenied = "File access denied";     // 5
-inline constexpr std::string_view kReadBeyondEof = "Read beyond end of file";  // 100
-inline constexpr std::string_view kDiskFull = "Disk full";                  // 101
+inline constexpr std::string_view kFileNotFound = "File not found";                // 2
+inline constexpr std::string_view kInvalidFilename = "Invalid filename";           // 3
+inline constexpr std::string_view kTooManyOpenFiles = "Too many open files";       // 4
+inline constexpr std::string_view kAccessDenied = "File access denied";            // 5
+inline constexpr std::string_view kReadBeyondEof = "Read beyond end of file";      // 100
+inline constexpr std::string_view kDiskFull = "Disk full";                         // 101
 inline constexpr std::string_view kInvalidNumericInput = "Invalid numeric input";  // 106
 
 /// "I/O error %d" for any other code.
@@ -37,8 +37,7 @@ inline constexpr std::string_view kTooManySpectrumPoints =
     "Спектр воздействия содержит более 998 точек";
 inline constexpr std::string_view kTooManyResponsePoints =
     "Спектр ответов содержит более 91001 точки";
-inline constexpr std::string_view kTooManySamples =
-    "Акселерограмма содержит более 100000 отсчётов";
+inline constexpr std::string_view kTooManySamples = "Акселерограмма содержит более 100000 отсчётов";
 inline constexpr std::string_view kBadMemoryCount =
     "Количество графиков в памяти должно быть от 0 до 6";
 inline constexpr std::string_view kSlotTooLarge = "График в памяти содержит более 999 точек";

@@ -1,11 +1,11 @@
 #include "data/numbers.hpp"
 
+#include <locale.h>
 #include <cerrno>
 #include <cfenv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <locale.h>
 
 #include "data/error.hpp"
 #include "data/fpu.hpp"

@@ -55,9 +55,9 @@ TEST(Fpu, TruncAndRound) {
   EXPECT_EQ(fpu::round64(-2.5L), -2);
   EXPECT_EQ(fpu::round64(2.51L), 3);
   EXPECT_EQ(fpu::round64(-9223372036854775808.0L), INT64_MIN);
-  for (long double bad : {1e19L, -1e19L, 9223372036854775808.0L,
-                          std::numeric_limits<long double>::infinity(),
-                          std::numeric_limits<long double>::quiet_NaN()}) {
+  for (long double bad :
+       {1e19L, -1e19L, 9223372036854775808.0L, std::numeric_limits<long double>::infinity(),
+        std::numeric_limits<long double>::quiet_NaN()}) {
     EXPECT_THROW(fpu::trunc64(bad), AppError);
     EXPECT_THROW(fpu::round64(bad), AppError);
   }

@@ -57,7 +57,7 @@ TEST(RealToText, UsesTheGivenSeparatorAndLeavesRoundingModeAlone) {
 
 TEST(TextToReal, AcceptsTheNumberForms) {
   const std::pair<const char*, long double> ok[] = {
-      {"2", 2},        {" 0.5 ", 0.5L},  {"5.", 5},        {".5", 0.5L},   {"-1e3", -1000},
+      {"2", 2},         {" 0.5 ", 0.5L}, {"5.", 5},         {".5", 0.5L},      {"-1e3", -1000},
       {"+1E-3", 1e-3L}, {"\t7\n", 7},    {"1e-5000", 0.0L}, {"0.004", 0.004L},
   };
   for (const auto& [text, value] : ok) EXPECT_EQ(textToReal(text, '.'), value) << text;
@@ -65,8 +65,8 @@ TEST(TextToReal, AcceptsTheNumberForms) {
 }
 
 TEST(TextToReal, RefusesWithTheTextAsItStood) {
-  const char* bad[] = {"", " ", "+", "-", ".", "1e", "1e+", "1,000.5", "0,5", "INF",
-                       "NAN", "0x10", "1e5000", "1.2.3", "abc", "2 3"};
+  const char* bad[] = {"",    " ",   "+",   "-",    ".",      "1e",    "1e+", "1,000.5",
+                       "0,5", "INF", "NAN", "0x10", "1e5000", "1.2.3", "abc", "2 3"};
   for (const char* text : bad) {
     try {
       textToReal(text, '.');
@@ -90,8 +90,9 @@ TEST(TextToInt, DecimalAndHexadecimal) {
 }
 
 TEST(TextToInt, RefusesWithTheTextAsItStood) {
-  const char* bad[] = {"", "-", "+", "5000.5", "5 ", "2147483648", "-2147483649", "abc",
-                       "$", "0x", "1e3", "99999999999999999999"};
+  const char* bad[] = {"",   "-",          "+",           "5000.5",
+                       "5 ", "2147483648", "-2147483649", "abc",
+                       "$",  "0x",         "1e3",         "99999999999999999999"};
   for (const char* text : bad) {
     try {
       textToInt(text);
