@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+
+#include "data/form.hpp"
+#include "data/store.hpp"
+
+namespace accelspec {
+
+/// Told how far a long response spectrum run has come; may ask it to stop.
+class ResponseProgress {
+ public:
+  virtual ~ResponseProgress() = default;
+  /// Called from the command's thread with the number of points finished out of `total`.
+  /// Returning false cancels the run after the points already finished.
+  virtual bool proceed(std::int64_t done, std::int64_t total) = 0;
+};
+
+/// SpeedButtonSpoClick: the response spectrum of Acc[1 … ND] for the frequencies Fbeg,
+/// Fbeg + DF, … up to Fend, damping Psi, step DT (all read from their fields), into
+/// SpF/SpA[9000 + J], J = 0 … NF, drawn on series 0 (Mode := 3). Throws conversion errors,
+/// floating-point faults and capacity errors; the points before a failing one stay stored.
+void computeResponseSpectrum(Store& store, Form& form, ResponseProgress* progress = nullptr);
+
+}  // namespace accelspec

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+#include "data/form.hpp"
+#include "data/store.hpp"
+
+namespace accelspec {
+
+/// The configuration file read at every activation and written at close, in the working folder.
+inline constexpr const char* kConfigFileName = "config.cfg";
+
+/// Reads a configuration file into the store and the form, applying each value as it is read.
+/// Throws input/output and capacity errors; what was applied before the failure stays.
+void readConfiguration(const std::string& path, Store& store, Form& form);
+
+/// Writes the parameter fields' texts and the graph memory. The previous file is replaced only
+/// once the new one is complete. Throws input/output errors.
+void writeConfiguration(const std::string& path, const Store& store, const Form& form);
+
+/// ShowMemoryList: shows (never hides) the memory list and slot controls for NMem slots.
+void showMemoryList(const Store& store, Form& form);
+
+/// FormActivate: readConfiguration on config.cfg, Mode := 0, showMemoryList, grid headers.
+void formActivate(Store& store, Form& form);
+
+/// FormClose: writeConfiguration on config.cfg.
+void formClose(const Store& store, const Form& form);
+
+}  // namespace accelspec
