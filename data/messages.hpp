@@ -48,9 +48,18 @@ inline constexpr std::string_view kWindowOutOfRange =
     "Временное окно выходит за пределы акселерограммы (отсчёты 1 … 100000)";
 inline constexpr std::string_view kTooManyFrequencies =
     "Спектр ответов содержит более 91001 точки: уменьшите диапазон частот или увеличьте шаг";
+inline constexpr std::string_view kFrequencyCountOutOfRange =
+    "Число точек спектра ответов не помещается в 32-битное целое";
 inline constexpr std::string_view kTakeTooLarge =
     "Спектр ответов содержит более 999 точек и не помещается в ячейку памяти";
-inline constexpr std::string_view kCountOutOfRange = "Количество не помещается в 32-битное целое";
+
+// Chart and axis titles.
+inline constexpr std::string_view kTitleInputSpectrum = "СПЕКТР ВОЗДЕЙСТВИЯ";
+inline constexpr std::string_view kTitleAccelerogram = "АКСЕЛЕРОГРАММА";
+inline constexpr std::string_view kTitleResponseSpectrum = "СПЕКТР ОТВЕТОВ";
+inline constexpr std::string_view kTitleMemoryOverlay = "СПЕКТРЫ ОТВЕТОВ, взятые из памяти";
+inline constexpr std::string_view kAxisTime = "Время (секунды)";
+inline constexpr std::string_view kAxisFrequency = "Частота (Герцы)";
 
 /// The text shown in the error box: a full stop is appended when the last character sorts after
 /// "." in the Windows-1251 code (letters, digits, ':' and '?'), not after '.', ')', '!' or a blank.

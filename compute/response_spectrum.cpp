@@ -1,0 +1,56 @@
+#include "compute/response_spectrum.hpp"
+
+#include <string>
+
+#include "compute/oscillator.hpp"
+#include "data/error.hpp"
+#include "data/fpu.hpp"
+#include "data/messages.hpp"
+#include "data/numbers.hpp"
+
+namespace accelspec {
+
+using fpu::checked;
+
+void computeResponseSpectrum(Store& s, Form& form, ResponseProgress* progress) {
+  fpu::clear();
+  s.Mode = kModeResponseSpectrum;
+  form.clearMemo();
+  Chart& chart = form.chart();
+  chart.clearAll();
+  chart.setTitle(std::string(msg::kTitleResponseSpectrum));
+  chart.setBottomAxisTitle(std::string(msg::kAxisFrequency));
+
+  const char sep = form.decimalSeparator();
+  s.Fbeg = textToReal(form.text(Edit::Fbeg), sep);
+  s.Fend = textToReal(form.text(Edit::Fend), sep);
+  s.DF = textToReal(form.text(Edit::DF), sep);
+  s.Psi = textToReal(form.text(Edit::Psi), sep);
+  s.DT = textToReal(form.text(Edit::DT), sep);
+
+  const long double quotient = checked(checked(s.Fend - s.Fbeg) / s.DF);
+  // Refused before the cut to an integer, so that no quotient wraps or is lost to Trunc's range.
+  if (quotient >= kMaxResponseLastIndex + 1) throw AppError(std::string(msg::kTooManyFrequencies));
+  if (quotient <= static_cast<long double>(INT32_MIN) - 1)
+    throw AppError(std::string(msg::kFrequencyCountOutOfRange));
+  const std::int64_t nf = fpu::trunc64(quotient);
+  s.NF = static_cast<std::int32_t>(nf);
+  if (s.NF < 0) return;
+  if (s.ND > kMaxSamples) throw AppError(std::string(msg::kTooManySamples));
+
+  const std::int64_t total = std::int64_t{s.NF} + 1;
+  for (std::int32_t J = 0; J <= s.NF; ++J) {
+    const long double f = responseFrequency(J, s.DF, s.Fbeg);
+    const Oscillator o = makeOscillator(f, s.Psi, s.DT);
+    const long double peak = peakAbsoluteAcceleration(o, s.Acc.data(), s.ND);
+    s.SpF[kResponseBase + J] = responseFrequency(J, s.DF, s.Fbeg);
+    s.SpA[kResponseBase + J] = peak;
+    chart.series(0).add(s.SpF[kResponseBase + J], s.SpA[kResponseBase + J]);
+    if (progress && !progress->proceed(J + 1, total)) {
+      s.NF = J;  // a cancelled run keeps only the points it computed
+      return;
+    }
+  }
+}
+
+}  // namespace accelspec

@@ -1,0 +1,75 @@
+#include "compute/synthesis.hpp"
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "compute/constants.hpp"
+#include "data/error.hpp"
+#include "data/fpu.hpp"
+#include "data/messages.hpp"
+#include "data/numbers.hpp"
+
+namespace accelspec {
+
+using fpu::checked;
+
+void synthesizeAccelerogram(Store& s, Form& form) {
+  fpu::clear();
+  s.Mode = kModeAccelerogram;
+  form.clearMemo();
+  Chart& chart = form.chart();
+  chart.clearAll();
+  chart.setTitle(std::string(msg::kTitleAccelerogram));
+  chart.setBottomAxisTitle(std::string(msg::kAxisTime));
+
+  const char sep = form.decimalSeparator();
+  s.T = textToReal(form.text(Edit::T), sep);
+  const std::int32_t nd = textToInt(form.text(Edit::ND));
+  // Every later reader loops over Acc[1 … ND]: a count beyond the array is never stored.
+  if (nd > kMaxSamples) throw AppError(std::string(msg::kTooManySamples));
+  s.ND = nd;
+  s.DT = textToReal(form.text(Edit::DT), sep);
+
+  form.setText(Edit::Tbeg, "0");
+  const long double tend = checked(static_cast<long double>(std::int64_t{s.ND} - 1) * s.DT);
+  form.setText(Edit::Tend, realToText(tend, sep));
+
+  const int n = s.N;  // at most 998: the table and the readers refuse more
+  auto& SpF = s.SpF;
+  auto& SpA = s.SpA;
+  long double L = 0;  // ln(SpF[N] / SpF[1]), the logarithm of the whole ratio
+  for (int i = 1; i <= n; ++i) {
+    const long double lnRatio = checked(std::log(checked(SpF[i] / SpF[1])));
+    const long double product = checked(s.T * lnRatio);
+    L = checked(std::log(checked(SpF[n] / SpF[1])));
+    s.SweepT[i] = checked(product / L);
+  }
+
+  std::int64_t kbeg = 1;
+  long double phase = 0;
+  for (int i = 1; i <= n - 1; ++i) {
+    const long double steps = checked(checked(s.SweepT[i + 1] - s.SweepT[i]) / s.DT);
+    const long double end = checked(steps + static_cast<long double>(kbeg));
+    if (std::isfinite(end) && std::fabs(end) >= 0x1p40L)
+      throw AppError(std::string(msg::kSynthesisOutOfRange));
+    const std::int64_t kend = fpu::trunc64(end);
+    if (kend >= kbeg && (kbeg < 1 || kend > kMaxSamples))
+      throw AppError(std::string(msg::kSynthesisOutOfRange));
+    for (std::int64_t k = kbeg; k <= kend; ++k) {
+      const long double t = checked(static_cast<long double>(k - 1) * s.DT);
+      const long double finst = checked(checked(std::exp(checked(L * checked(t / s.T)))) * SpF[1]);
+      phase = checked(phase + checked(finst * s.DT));
+      const long double amp =
+          checked(checked(checked(checked(SpA[i + 1] - SpA[i]) * checked(finst - SpF[i])) /
+                          checked(SpF[i + 1] - SpF[i])) +
+                  SpA[i]);
+      s.Acc[k] = checked(checked(std::sin(checked(kTwoPi * phase))) * amp);
+      chart.series(0).add(t, s.Acc[k]);
+    }
+    // A segment that went back in time leaves kend below kbeg and the next segment starts there.
+    kbeg = kend + 1;
+  }
+}
+
+}  // namespace accelspec
