@@ -61,6 +61,18 @@ inline constexpr std::string_view kTitleMemoryOverlay = "СПЕКТРЫ ОТВЕ
 inline constexpr std::string_view kAxisTime = "Время (секунды)";
 inline constexpr std::string_view kAxisFrequency = "Частота (Герцы)";
 
+// Report preview window.
+inline constexpr std::string_view kPreviewCaption = "Предварительный просмотр отчёта";
+inline constexpr std::string_view kPreviewPrint = "Печать…";
+inline constexpr std::string_view kPreviewExportPdf = "Сохранить в PDF…";
+inline constexpr std::string_view kPreviewPdfFilter = "Документ PDF (*.pdf)";
+inline constexpr std::string_view kPreviewFitPage = "Страница целиком";
+inline constexpr std::string_view kPreviewFitWidth = "По ширине";
+inline constexpr std::string_view kPreviewZoomIn = "Крупнее";
+inline constexpr std::string_view kPreviewZoomOut = "Мельче";
+inline constexpr std::string_view kPreviewClose = "Закрыть";
+inline constexpr std::string_view kPreviewExportFailed = "Не удалось записать файл PDF";
+
 /// The text shown in the error box: a full stop is appended when the last character sorts after
 /// "." in the Windows-1251 code (letters, digits, ':' and '?'), not after '.', ')', '!' or a blank.
 std::string withFullStop(std::string_view message);

@@ -1,21 +1,428 @@
 #include "report/qt/treport.hpp"
 
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPdfWriter>
+#include <QPrintDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QToolBar>
+#include <QVBoxLayout>
 #include <QWidget>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "data/messages.hpp"
 
 namespace accelspec {
 
-TReport::TReport(QObject* parent) : QObject(parent) {}
-TReport::~TReport() = default;
+namespace {
 
-void TReport::preview(QWidget* mainWindow) { (void)mainWindow; }
+namespace L = layout;
 
-bool TReport::exportPdf(const QString& path) {
-  (void)path;
-  return false;
+QString qs(std::string_view s) {
+  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
+
+// Fonts by the names the page asks for, then metric-compatible and common stand-ins.
+QFont courierFont(double pointSize) {
+  QFont font;
+  font.setFamilies({"Courier", "Courier New", "Nimbus Mono PS", "Liberation Mono", "FreeMono",
+                    "DejaVu Sans Mono"});
+  font.setStyleHint(QFont::TypeWriter);
+  font.setPointSizeF(pointSize);
+  return font;
+}
+
+QFont arialFont(double pointSize) {
+  QFont font;
+  font.setFamilies(
+      {"Arial", "Liberation Sans", "Nimbus Sans", "Helvetica", "FreeSans", "DejaVu Sans"});
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSizeF(pointSize);
+  return font;
+}
+
+// Chart fonts are given in screen pixels; on paper they keep their size relative to the frame.
+double pixelsToPoints(double pixels) { return pixels * L::kMmPerScreenPixel / L::kMmPerPoint; }
+
+/// Millimetres on the page to the painter's device units.
+class PageMapper {
+ public:
+  explicit PageMapper(const QPaintDevice& device)
+      : sx_(device.logicalDpiX() / 25.4), sy_(device.logicalDpiY() / 25.4) {}
+
+  double x(double mm) const { return mm * sx_; }
+  double y(double mm) const { return mm * sy_; }
+  double w(double mm) const { return mm * sx_; }
+  double h(double mm) const { return mm * sy_; }
+  QRectF rect(const RectMm& r) const { return {x(r.left), y(r.top), w(r.width), h(r.height)}; }
+  double toMmX(double units) const { return units / sx_; }
+  double toMmY(double units) const { return units / sy_; }
+
+ private:
+  double sx_, sy_;
+};
+
+QPen mmPen(const PageMapper& m, const QColor& color, double widthMm,
+           Qt::PenStyle style = Qt::SolidLine) {
+  QPen pen(color, m.w(widthMm), style, Qt::FlatCap, Qt::MiterJoin);
+  return pen;
+}
+
+// The group separator of the user's locale, unless it would read as the decimal separator.
+QString groupSeparatorFor(char decimalSeparator) {
+  const QString group = QLocale::system().groupSeparator();
+  if (group.isEmpty() || group == QChar(decimalSeparator)) {
+    return decimalSeparator == ',' ? QStringLiteral("\u00a0") : QStringLiteral(",");
+  }
+  return group;
+}
+
+/// QRDBChart: a white chart with a title, two titled axes with labelled ticks and a dotted grid,
+/// and one black line through the points in ascending x.
+class ChartPainter {
+ public:
+  ChartPainter(QPainter& painter, const PageMapper& m, const ReportPage& page)
+      : p_(painter), m_(m), page_(page) {}
+
+  void paint(const RectMm& frame) {
+    const QFont titleFont = courierFont(pixelsToPoints(13));
+    const QFont axisFont = courierFont(pixelsToPoints(11));
+    const QFontMetricsF titleMetrics(titleFont, p_.device());
+    const QFontMetricsF axisMetrics(axisFont, p_.device());
+    const double titleH = m_.toMmY(titleMetrics.height());
+    const double axisH = m_.toMmY(axisMetrics.height());
+
+    p_.fillRect(m_.rect(frame), Qt::white);
+
+    // Title, one line, centred at the top.
+    const RectMm titleBox{frame.left, frame.top + 1.5, frame.width, titleH};
+    p_.setFont(titleFont);
+    p_.setPen(Qt::black);
+    p_.drawText(m_.rect(titleBox), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,
+                qs(page_.chartTitle));
+
+    // Data extent, finite points only.
+    const auto& points = page_.series.points();
+    double xLo = INFINITY, xHi = -INFINITY, yLo = INFINITY, yHi = -INFINITY;
+    for (const ChartPoint& pt : points) {
+      if (!std::isfinite(pt.x) || !std::isfinite(pt.y)) continue;
+      xLo = std::min(xLo, pt.x);
+      xHi = std::max(xHi, pt.x);
+      yLo = std::min(yLo, pt.y);
+      yHi = std::max(yHi, pt.y);
+    }
+
+    const char sep = page_.decimalSeparator;
+    const std::string group = groupSeparatorFor(sep).toStdString();
+    const double tick = 1.2, gap = 1.0;
+
+    // Vertical room: title on top; ticks, labels and the axis title below the plot, ending
+    // clear of the number columns that start 2.35 mm above the frame's bottom edge.
+    const double plotTop = titleBox.bottom() + 3.0;
+    const double plotBottom = frame.bottom() - 3.5 - axisH - gap - axisH - gap - tick;
+
+    const int leftTicks = std::max(2, static_cast<int>((plotBottom - plotTop) / (axisH * 2.2)));
+    const AxisScale yScale = niceScale(yLo, yHi, leftTicks);
+    std::vector<QString> yLabels;
+    double yLabelW = 0;
+    for (double v : yScale.ticks) {
+      yLabels.push_back(qs(axisLabelText(v, 6, sep, group)));
+      yLabelW = std::max(yLabelW, m_.toMmX(axisMetrics.horizontalAdvance(yLabels.back())));
+    }
+    const double plotLeft = frame.left + 2.0 + axisH + gap + yLabelW + gap + tick;
+    const double plotRight = frame.right() - 6.0;
+
+    // As many bottom labels as fit side by side with some air between them.
+    AxisScale xScale;
+    std::vector<QString> xLabels;
+    for (int wanted = 12; wanted >= 1; --wanted) {
+      xScale = niceScale(xLo, xHi, wanted);
+      xLabels.clear();
+      double widest = 0;
+      for (double v : xScale.ticks) {
+        xLabels.push_back(qs(axisLabelText(v, 3, sep, group)));
+        widest = std::max(widest, m_.toMmX(axisMetrics.horizontalAdvance(xLabels.back())));
+      }
+      if (xScale.ticks.size() * (widest + 3.0) <= plotRight - plotLeft) break;
+    }
+
+    const RectMm plot{plotLeft, plotTop, plotRight - plotLeft, plotBottom - plotTop};
+    auto mapX = [&](double v) {
+      return m_.x(plot.left + (v - xScale.min) / (xScale.max - xScale.min) * plot.width);
+    };
+    auto mapY = [&](double v) {
+      return m_.y(plot.bottom() - (v - yScale.min) / (yScale.max - yScale.min) * plot.height);
+    };
+    const QRectF plotRect = m_.rect(plot);
+
+    // Back wall: white, dotted grid at every label.
+    p_.fillRect(plotRect, Qt::white);
+    p_.setPen(mmPen(m_, QColor(150, 150, 150), 0.15, Qt::DotLine));
+    for (double v : xScale.ticks)
+      p_.drawLine(QPointF(mapX(v), plotRect.top()), QPointF(mapX(v), plotRect.bottom()));
+    for (double v : yScale.ticks)
+      p_.drawLine(QPointF(plotRect.left(), mapY(v)), QPointF(plotRect.right(), mapY(v)));
+
+    // Axes, ticks and labels.
+    p_.setPen(mmPen(m_, Qt::black, 0.25));
+    p_.drawRect(plotRect);
+    p_.setFont(axisFont);
+    for (std::size_t i = 0; i < yScale.ticks.size(); ++i) {
+      const double yy = mapY(yScale.ticks[i]);
+      p_.drawLine(QPointF(plotRect.left() - m_.w(tick), yy), QPointF(plotRect.left(), yy));
+      const QRectF box(m_.x(plot.left - tick - gap - yLabelW - 1.0), yy - m_.h(axisH),
+                       m_.w(yLabelW + 1.0), m_.h(2 * axisH));
+      p_.drawText(box, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, yLabels[i]);
+    }
+    for (std::size_t i = 0; i < xScale.ticks.size(); ++i) {
+      const double xx = mapX(xScale.ticks[i]);
+      p_.drawLine(QPointF(xx, plotRect.bottom()), QPointF(xx, plotRect.bottom() + m_.h(tick)));
+      const QRectF box(xx - m_.w(20), m_.y(plot.bottom() + tick + gap), m_.w(40), m_.h(axisH));
+      p_.drawText(box, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, xLabels[i]);
+    }
+
+    // Axis titles.
+    const RectMm bottomTitle{plot.left, plot.bottom() + tick + gap + axisH + gap, plot.width,
+                             axisH};
+    p_.drawText(m_.rect(bottomTitle), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,
+                QStringLiteral("Частота (Герцы)"));
+    p_.save();
+    p_.translate(m_.x(frame.left + 2.0), m_.y(plot.bottom()));
+    p_.rotate(-90);
+    p_.drawText(QRectF(0, 0, m_.h(plot.height), m_.w(axisH)),
+                Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,
+                QStringLiteral("Зачение ускорения, м/c^2"));
+    p_.restore();
+
+    // The line; a non-finite point breaks it.
+    p_.save();
+    p_.setClipRect(plotRect);
+    QPen line = mmPen(m_, Qt::black, 0.3);
+    line.setCapStyle(Qt::RoundCap);
+    line.setJoinStyle(Qt::RoundJoin);
+    p_.setPen(line);
+    QPainterPath path;
+    bool open = false;
+    for (const ChartPoint& pt : points) {
+      if (!std::isfinite(pt.x) || !std::isfinite(pt.y)) {
+        open = false;
+        continue;
+      }
+      const QPointF q(mapX(pt.x), mapY(pt.y));
+      if (open) {
+        path.lineTo(q);
+      } else {
+        path.moveTo(q);
+        open = true;
+      }
+    }
+    p_.drawPath(path);
+    if (points.size() == 1) p_.drawPoint(QPointF(mapX(points[0].x), mapY(points[0].y)));
+    p_.restore();
+  }
+
+ private:
+  QPainter& p_;
+  const PageMapper& m_;
+  const ReportPage& page_;
+};
+
+// A text column: one line per entry from the top, as many whole lines as its height holds.
+// An entry wider than the column runs on to the right up to `clipRight` (mm on the page).
+void paintMemo(QPainter& p, const PageMapper& m, const RectMm& box, double clipRight,
+               const std::vector<std::string>& lines) {
+  const int shown = std::min<long long>(static_cast<long long>(lines.size()),
+                                        linesThatFit(box.height, L::kMemoLineHeight));
+  p.save();
+  p.fillRect(m.rect(box), Qt::white);
+  p.setClipRect(m.rect({box.left, box.top, clipRight - box.left, box.height}));
+  p.setFont(arialFont(10));
+  p.setPen(Qt::black);
+  for (int i = 0; i < shown; ++i) {
+    const RectMm lineBox{box.left, box.top + i * L::kMemoLineHeight, clipRight - box.left,
+                         L::kMemoLineHeight};
+    p.drawText(m.rect(lineBox), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+               qs(lines[static_cast<std::size_t>(i)]));
+  }
+  p.restore();
+}
+
+QPageLayout a4Layout() {
+  return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
+                     QPageLayout::Millimeter);
+}
+
+/// The preview window: the page, zoom, print and export to PDF. Deletes itself when closed.
+class PreviewWindow : public QWidget {
+ public:
+  PreviewWindow(TReport& report, QWidget* owner)
+      : QWidget(owner, Qt::Window), report_(report), printer_(QPrinter::HighResolution) {
+    setObjectName("ReportPreview");
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowModality(Qt::NonModal);
+    setWindowTitle(qs(msg::kPreviewCaption));
+    printer_.setFullPage(true);
+    printer_.setPageLayout(a4Layout());
+
+    auto* bar = new QToolBar(this);
+    bar->setObjectName("ReportPreviewToolBar");
+    preview_ = new QPrintPreviewWidget(&printer_, this);
+    preview_->setObjectName("ReportPreviewPage");
+    connect(preview_, &QPrintPreviewWidget::paintRequested, this,
+            [this](QPrinter* printer) { report_.render(*printer); });
+
+    addAction(bar, "ReportPrint", msg::kPreviewPrint, [this] { print(); });
+    addAction(bar, "ReportExportPdf", msg::kPreviewExportPdf, [this] { exportPdf(); });
+    bar->addSeparator();
+    addAction(bar, "ReportFitPage", msg::kPreviewFitPage, [this] { preview_->fitInView(); });
+    addAction(bar, "ReportFitWidth", msg::kPreviewFitWidth, [this] { preview_->fitToWidth(); });
+    addAction(bar, "ReportZoomIn", msg::kPreviewZoomIn, [this] { preview_->zoomIn(); });
+    addAction(bar, "ReportZoomOut", msg::kPreviewZoomOut, [this] { preview_->zoomOut(); });
+    bar->addSeparator();
+    addAction(bar, "ReportClose", msg::kPreviewClose, [this] { close(); });
+
+    auto* box = new QVBoxLayout(this);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->setSpacing(0);
+    box->addWidget(bar);
+    box->addWidget(preview_, 1);
+    resize(820, 960);
+  }
+
+ private:
+  template <typename F>
+  void addAction(QToolBar* bar, const char* name, std::string_view text, F&& slot) {
+    QAction* action = bar->addAction(qs(text));
+    action->setObjectName(name);
+    connect(action, &QAction::triggered, this, std::forward<F>(slot));
+  }
+
+  void print() {
+    QPrintDialog dialog(&printer_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    printer_.setFullPage(true);
+    report_.render(printer_);
+  }
+
+  void exportPdf() {
+    const QString path = QFileDialog::getSaveFileName(
+        this, qs(msg::kPreviewExportPdf), QStringLiteral("report.pdf"), qs(msg::kPreviewPdfFilter));
+    if (path.isEmpty()) return;
+    if (!report_.exportPdf(path)) {
+      QMessageBox::critical(this, QCoreApplication::applicationName(),
+                            qs(msg::withFullStop(msg::kPreviewExportFailed)));
+    }
+  }
+
+  TReport& report_;
+  QPrinter printer_;
+  QPrintPreviewWidget* preview_ = nullptr;
+};
+
+}  // namespace
+
+TReport::TReport(QObject* parent) : QObject(parent) { setObjectName("Report"); }
+
+TReport::~TReport() { delete preview_.data(); }
 
 QWidget* TReport::previewWindow() const { return preview_.data(); }
 
-void TReport::render(QPagedPaintDevice& device) const { (void)device; }
+void TReport::preview(QWidget* mainWindow) {
+  if (preview_) {
+    // Pressed again from the main window while the preview is open: bring it forward.
+    preview_->raise();
+    preview_->activateWindow();
+    return;
+  }
+  auto* window = new PreviewWindow(*this, mainWindow);
+  preview_ = window;
+  QEventLoop loop;
+  connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);
+  window->show();
+  window->raise();
+  window->activateWindow();
+  emit previewShown();
+  if (preview_) loop.exec();
+  if (mainWindow && mainWindow->isVisible()) {
+    mainWindow->raise();
+    mainWindow->activateWindow();
+  }
+}
+
+bool TReport::exportPdf(const QString& path) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  {
+    QPdfWriter writer(&file);
+    writer.setResolution(1200);
+    writer.setCreator(QCoreApplication::applicationName());
+    writer.setTitle(qs(page_.labelEnabled ? page_.heading : std::string()));
+    render(writer);
+  }
+  // Only a complete file replaces what was there before.
+  return file.error() == QFileDevice::NoError && file.commit();
+}
+
+void TReport::render(QPagedPaintDevice& device) const {
+  if (auto* printer = dynamic_cast<QPrinter*>(&device)) printer->setFullPage(true);
+  device.setPageLayout(a4Layout());
+
+  QPainter p;
+  if (!p.begin(&device)) return;
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setRenderHint(QPainter::TextAntialiasing);
+  const PageMapper m(device);
+
+  // Bands are white like the page; disabled parts are not printed.
+  p.fillRect(m.rect(L::kTitleBand), Qt::white);
+  p.fillRect(m.rect(L::kDetailBand), Qt::white);
+
+  if (page_.labelEnabled) {
+    QFont font = courierFont(14);
+    font.setBold(true);
+    font.setItalic(true);
+    const QString text = qs(page_.heading);
+    const double width =
+        m.toMmX(QFontMetricsF(font, &device).horizontalAdvance(text)) + 0.5;  // sized to text
+    const RectMm box{L::kTitleBand.left + L::kLabelLeft, L::kTitleBand.top + L::kLabelTop,
+                     std::min(width, L::kTitleBand.width - L::kLabelLeft), L::kLabelHeight};
+    p.save();
+    p.fillRect(m.rect(box), Qt::white);
+    p.setClipRect(m.rect(box));
+    p.setFont(font);
+    p.setPen(Qt::black);
+    p.drawText(m.rect(box), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+    p.restore();
+  }
+
+  if (page_.chartEnabled) {
+    p.save();
+    const RectMm frame = L::onPage(L::kDetailBand, L::kChart);
+    p.setClipRect(m.rect(frame));
+    ChartPainter(p, m, page_).paint(frame);
+    p.restore();
+  }
+
+  const RectMm freq = L::onPage(L::kDetailBand, L::kFrequencyMemo);
+  const RectMm acc = L::onPage(L::kDetailBand, L::kAccelerationMemo);
+  paintMemo(p, m, freq, acc.left, page_.frequencyLines);
+  paintMemo(p, m, acc, L::kDetailBand.right(), page_.accelerationLines);
+  p.end();
+}
 
 }  // namespace accelspec
