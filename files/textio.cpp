@@ -1,0 +1,379 @@
+#include "files/textio.hpp"
+
+#include <fcntl.h>
+#include <locale.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cfenv>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "data/error.hpp"
+#include "data/messages.hpp"
+#include "data/numbers.hpp"
+#include "files/fp_scope.hpp"
+
+namespace accelspec {
+
+void throwIoError(int code) { throw IoError(code, msg::ioErrorMessage(code)); }
+
+namespace {
+
+bool folderExists(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  const std::string folder =
+      slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+  struct stat st {};
+  return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+void throwErrnoError(int err, const std::string& path) {
+  switch (err) {
+    case ENOENT:
+      throwIoError(folderExists(path) ? iocode::kFileNotFound : iocode::kInvalidFilename);
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case EINVAL:
+    case ELOOP:
+      throwIoError(iocode::kInvalidFilename);
+    case EMFILE:
+    case ENFILE:
+      throwIoError(iocode::kTooManyOpenFiles);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ETXTBSY:
+      throwIoError(iocode::kAccessDenied);
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      throwIoError(iocode::kDiskFull);
+    default:
+      // The text names the errno itself, whatever the table above says of that number.
+      throw IoError(err, msg::ioErrorText(err));
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The real form
+
+namespace {
+
+// 10^k for k = 0 … 4931, each the long double nearest to it. 10^4932 is beyond the range; the
+// scaling below never needs more than 10^4931 in one step.
+constexpr int kMaxPow10 = 4931;
+using Pow10Table = std::array<long double, kMaxPow10 + 1>;
+
+locale_t cLocale() {
+  static const locale_t loc = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
+  return loc;
+}
+
+Pow10Table makePow10() {
+  FpScope scope;
+  Pow10Table t{};
+  char text[16];
+  for (int k = 0; k <= kMaxPow10; ++k) {
+    text[0] = '1';
+    text[1] = 'e';
+    auto* end = std::to_chars(text + 2, text + sizeof text - 1, k).ptr;
+    *end = '\0';
+    t[static_cast<std::size_t>(k)] = strtold_l(text, nullptr, cLocale());
+  }
+  return t;
+}
+
+const Pow10Table& pow10() {
+  static const Pow10Table table = makePow10();
+  return table;
+}
+
+// 10^k exact in long double (5^27 < 2^64).
+constexpr int kExactPow10 = 27;
+constexpr std::array<long double, kExactPow10 + 1> kExact = [] {
+  std::array<long double, kExactPow10 + 1> t{};
+  long double p = 1;
+  for (auto& x : t) x = p, p *= 10;
+  return t;
+}();
+
+}  // namespace
+
+void appendRealRaw(std::string& out, long double v) {
+  if (std::isnan(v)) {
+    out.append(20, ' ');
+    out += "Nan";
+    return;
+  }
+  if (std::isinf(v)) {
+    out.append(19, ' ');
+    out += v > 0 ? "+Inf" : "-Inf";
+    return;
+  }
+  char field[kRealFieldWidth];
+  field[0] = std::signbit(v) ? '-' : ' ';
+
+  // Decimal exponent: scale m by powers of ten until 1 <= m < 16. 19728/65536 is log10(2) to 16
+  // fractional bits; the shift floors for negative products too.
+  long double m = std::fabs(v);
+  int e = 0;
+  if (m != 0) {
+    const Pow10Table& p = pow10();
+    for (;;) {
+      const int b = std::ilogbl(m);
+      int k = (b * 19728) >> 16;
+      if (k == 0) break;
+      if (k > kMaxPow10) k = kMaxPow10;
+      if (k < -kMaxPow10) k = -kMaxPow10;  // values near the bottom of the range: two steps
+      e += k;
+      if (k > 0) {
+        m /= p[static_cast<std::size_t>(k)];
+      } else {
+        m *= p[static_cast<std::size_t>(-k)];
+      }
+    }
+  }
+
+  // 19 digits of m·10^17 rounded to an integer; s[0] is 1 when m >= 10.
+  auto D = static_cast<std::uint64_t>(std::nearbyintl(m * 1e17L));
+  char s[19];
+  constexpr std::uint64_t k1e18 = 1000000000000000000ULL;
+  if (D >= k1e18) {
+    s[0] = '1';
+    D -= k1e18;
+  } else {
+    s[0] = '0';
+  }
+  for (int i = 18; i >= 1; --i) {
+    s[i] = static_cast<char>('0' + D % 10);
+    D /= 10;
+  }
+  // Round at the 16th digit of the string; when s[0] is 1 this moves a digit not shown.
+  if (s[16] >= '5') {
+    int i = 15;
+    while (i >= 0 && s[i] == '9') s[i--] = '0';
+    if (i >= 0) ++s[i];
+  }
+  const char* mantissa = s[0] == '1' ? s : s + 1;
+  if (s[0] == '1') ++e;
+  field[1] = mantissa[0];
+  field[2] = '.';
+  std::memcpy(field + 3, mantissa + 1, 14);
+  field[17] = 'E';
+  field[18] = e < 0 ? '-' : '+';
+  int a = e < 0 ? -e : e;
+  for (int i = 22; i >= 19; --i) {
+    field[i] = static_cast<char>('0' + a % 10);
+    a /= 10;
+  }
+  out.append(field, kRealFieldWidth);
+}
+
+void appendReal(std::string& out, long double v) {
+  FpScope scope;
+  appendRealRaw(out, v);
+}
+
+std::string realField(long double v) {
+  std::string out;
+  appendReal(out, v);
+  return out;
+}
+
+void appendInteger(std::string& out, long long v) {
+  char text[24];
+  out.append(text, std::to_chars(text, text + sizeof text, v).ptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Number texts
+
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+bool parseFileReal(std::string_view text, long double& out) {
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == n) return false;  // empty, or a sign alone
+
+  // Up to 19 significant digits go into `mantissa`; the value is mantissa·10^scale as long as
+  // every digit beyond them is 0 (`exact`).
+  std::uint64_t mantissa = 0;
+  int significant = 0;
+  int scale = 0;
+  bool exact = true;
+  bool anyDigit = false;
+  for (; i < n && isDigit(text[i]); ++i) {
+    anyDigit = true;
+    const int d = text[i] - '0';
+    if (significant == 0 && d == 0) continue;
+    if (significant < 19) {
+      mantissa = mantissa * 10 + static_cast<unsigned>(d);
+      ++significant;
+    } else {
+      ++scale;
+      if (d != 0) exact = false;
+    }
+  }
+  if (i < n && text[i] == '.') {
+    for (++i; i < n && isDigit(text[i]); ++i) {
+      anyDigit = true;
+      const int d = text[i] - '0';
+      if (significant == 0 && d == 0) {
+        --scale;
+      } else if (significant < 19) {
+        mantissa = mantissa * 10 + static_cast<unsigned>(d);
+        ++significant;
+        --scale;
+      } else if (d != 0) {
+        exact = false;
+      }
+    }
+  }
+  long exponent = 0;
+  if (i < n && (text[i] == 'E' || text[i] == 'e')) {
+    ++i;
+    bool expNegative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) expNegative = text[i++] == '-';
+    if (i == n || !isDigit(text[i])) return false;
+    for (; i < n && isDigit(text[i]); ++i)
+      if (exponent < 1000000) exponent = exponent * 10 + (text[i] - '0');
+    if (expNegative) exponent = -exponent;
+  }
+  if (i != n) return false;
+  if (!anyDigit) {  // a lone point, or an exponent with nothing before it
+    out = 0;
+    return true;
+  }
+  if (exact) {
+    if (mantissa == 0) {
+      out = negative ? -0.0L : 0.0L;
+      return true;
+    }
+    // One correctly rounded operation on two exact operands gives the correctly rounded value.
+    const long e10 = scale + exponent;
+    if (e10 >= -kExactPow10 && e10 <= kExactPow10) {
+      auto r = static_cast<long double>(mantissa);
+      r = e10 >= 0 ? r * kExact[static_cast<std::size_t>(e10)]
+                   : r / kExact[static_cast<std::size_t>(-e10)];
+      out = negative ? -r : r;
+      return true;
+    }
+  }
+  return parseDecimal(text, '.', out);
+}
+
+bool parseFileInteger(std::string_view text, std::int32_t& out) {
+  std::size_t i = 0;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  // The shared scanner also takes a bare "x" prefix, which the files do not.
+  if (i < text.size() && (text[i] == 'x' || text[i] == 'X')) return false;
+  return parseInteger(text, out);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading
+
+std::string readWholeFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throwErrnoError(errno, path);
+  std::string data;
+  try {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) throwErrnoError(errno, path);
+    if (S_ISDIR(st.st_mode)) throwErrnoError(EISDIR, path);
+    std::size_t size = 0;
+    data.resize(S_ISREG(st.st_mode) && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1
+                                                      : 65536);
+    for (;;) {
+      if (size == data.size()) data.resize(data.size() * 2);
+      const ssize_t got = ::read(fd, data.data() + size, data.size() - size);
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        throwErrnoError(errno, path);
+      }
+      if (got == 0) break;
+      size += static_cast<std::size_t>(got);
+    }
+    data.resize(size);
+  } catch (const std::bad_alloc&) {
+    ::close(fd);
+    throwErrnoError(ENOMEM, path);
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+  ::close(fd);
+  return data;
+}
+
+TextReader::TextReader(std::string_view text) : pos_(text.data()), end_(text.data() + text.size()) {
+  if (text.empty()) return;
+  if (const void* z = std::memchr(pos_, 26, text.size())) end_ = static_cast<const char*>(z);
+}
+
+std::string_view TextReader::nextRun(std::size_t limit) {
+  while (pos_ != end_ && static_cast<unsigned char>(*pos_) <= 32) ++pos_;
+  const char* start = pos_;
+  while (pos_ != end_ && static_cast<unsigned char>(*pos_) > 32 &&
+         static_cast<std::size_t>(pos_ - start) < limit)
+    ++pos_;
+  return {start, static_cast<std::size_t>(pos_ - start)};
+}
+
+long double TextReader::readReal() {
+  const std::string_view run = nextRun(64);
+  if (run.empty()) return 0;
+  long double value = 0;
+  if (!parseFileReal(run, value)) throwIoError(iocode::kInvalidNumericInput);
+  return value;
+}
+
+std::int32_t TextReader::readInteger() {
+  const std::string_view run = nextRun(32);
+  if (run.empty()) return 0;
+  std::int32_t value = 0;
+  if (!parseFileInteger(run, value)) throwIoError(iocode::kInvalidNumericInput);
+  return value;
+}
+
+void TextReader::skipLine() {
+  if (pos_ == end_) return;
+  const void* cr = std::memchr(pos_, '\r', static_cast<std::size_t>(end_ - pos_));
+  if (cr == nullptr) {
+    pos_ = end_;
+    return;
+  }
+  pos_ = static_cast<const char*>(cr) + 1;
+  if (pos_ != end_ && *pos_ == '\n') ++pos_;
+}
+
+void TextReader::skipLabel(int count) {
+  for (int i = 0; i < count && pos_ != end_ && *pos_ != '\r'; ++i) ++pos_;
+}
+
+std::string TextReader::readLine() {
+  if (pos_ == end_) return {};
+  const void* cr = std::memchr(pos_, '\r', static_cast<std::size_t>(end_ - pos_));
+  const char* stop = cr ? static_cast<const char*>(cr) : end_;
+  std::string line(pos_, stop);
+  pos_ = stop;
+  skipLine();
+  return line;
+}
+
+}  // namespace accelspec
