@@ -61,6 +61,14 @@ inline constexpr std::string_view kTitleMemoryOverlay = "СПЕКТРЫ ОТВЕ
 inline constexpr std::string_view kAxisTime = "Время (секунды)";
 inline constexpr std::string_view kAxisFrequency = "Частота (Герцы)";
 
+// The printed report.
+inline constexpr std::string_view kReportHeadingInput = "Отчёт по спектру воздействий";
+inline constexpr std::string_view kReportHeadingResponse = "Отчёт по спектру ответов";
+inline constexpr std::string_view kReportTitleInput = "СПЕКТР ВОЗДЕЙСТВИЙ";
+inline constexpr std::string_view kReportColumnFrequency = "Частота";
+inline constexpr std::string_view kReportColumnAcceleration = "Ускорение";
+inline constexpr std::string_view kReportAxisAcceleration = "Зачение ускорения, м/c^2";
+
 // Report preview window.
 inline constexpr std::string_view kPreviewCaption = "Предварительный просмотр отчёта";
 inline constexpr std::string_view kPreviewPrint = "Печать…";

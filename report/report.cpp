@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "data/fpu.hpp"
+#include "data/messages.hpp"
 #include "data/numbers.hpp"
 
 namespace accelspec {
@@ -19,14 +20,14 @@ void appendPoint(ReportPage& page, long double f, long double a, char sep) {
   page.series.add(f, a);
 }
 
-void startPage(ReportPage& page, const char* heading, const char* title, char sep) {
+void startPage(ReportPage& page, std::string_view heading, std::string_view title, char sep) {
   page.labelEnabled = true;
   page.chartEnabled = true;
   page.heading = heading;
   page.chartTitle = title;
   page.decimalSeparator = sep;
-  page.frequencyLines.emplace_back("Частота");
-  page.accelerationLines.emplace_back("Ускорение");
+  page.frequencyLines.emplace_back(msg::kReportColumnFrequency);
+  page.accelerationLines.emplace_back(msg::kReportColumnAcceleration);
 }
 
 // The smallest of 1, 2, 5, 10 times 10^k not below `raw` (raw > 0 and finite).
@@ -47,12 +48,12 @@ void fillReport(const Store& store, ReportPage& page, char sep) {
   page.series.clear();
 
   if (store.Mode == kModeInputSpectrum) {
-    startPage(page, "Отчёт по спектру воздействий", "СПЕКТР ВОЗДЕЙСТВИЙ", sep);
+    startPage(page, msg::kReportHeadingInput, msg::kReportTitleInput, sep);
     // A count read from a damaged file never takes the loop past the arrays.
     const int last = std::min(store.N, kArraySize - 1);
     for (int i = 1; i <= last; ++i) appendPoint(page, store.SpF[i], store.SpA[i], sep);
   } else if (store.Mode == kModeResponseSpectrum) {
-    startPage(page, "Отчёт по спектру ответов", "СПЕКТР ОТВЕТОВ", sep);
+    startPage(page, msg::kReportHeadingResponse, msg::kTitleResponseSpectrum, sep);
     const int last = std::min(store.NF, kMaxResponseLastIndex);
     for (int j = 0; j <= last; ++j) {
       appendPoint(page, store.SpF[kResponseBase + j], store.SpA[kResponseBase + j], sep);

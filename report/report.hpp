@@ -14,7 +14,7 @@ struct ReportPage {
   bool labelEnabled = false;  ///< QRLabel, the heading
   bool chartEnabled = false;  ///< QRChart, the chart frame
   std::string heading = "QRLabel";
-  std::string chartTitle = "СПЕКТР ОТВЕТОВ";
+  std::string chartTitle = "СПЕКТР ОТВЕТОВ";   ///< design text of QRDBChart's title
   std::vector<std::string> frequencyLines;     ///< QRMemoFrequency
   std::vector<std::string> accelerationLines;  ///< QRMemoAcseleration
   Series series;                               ///< the one black line of QRDBChart

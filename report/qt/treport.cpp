@@ -144,10 +144,11 @@ class ChartPainter {
       yLabels.push_back(qs(axisLabelText(v, 6, sep, group)));
       yLabelW = std::max(yLabelW, m_.toMmX(axisMetrics.horizontalAdvance(yLabels.back())));
     }
-    const double plotLeft = frame.left + 2.0 + axisH + gap + yLabelW + gap + tick;
-    const double plotRight = frame.right() - 6.0;
+    double plotLeft = frame.left + 2.0 + axisH + gap + yLabelW + gap + tick;
+    double plotRight = frame.right() - 6.0;
 
-    // As many bottom labels as fit side by side with some air between them.
+    // As many bottom labels as fit side by side with some air between them; the outer labels,
+    // centred on the plot's edges, stay inside the frame.
     AxisScale xScale;
     std::vector<QString> xLabels;
     for (int wanted = 12; wanted >= 1; --wanted) {
@@ -158,7 +159,12 @@ class ChartPainter {
         xLabels.push_back(qs(axisLabelText(v, 3, sep, group)));
         widest = std::max(widest, m_.toMmX(axisMetrics.horizontalAdvance(xLabels.back())));
       }
-      if (xScale.ticks.size() * (widest + 3.0) <= plotRight - plotLeft) break;
+      const double firstHalf = m_.toMmX(axisMetrics.horizontalAdvance(xLabels.front())) / 2;
+      const double lastHalf = m_.toMmX(axisMetrics.horizontalAdvance(xLabels.back())) / 2;
+      plotLeft = std::max(frame.left + 2.0 + axisH + gap + yLabelW + gap + tick,
+                          frame.left + firstHalf + 1.0);
+      plotRight = frame.right() - std::max(6.0, lastHalf + 1.0);
+      if (static_cast<double>(xScale.ticks.size()) * (widest + 3.0) <= plotRight - plotLeft) break;
     }
 
     const RectMm plot{plotLeft, plotTop, plotRight - plotLeft, plotBottom - plotTop};
@@ -192,7 +198,7 @@ class ChartPainter {
     for (std::size_t i = 0; i < xScale.ticks.size(); ++i) {
       const double xx = mapX(xScale.ticks[i]);
       p_.drawLine(QPointF(xx, plotRect.bottom()), QPointF(xx, plotRect.bottom() + m_.h(tick)));
-      const QRectF box(xx - m_.w(20), m_.y(plot.bottom() + tick + gap), m_.w(40), m_.h(axisH));
+      const QRectF box(xx - m_.w(60), m_.y(plot.bottom() + tick + gap), m_.w(120), m_.h(axisH));
       p_.drawText(box, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, xLabels[i]);
     }
 
@@ -200,13 +206,13 @@ class ChartPainter {
     const RectMm bottomTitle{plot.left, plot.bottom() + tick + gap + axisH + gap, plot.width,
                              axisH};
     p_.drawText(m_.rect(bottomTitle), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,
-                QStringLiteral("Частота (Герцы)"));
+                qs(msg::kAxisFrequency));
     p_.save();
     p_.translate(m_.x(frame.left + 2.0), m_.y(plot.bottom()));
     p_.rotate(-90);
     p_.drawText(QRectF(0, 0, m_.h(plot.height), m_.w(axisH)),
                 Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,
-                QStringLiteral("Зачение ускорения, м/c^2"));
+                qs(msg::kReportAxisAcceleration));
     p_.restore();
 
     // The line; a non-finite point breaks it.
