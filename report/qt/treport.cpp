@@ -355,6 +355,8 @@ void TReport::preview(QWidget* mainWindow) {
     preview_->activateWindow();
     return;
   }
+  // The main window may go away while the preview runs its own loop.
+  const QPointer<QWidget> owner(mainWindow);
   auto* window = new PreviewWindow(*this, mainWindow);
   preview_ = window;
   QEventLoop loop;
@@ -364,9 +366,9 @@ void TReport::preview(QWidget* mainWindow) {
   window->activateWindow();
   emit previewShown();
   if (preview_) loop.exec();
-  if (mainWindow && mainWindow->isVisible()) {
-    mainWindow->raise();
-    mainWindow->activateWindow();
+  if (owner && owner->isVisible()) {
+    owner->raise();
+    owner->activateWindow();
   }
 }
 

@@ -287,10 +287,17 @@ class TstReport : public QObject {
     QVERIFY(clock.elapsed() < 30000);
     QTRY_VERIFY(!report.previewWindow());
 
+    // Closing the main window's object under an open preview ends the preview with it.
+    auto* doomed = new QWidget;
+    doomed->show();
+    QTimer::singleShot(50, [&] { delete doomed; });
+    report.preview(doomed);
+    QVERIFY(!report.previewWindow());
+
     // A preview can be opened again afterwards.
     QTimer::singleShot(50, [&] { report.previewWindow()->close(); });
     report.preview(&main);
-    QCOMPARE(shown, 2);
+    QCOMPARE(shown, 3);
   }
 
  private:
