@@ -1,6 +1,14 @@
 #include <QApplication>
 
+#include "app/tforma.hpp"
+#include "data/store.hpp"
+#include "report/qt/treport.hpp"
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  return 0;
+  auto store = accelspec::makeStore();
+  accelspec::TReport report;
+  accelspec::TForma forma(*store, report);
+  forma.show();
+  return app.exec();
 }

@@ -1,0 +1,213 @@
+#include "app/chart_view.hpp"
+
+#include <QChart>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QRubberBand>
+#include <algorithm>
+#include <cmath>
+
+namespace accelspec {
+
+namespace {
+
+const std::array<QColor, Chart::kSeriesCount> kSeriesColors = {
+    QColor(0, 0, 0),   QColor(0, 0, 0),   QColor(255, 0, 0),  QColor(0, 128, 0),
+    QColor(0, 0, 128), QColor(128, 0, 0), QColor(255, 0, 128)};
+
+QFont courier(int points) {
+  QFont font;
+  font.setFamilies({"Courier", "Courier New", "Nimbus Mono PS", "DejaVu Sans Mono"});
+  font.setStyleHint(QFont::TypeWriter);
+  font.setPointSize(points);
+  return font;
+}
+
+// A step of 1, 2 or 5 times a power of ten that cuts `range` into about `parts` pieces.
+double niceStep(double range, int parts) {
+  const double raw = range / parts;
+  const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+  const double norm = raw / magnitude;
+  const double factor = norm < 1.5 ? 1 : norm < 3 ? 2 : norm < 7 ? 5 : 10;
+  return factor * magnitude;
+}
+
+}  // namespace
+
+ChartView::ChartView(QWidget* parent) : QChartView(parent) {
+  auto* chart = new QChart;
+  chart->legend()->hide();
+  chart->setBackgroundBrush(Qt::white);
+  chart->setBackgroundRoundness(0);
+  chart->setDropShadowEnabled(false);
+  chart->setMargins(QMargins(4, 2, 12, 2));
+  chart->setTitleFont(courier(10));
+  chart->setTitleBrush(QColor(0, 0, 255));
+  QLocale locale = QLocale::system();
+  locale.setNumberOptions(QLocale::OmitGroupSeparator);
+  chart->setLocale(locale);
+  chart->setLocalizeNumbers(true);
+
+  axisX_ = new QValueAxis(chart);
+  axisY_ = new QValueAxis(chart);
+  for (QValueAxis* axis : {axisX_, axisY_}) {
+    axis->setTitleFont(courier(8));
+    axis->setTitleBrush(Qt::black);
+    axis->setLabelsFont(parent ? parent->font() : font());
+    // "%g" gives no labels at all once numbers are localised; a precision makes it work.
+    axis->setLabelFormat("%.6g");
+    axis->setRange(0, 1);
+  }
+  axisY_->setTitleText(QStringLiteral("Значение ускорения a, м/c^2 "));
+  chart->addAxis(axisX_, Qt::AlignBottom);
+  chart->addAxis(axisY_, Qt::AlignLeft);
+  connect(axisX_, &QValueAxis::rangeChanged, this, [this] { updateTicks(axisX_, 10); });
+  connect(axisY_, &QValueAxis::rangeChanged, this, [this] { updateTicks(axisY_, 6); });
+
+  for (int i = 0; i < Chart::kSeriesCount; ++i) {
+    auto* series = new QLineSeries(chart);
+    series->setName(QStringLiteral("Series%1").arg(i + 1));
+    series->setObjectName(series->name());
+    chart->addSeries(series);
+    series->attachAxis(axisX_);
+    series->attachAxis(axisY_);
+    // The theme recolours a series when it is added, so the colour comes after.
+    QPen pen(kSeriesColors[static_cast<std::size_t>(i)]);
+    pen.setWidth(1);
+    series->setPen(pen);
+    series_[static_cast<std::size_t>(i)] = series;
+  }
+
+  updateTicks(axisX_, 10);
+  updateTicks(axisY_, 6);
+  setChart(chart);
+  setBackgroundBrush(Qt::white);
+  setFrameStyle(QFrame::NoFrame);
+  setRenderHint(QPainter::Antialiasing, false);
+  setRubberBand(QChartView::NoRubberBand);
+  setFocusPolicy(Qt::NoFocus);
+  band_ = new QRubberBand(QRubberBand::Rectangle, viewport());
+  band_->hide();
+}
+
+void ChartView::sync(const Chart& model) {
+  chart()->setTitle(QString::fromStdString(model.title()));
+  axisX_->setTitleText(QString::fromStdString(model.bottomAxisTitle()));
+  bool changed = false;
+  for (std::size_t i = 0; i < series_.size(); ++i) {
+    const Series& source = model.series(static_cast<int>(i));
+    if (synced_[i] && source.revision() == revisions_[i]) continue;
+    const std::vector<ChartPoint>& points = source.points();
+    QList<QPointF> list;
+    list.reserve(static_cast<qsizetype>(points.size()));
+    Bounds b;
+    for (const ChartPoint& p : points) {
+      // A view cannot place a point that is not finite; the model keeps it all the same.
+      if (!std::isfinite(p.x) || !std::isfinite(p.y)) continue;
+      list.append(QPointF(p.x, p.y));
+      if (!b.any) {
+        b = {p.x, p.x, p.y, p.y, true};
+      } else {
+        b.minX = std::min(b.minX, p.x);
+        b.maxX = std::max(b.maxX, p.x);
+        b.minY = std::min(b.minY, p.y);
+        b.maxY = std::max(b.maxY, p.y);
+      }
+    }
+    series_[i]->replace(list);
+    series_[i]->setVisible(source.visible());
+    bounds_[i] = b;
+    revisions_[i] = source.revision();
+    synced_[i] = true;
+    changed = true;
+  }
+  if (changed) showWholeGraph();
+}
+
+void ChartView::showWholeGraph() {
+  Bounds all;
+  for (std::size_t i = 0; i < series_.size(); ++i) {
+    const Bounds& b = bounds_[i];
+    if (!b.any || !series_[i]->isVisible()) continue;
+    if (!all.any) {
+      all = b;
+      continue;
+    }
+    all.minX = std::min(all.minX, b.minX);
+    all.maxX = std::max(all.maxX, b.maxX);
+    all.minY = std::min(all.minY, b.minY);
+    all.maxY = std::max(all.maxY, b.maxY);
+  }
+  if (!all.any) all = {0, 1, 0, 1, true};
+  // A single value still gets an axis of some length around it.
+  auto widen = [](double& lo, double& hi) {
+    if (lo < hi && std::isfinite(hi - lo)) return;
+    const double half = lo == 0 ? 1 : std::abs(lo) / 2;
+    lo -= half;
+    hi += half;
+  };
+  widen(all.minX, all.maxX);
+  widen(all.minY, all.maxY);
+  axisX_->setRange(all.minX, all.maxX);
+  axisY_->setRange(all.minY, all.maxY);
+}
+
+void ChartView::updateTicks(QValueAxis* axis, int targetTicks) {
+  const double range = axis->max() - axis->min();
+  if (!(range > 0) || !std::isfinite(range)) {
+    axis->setTickType(QValueAxis::TicksFixed);
+    return;
+  }
+  const double step = niceStep(range, targetTicks);
+  axis->setTickType(QValueAxis::TicksDynamic);
+  axis->setTickAnchor(std::ceil(axis->min() / step) * step);
+  axis->setTickInterval(step);
+}
+
+QPointF ChartView::valueAt(const QPoint& viewPos) const {
+  return chart()->mapToValue(chart()->mapFromScene(mapToScene(viewPos)), series_[0]);
+}
+
+void ChartView::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return QChartView::mousePressEvent(event);
+  origin_ = event->position().toPoint();
+  dragging_ = true;
+  band_->setGeometry(QRect(origin_, QSize()));
+}
+
+void ChartView::mouseMoveEvent(QMouseEvent* event) {
+  if (!dragging_) return QChartView::mouseMoveEvent(event);
+  const QPoint at = event->position().toPoint();
+  // Only a drag to the lower right draws a frame: the other way round undoes the zoom.
+  if (at.x() > origin_.x() && at.y() > origin_.y()) {
+    band_->setGeometry(QRect(origin_, at).normalized());
+    band_->show();
+  } else {
+    band_->hide();
+  }
+}
+
+void ChartView::mouseReleaseEvent(QMouseEvent* event) {
+  if (!dragging_ || event->button() != Qt::LeftButton) return QChartView::mouseReleaseEvent(event);
+  dragging_ = false;
+  band_->hide();
+  const QPoint at = event->position().toPoint();
+  const QPoint delta = at - origin_;
+  if (delta.x() < 0 && delta.y() < 0) {
+    showWholeGraph();
+  } else if (delta.x() > 2 && delta.y() > 2) {
+    const QPointF a = valueAt(origin_);
+    const QPointF b = valueAt(at);
+    axisX_->setRange(std::min(a.x(), b.x()), std::max(a.x(), b.x()));
+    axisY_->setRange(std::min(a.y(), b.y()), std::max(a.y(), b.y()));
+  }
+}
+
+void ChartView::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return QChartView::mouseDoubleClickEvent(event);
+  dragging_ = false;
+  band_->hide();
+  showWholeGraph();
+}
+
+}  // namespace accelspec

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QChartView>
+#include <QLineSeries>
+#include <QValueAxis>
+#include <array>
+#include <cstdint>
+
+#include "data/chart.hpp"
+
+class QRubberBand;
+
+namespace accelspec {
+
+/// Chart1: the Qt view of the chart model. The commands draw into the model; sync() brings the
+/// view up to date after each command. Dragging a rectangle to the lower right zooms into it;
+/// dragging toward the upper left, or a double click, shows the whole graph again.
+class ChartView : public QChartView {
+  Q_OBJECT
+
+ public:
+  explicit ChartView(QWidget* parent = nullptr);
+
+  /// Copies titles, visibility and the points of every series whose revision changed (all
+  /// points in one replace), then fits the axes to the visible data.
+  void sync(const Chart& model);
+  /// Fits both axes to the points of the visible series, undoing any zoom.
+  void showWholeGraph();
+
+  QLineSeries* lineSeries(int index) const { return series_.at(static_cast<std::size_t>(index)); }
+  QValueAxis* axisX() const { return axisX_; }
+  QValueAxis* axisY() const { return axisY_; }
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  struct Bounds {
+    double minX = 0, maxX = 0, minY = 0, maxY = 0;
+    bool any = false;
+  };
+  QPointF valueAt(const QPoint& viewPos) const;
+  void updateTicks(QValueAxis* axis, int targetTicks);
+
+  std::array<QLineSeries*, Chart::kSeriesCount> series_{};
+  std::array<std::uint64_t, Chart::kSeriesCount> revisions_{};
+  std::array<bool, Chart::kSeriesCount> synced_{};
+  std::array<Bounds, Chart::kSeriesCount> bounds_{};
+  QValueAxis* axisX_ = nullptr;
+  QValueAxis* axisY_ = nullptr;
+  QRubberBand* band_ = nullptr;
+  QPoint origin_;
+  bool dragging_ = false;
+};
+
+}  // namespace accelspec
