@@ -32,6 +32,20 @@ std::string notAFloat(std::string_view text);
 /// "'%s' is not a valid integer value".
 std::string notAnInteger(std::string_view text);
 
+// Grid header cells, set when the main window activates.
+inline constexpr std::string_view kHeaderFrequency = "Частота";
+inline constexpr std::string_view kHeaderAcceleration = "Ускорение";
+inline constexpr std::string_view kHeaderChannel = "Канал";
+inline constexpr std::string_view kHeaderFileName =
+    "                    Имя файла  ( *.aks , *.spv )";
+inline constexpr std::string_view kHeaderGraphTitle = "   Название графика";
+
+// The save dialog's one filter entry, by the kind of graph held.
+inline constexpr std::string_view kSaveFilterConfiguration = "Конфигурация  ( *.cfg )|*.cfg";
+inline constexpr std::string_view kSaveFilterInputSpectrum = "Спектр воздействий  ( *.spv )|*.spv";
+inline constexpr std::string_view kSaveFilterAccelerogram = "Акселерограмма  ( *.aks )|*.aks";
+inline constexpr std::string_view kSaveFilterResponseSpectrum = "Спектр ответов  ( *.spo )|*.spo";
+
 // Capacities of the working data set: counts that would not fit are refused with these.
 inline constexpr std::string_view kTooManySpectrumPoints =
     "Спектр воздействия содержит более 998 точек";

@@ -1,0 +1,160 @@
+#include "files/config.hpp"
+
+#include <array>
+
+#include "data/error.hpp"
+#include "data/fpu.hpp"
+#include "data/messages.hpp"
+#include "data/numbers.hpp"
+#include "files/atomic_write.hpp"
+#include "files/cp1251.hpp"
+
+namespace accelspec {
+
+namespace {
+
+// The parameter lines: a 24-character label, then the field's text.
+struct ParameterLine {
+  const char* label;
+  Edit edit;
+  long double Store::*value;  // null: the field alone (the damping ratio)
+};
+
+constexpr std::array<ParameterLine, 7> kParameterLines{{
+    {"Начальная частота, Гц : ", Edit::Fbeg, &Store::Fbeg},
+    {"Конечная частота, Гц  : ", Edit::Fend, &Store::Fend},
+    {"Шаг по частоте, Гц    : ", Edit::DF, &Store::DF},
+    {"Коэф. демпфирования   : ", Edit::Psi, nullptr},
+    {"Время воздействия     : ", Edit::T, &Store::T},
+    {"Количество данных     : ", Edit::ND, nullptr},
+    {"Шаг по времени,       : ", Edit::DT, &Store::DT},
+}};
+constexpr const char* kMemoryCountLabel = "Кол-во данных в памяти: ";
+constexpr const char* kSlotCountLabel = "Количество частот     : ";
+
+// Round(n) of a slot's last index, refused beyond the slot's 999 points.
+std::int64_t slotLastIndex(long double n) {
+  const std::int64_t last = fpu::round64(n);
+  if (last > kMaxSlotLastIndex) throw AppError(std::string(msg::kSlotTooLarge));
+  return last;
+}
+
+// A field's or cell's text as one line of the file: a line end or Ctrl-Z inside it would break
+// the file apart on the next load, so they are written as blanks.
+std::string lineText(const std::string& utf8) {
+  std::string bytes = utf8ToCp1251(utf8);
+  for (char& c : bytes)
+    if (c == '\r' || c == '\n' || c == '\x1a') c = ' ';
+  return bytes;
+}
+
+}  // namespace
+
+void readConfiguration(TextReader& in, Store& store, Form& form) {
+  const char sep = form.decimalSeparator();
+  for (const ParameterLine& line : kParameterLines) {
+    in.skipLabel();
+    if (line.edit == Edit::ND) {
+      const std::int32_t nd = in.readInteger();
+      in.skipLine();
+      store.ND = nd;
+      form.setText(Edit::ND, intToText(nd));
+      continue;
+    }
+    const long double value = in.readReal();
+    in.skipLine();
+    if (line.value) store.*line.value = value;
+    form.setText(line.edit, realToText(value, sep));
+  }
+
+  in.skipLabel();
+  const std::int32_t slots = in.readInteger();
+  in.skipLine();
+  // Six check boxes and six memory series: a larger count has nowhere to go.
+  if (slots < 0 || slots > kMaxSlots) throw AppError(std::string(msg::kBadMemoryCount));
+  store.NMem = slots;
+
+  for (int k = 1; k <= slots; ++k) {
+    form.setCell(Grid::Memory, 1, k, cp1251ToUtf8(in.readLine()));
+    form.setCell(Grid::Memory, 2, k, cp1251ToUtf8(in.readLine()));
+    in.skipLabel();
+    const long double n = in.readReal();
+    in.skipLine();
+    const std::int64_t last = slotLastIndex(n);
+    store.SpF[slotCountIndex(k)] = n;
+    for (std::int64_t j = 0; j <= last; ++j) {
+      store.SpF[slotBase(k) + j] = in.readReal();
+      store.SpA[slotBase(k) + j] = in.readReal();
+      in.skipLine();
+    }
+  }
+}
+
+void readConfiguration(const std::string& path, Store& store, Form& form) {
+  const std::string text = readWholeFile(path);
+  TextReader in(text);
+  readConfiguration(in, store, form);
+}
+
+std::string formatConfiguration(const Store& store, const Form& form) {
+  if (store.NMem < 0 || store.NMem > kMaxSlots) throw AppError(std::string(msg::kBadMemoryCount));
+  std::string out;
+  for (const ParameterLine& line : kParameterLines) {
+    out += utf8ToCp1251(line.label);
+    out += lineText(form.text(line.edit));
+    out += "\r\n";
+  }
+  out += utf8ToCp1251(kMemoryCountLabel);
+  appendInteger(out, store.NMem);
+  out += "\r\n";
+
+  const std::string slotLabel = utf8ToCp1251(kSlotCountLabel);
+  for (int k = 1; k <= store.NMem; ++k) {
+    out += lineText(form.cell(Grid::Memory, 1, k));
+    out += "\r\n";
+    out += lineText(form.cell(Grid::Memory, 2, k));
+    out += "\r\n";
+    const long double n = store.SpF[slotCountIndex(k)];
+    out += slotLabel;
+    appendReal(out, n);
+    out += "\r\n";
+    const std::int64_t last = slotLastIndex(n);
+    for (std::int64_t j = 0; j <= last; ++j) {
+      appendReal(out, store.SpF[slotBase(k) + j]);
+      out += ' ';
+      appendReal(out, store.SpA[slotBase(k) + j]);
+      out += "\r\n";
+    }
+  }
+  return out;
+}
+
+void writeConfiguration(const std::string& path, const Store& store, const Form& form) {
+  replaceFile(path, formatConfiguration(store, form));
+}
+
+void showMemoryList(const Store& store, Form& form) {
+  if (store.NMem > 0) {
+    form.setMemoryGridVisible(true);
+    form.setRowCount(Grid::Memory, store.NMem + 1);
+    form.setMemoryGridHeight(17 * store.NMem + 20);
+  }
+  for (int k = 1; k <= kMaxSlots && k <= store.NMem; ++k) form.setSlotControlsVisible(k, true);
+}
+
+void formActivate(Store& store, Form& form) {
+  readConfiguration(kConfigFileName, store, form);
+  store.Mode = kModeNone;
+  showMemoryList(store, form);
+  form.setCell(Grid::Spv, 0, 0, std::string(msg::kHeaderFrequency));
+  form.setCell(Grid::Spv, 1, 0, std::string(msg::kHeaderAcceleration));
+  form.setCell(Grid::Memory, 0, 0, std::string(msg::kHeaderChannel));
+  form.setCell(Grid::Memory, 1, 0, std::string(msg::kHeaderFileName));
+  form.setCell(Grid::Memory, 2, 0, std::string(msg::kHeaderGraphTitle));
+}
+
+void formClose(const Store& store, const Form& form) {
+  writeConfiguration(kConfigFileName, store, form);
+}
+
+}  // namespace accelspec
