@@ -43,15 +43,6 @@ class FillReport : public ::testing::Test {
   ReportPage page_;
 };
 
-TEST_F(FillReport, NeverFilledPageIsBlankWithDesignTexts) {
-  EXPECT_FALSE(page_.labelEnabled);
-  EXPECT_FALSE(page_.chartEnabled);
-  EXPECT_EQ(page_.heading, "QRLabel");
-  EXPECT_EQ(page_.chartTitle, "СПЕКТР ОТВЕТОВ");
-  EXPECT_TRUE(page_.frequencyLines.empty());
-  EXPECT_TRUE(page_.series.empty());
-}
-
 TEST_F(FillReport, InputSpectrumWithoutPointsGivesHeadersOnly) {
   setInput({});
   fillReport(*store_, page_, '.');

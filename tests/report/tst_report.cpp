@@ -2,11 +2,14 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QImage>
+#include <QLineEdit>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -264,6 +267,10 @@ class TstReport : public QObject {
     int shown = 0;
     connect(&report, &TReport::previewShown, [&] { ++shown; });
     QTimer::singleShot(50, [&] {
+      // Closed whatever this check finds, so that a failure does not hang the test.
+      const auto closer = qScopeGuard([&] {
+        if (report.previewWindow()) report.previewWindow()->close();
+      });
       QWidget* win = report.previewWindow();
       QVERIFY(win && win->isVisible());
       QCOMPARE(win->windowModality(), Qt::NonModal);
@@ -275,8 +282,19 @@ class TstReport : public QObject {
       // Pressing the preview button again only brings the open preview forward.
       report.preview(&main);
       QCOMPARE(report.previewWindow(), win);
+      // Export through the preview's own button and file dialog.
+      QTimer::singleShot(50, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        QVERIFY(name);
+        name->setText(dir_.filePath("from-preview.pdf"));
+        QMetaObject::invokeMethod(dialog, "accept");
+      });
+      win->findChild<QAction*>("ReportExportPdf")->trigger();
+      QVERIFY(QFile::exists(dir_.filePath("from-preview.pdf")));
+      QVERIFY(run("pdftotext", {dir_.filePath("from-preview.pdf"), "-"}).contains("9.875"));
       checked = true;
-      win->close();
     });
     QElapsedTimer clock;
     clock.start();
