@@ -1,1 +1,5 @@
-int main() { return 0; }
+#include <iostream>
+
+#include "cli/cli.hpp"
+
+int main(int argc, char** argv) { return accelspec::cli::run(argc, argv, std::cout, std::cerr); }
