@@ -91,6 +91,15 @@ void StringGrid::commitEditor() {
   }
 }
 
+void StringGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+  if (hint != QAbstractItemDelegate::EditNextItem &&
+      hint != QAbstractItemDelegate::EditPreviousItem)
+    return QTableWidget::closeEditor(editor, hint);
+  // Tab in a cell editor leaves the grid, as Tab does in the grid itself.
+  QTableWidget::closeEditor(editor, QAbstractItemDelegate::NoHint);
+  focusNextPrevChild(hint == QAbstractItemDelegate::EditNextItem);
+}
+
 QModelIndex StringGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
   const QModelIndex next = QTableWidget::moveCursor(action, modifiers);
   if (next.isValid() && isFixed(next.column(), next.row())) return currentIndex();

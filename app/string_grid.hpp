@@ -32,10 +32,13 @@ class StringGrid : public QTableWidget {
   /// The current row: the first scrollable row until the user picks a cell.
   int currentGridRow() const;
 
+  /// True while a cell editor is open.
+  bool isEditing() const { return state() == QAbstractItemView::EditingState; }
   /// Takes the text of an open cell editor into the cell and closes the editor.
   void commitEditor();
 
  protected:
+  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
   QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
   void mousePressEvent(QMouseEvent* event) override;
 
