@@ -106,6 +106,38 @@ class WindowFocus : public QObject {
     QCOMPARE(s.edit("EditFbeg")->text(), QString("9"));
   }
 
+  // The report preview is another form: closing it activates the window anew.
+  void reportPreviewIsAnotherForm() {
+    QVERIFY(writeFile(dir_->filePath("config.cfg"), configWithStart("7")));
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    s.type("EditN", "1");
+    s.click("EditFbeg");
+    s.typeCell("StringGridSpv", 0, 1, "4");
+    s.typeCell("StringGridSpv", 1, 1, "2");
+    s.type("EditFbeg", "9");
+    QCOMPARE(s.store->Mode, kModeInputSpectrum);
+
+    // Both buttons stay hidden; their handlers are reached directly.
+    QVERIFY(!s.find<QToolButton>("SpeedButtonReport")->isVisible());
+    s.forma->SpeedButtonReportClick();
+    QCOMPARE(s.report.page().heading, std::string("Отчёт по спектру воздействий"));
+    QCOMPARE(s.report.page().frequencyLines, (std::vector<std::string>{"Частота", "4"}));
+
+    bool shown = false;
+    connect(&s.report, &TReport::previewShown, this, [&] {
+      shown = true;
+      QTimer::singleShot(50, [&] {
+        if (QWidget* preview = s.report.previewWindow()) preview->close();
+      });
+    });
+    s.forma->SpeedButtonPreviewClick();
+    QVERIFY(shown);
+    QVERIFY(s.activate());
+    QCOMPARE(s.edit("EditFbeg")->text(), QString("7"));
+    QCOMPARE(s.boxes.take(), QStringList());
+  }
+
   void editNExitOnlyWhenTheFocusMovesToAnotherControl() {
     Session s(dir_->path());
     QVERIFY(s.show());
