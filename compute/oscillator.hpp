@@ -22,7 +22,13 @@ Oscillator makeOscillator(long double f, long double Psi, long double DT);
 
 /// Peak absolute acceleration (m/s²) of the oscillator at rest at sample 1 and driven by
 /// acc[1 … nd] (acc[1] is read even when nd < 2). Throws "Floating point overflow" when the
-/// response leaves the extended range.
+/// response leaves the extended range. The reference: one step after the other, as written.
 long double peakAbsoluteAcceleration(const Oscillator& o, const long double* acc, std::int32_t nd);
+
+/// The same peak, bit for bit, and the same error, from a hand-scheduled x87 loop where one is
+/// available (x86-64, rounding to nearest); otherwise from the reference. Expects the fault flags
+/// clear on entry. Stops early once the response has overflowed. Leaves the flags clear.
+long double peakAbsoluteAccelerationFast(const Oscillator& o, const long double* acc,
+                                         std::int32_t nd);
 
 }  // namespace accelspec

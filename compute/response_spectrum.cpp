@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "compute/oscillator.hpp"
+#include "compute/response_engine.hpp"
 #include "data/error.hpp"
 #include "data/fpu.hpp"
 #include "data/messages.hpp"
@@ -13,6 +13,11 @@ namespace accelspec {
 using fpu::checked;
 
 void computeResponseSpectrum(Store& s, Form& form, ResponseProgress* progress) {
+  computeResponseSpectrum(s, form, progress, &ResponseEngine::shared());
+}
+
+void computeResponseSpectrum(Store& s, Form& form, ResponseProgress* progress,
+                             ResponseEngine* engine) {
   fpu::clear();
   s.Mode = kModeResponseSpectrum;
   form.clearMemo();
@@ -38,19 +43,10 @@ void computeResponseSpectrum(Store& s, Form& form, ResponseProgress* progress) {
   if (s.NF < 0) return;
   if (s.ND > kMaxSamples) throw AppError(std::string(msg::kTooManySamples));
 
-  const std::int64_t total = std::int64_t{s.NF} + 1;
-  for (std::int32_t J = 0; J <= s.NF; ++J) {
-    const long double f = responseFrequency(J, s.DF, s.Fbeg);
-    const Oscillator o = makeOscillator(f, s.Psi, s.DT);
-    const long double peak = peakAbsoluteAcceleration(o, s.Acc.data(), s.ND);
-    s.SpF[kResponseBase + J] = responseFrequency(J, s.DF, s.Fbeg);
-    s.SpA[kResponseBase + J] = peak;
-    chart.series(0).add(s.SpF[kResponseBase + J], s.SpA[kResponseBase + J]);
-    if (progress && !progress->proceed(J + 1, total)) {
-      s.NF = J;  // a cancelled run keeps only the points it computed
-      return;
-    }
-  }
+  if (engine)
+    engine->computePoints(s, chart.series(0), 0, s.NF, progress);
+  else
+    computeResponsePointsSerial(s, chart.series(0), 0, s.NF, progress);
 }
 
 }  // namespace accelspec
