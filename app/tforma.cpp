@@ -28,6 +28,7 @@
 
 #include "app/chart_view.hpp"
 #include "app/icons.hpp"
+#include "app/response_progress.hpp"
 #include "app/string_grid.hpp"
 #include "compute/response_spectrum.hpp"
 #include "compute/spectrum_table.hpp"
@@ -505,7 +506,10 @@ void TForma::SpeedButtonAksClick() {
   run([&] { synthesizeAccelerogram(store_, *this); });
 }
 void TForma::SpeedButtonSpoClick() {
-  run([&] { computeResponseSpectrum(store_, *this); });
+  run([&] {
+    ResponseProgressDialog progress(this);
+    computeResponseSpectrum(store_, *this, &progress);
+  });
 }
 void TForma::SpeedButtonTimeClick() {
   run([&] { cutTimeWindow(store_, *this); });

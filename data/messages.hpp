@@ -95,6 +95,10 @@ inline constexpr std::string_view kPreviewZoomOut = "Мельче";
 inline constexpr std::string_view kPreviewClose = "Закрыть";
 inline constexpr std::string_view kPreviewExportFailed = "Не удалось записать файл PDF";
 
+// Progress of a long response spectrum run in the main window.
+inline constexpr std::string_view kProgressResponseSpectrum = "Расчёт спектра ответа…";
+inline constexpr std::string_view kProgressStop = "Прервать";
+
 /// The text shown in the error box: a full stop is appended when the last character sorts after
 /// "." in the Windows-1251 code (letters, digits, ':' and '?'), not after '.', ')', '!' or a blank.
 std::string withFullStop(std::string_view message);

@@ -5,6 +5,7 @@
 #include <QChart>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QTest>
 
 #include "tests/app/window_harness.hpp"
@@ -329,6 +330,42 @@ class WindowCommands : public QObject {
     QVERIFY(s.close());
     QVERIFY(QFile::exists(dir_->filePath("config.cfg")));
     QCOMPARE(s.boxes.take(), QStringList());
+  }
+
+  // A long response spectrum shows its progress after a moment and can be stopped there; the
+  // points computed so far are kept and shown.
+  void longResponseSpectrumCanBeStopped() {
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    s.boxes.take();
+    typeSpectrum(s, {{"2", "1"}, {"10", "3"}, {"30", "2"}});
+    s.type("EditT", "19.9998");
+    s.type("EditND", "100000");
+    s.type("EditDT", "0.0002");
+    s.press("SpeedButtonAks");
+    QCOMPARE(s.points(0).size(), 100000);
+    s.type("EditFbeg", "1");
+    s.type("EditFend", "1000.5");
+    s.type("EditDF", "0.25");
+
+    QString label;
+    QTimer stopper;
+    connect(&stopper, &QTimer::timeout, this, [&] {
+      auto* progress = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+      if (!progress || !progress->isVisible()) return;
+      label = progress->labelText();
+      if (auto* stop = progress->findChild<QPushButton*>()) stop->click();
+    });
+    stopper.start(20);
+    s.press("SpeedButtonSpo");
+    stopper.stop();
+    QCOMPARE(label, QString("Расчёт спектра ответа…"));
+    QCOMPARE(s.boxes.take(), QStringList());
+    QCOMPARE(s.store->Mode, kModeResponseSpectrum);
+    const qsizetype drawn = s.points(0).size();
+    QVERIFY2(drawn > 0 && drawn < 3999, qPrintable(QString::number(drawn)));
+    QCOMPARE(qsizetype{s.store->NF} + 1, drawn);
+    QVERIFY(!s.find<QProgressDialog>("ProgressResponseSpectrum"));
   }
 
   void memoryListFollowsTheUser() {

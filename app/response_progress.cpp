@@ -1,0 +1,45 @@
+#include "app/response_progress.hpp"
+
+#include <QProgressDialog>
+
+#include "data/messages.hpp"
+
+namespace accelspec {
+
+namespace {
+
+constexpr int kSteps = 1000;
+constexpr qint64 kUpdateMs = 50;
+
+QString text(std::string_view s) { return QString::fromUtf8(s.data(), std::ssize(s)); }
+
+}  // namespace
+
+ResponseProgressDialog::ResponseProgressDialog(QWidget* parent) : parent_(parent) {
+  started_.start();
+}
+
+ResponseProgressDialog::~ResponseProgressDialog() { delete dialog_.data(); }
+
+bool ResponseProgressDialog::proceed(std::int64_t done, std::int64_t total) {
+  const qint64 now = started_.elapsed();
+  if (!dialog_) {
+    if (now < kDelayMs || done >= total) return true;
+    dialog_ = new QProgressDialog(text(msg::kProgressResponseSpectrum), text(msg::kProgressStop), 0,
+                                  kSteps, parent_);
+    dialog_->setObjectName("ProgressResponseSpectrum");
+    dialog_->setWindowTitle(parent_ ? parent_->windowTitle() : QString());
+    dialog_->setWindowModality(Qt::ApplicationModal);
+    dialog_->setAutoClose(false);
+    dialog_->setAutoReset(false);
+    dialog_->setMinimumDuration(0);
+  } else if (now - lastUpdate_ < kUpdateMs) {
+    return !dialog_->wasCanceled();
+  }
+  lastUpdate_ = now;
+  // A modal progress box handles the pending events itself when its value is set.
+  dialog_->setValue(static_cast<int>(done * kSteps / std::max<std::int64_t>(total, 1)));
+  return !dialog_->wasCanceled();
+}
+
+}  // namespace accelspec
