@@ -5,7 +5,10 @@
 #include <cfenv>
 #include <climits>
 #include <condition_variable>
+#include <cstddef>
+#include <cstdint>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <system_error>
@@ -52,7 +55,7 @@ struct ResponseEngine::Impl {
   std::uint64_t generation = 0;  // runs started; guarded by m
   bool shutdown = false;         // guarded by m
   unsigned busy = 0;             // pool threads still in the current run; guarded by m
-  Job job;                       // written under m before generation grows
+  Job job;                       // written by the caller before it takes m to start a run
 
   std::atomic<std::int32_t> next{0};   // the next J to take
   std::atomic<std::int32_t> limit{0};  // no J above it is taken: the lowest failing J so far
@@ -60,11 +63,10 @@ struct ResponseEngine::Impl {
 
   // One entry per J of the response region, written by the thread that computed J and read by
   // the caller after the state says so. Allocated once with the engine.
-  std::unique_ptr<long double[]> freq{new long double[kTableSize]};
-  std::unique_ptr<long double[]> peak{new long double[kTableSize]};
-  std::unique_ptr<std::atomic<std::uint8_t>[]> state {
-    new std::atomic<std::uint8_t>[ kTableSize ]
-  };
+  std::unique_ptr<long double[]> freq = std::make_unique<long double[]>(kTableSize);
+  std::unique_ptr<long double[]> peak = std::make_unique<long double[]>(kTableSize);
+  std::unique_ptr<std::atomic<std::uint8_t>[]> state =
+      std::make_unique<std::atomic<std::uint8_t>[]>(kTableSize);
   std::int32_t errorJ = INT32_MAX;  // guarded by m
   std::exception_ptr error;         // the error of errorJ; guarded by m
 
@@ -109,8 +111,11 @@ struct ResponseEngine::Impl {
   // Computes the next untaken frequency; false when there is none left to take.
   bool takeAndCompute() {
     if (stop.load(std::memory_order_relaxed)) return false;
-    const std::int32_t J = next.fetch_add(1);
-    if (J > job.last || J > limit.load()) return false;
+    // Never counts past the end, however often an idle caller asks.
+    std::int32_t J = next.load();
+    do {
+      if (J > job.last || J > limit.load()) return false;
+    } while (!next.compare_exchange_weak(J, J + 1));
     compute(J);
     return true;
   }
