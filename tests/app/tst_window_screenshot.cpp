@@ -1,0 +1,79 @@
+// The picture of the window after the typical road: three response spectra of one record,
+// damped differently, taken into memory and overlaid. Checks that the curves are painted in
+// their slot colours; with ACCELSPEC_SCREENSHOT=<file.png> set (tools/screenshot.sh, under a
+// real X server) it also photographs the screen into that file.
+
+#include <QChart>
+#include <QImage>
+#include <QProcess>
+#include <QTest>
+
+#include "tests/app/window_harness.hpp"
+
+using namespace accelspec;
+using namespace accelspec::testing;
+
+namespace {
+
+int countColour(const QImage& image, QRgb colour) {
+  int n = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if ((image.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF)) ++n;
+  return n;
+}
+
+}  // namespace
+
+class WindowScreenshot : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void typicalRoadPainted() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    {
+      // A first run leaves the configuration that the second one reads at its start.
+      Session first(dir.path());
+      QVERIFY(first.show());
+      QVERIFY(first.close());
+    }
+    Session s(dir.path());
+    QVERIFY(s.show());
+    QCOMPARE(s.boxes.take(), QStringList());
+
+    s.type("EditN", "4");
+    s.click("EditFbeg");
+    const char* points[4][2] = {{"2", "1"}, {"5", "3.5"}, {"12", "3"}, {"30", "1.5"}};
+    for (int row = 1; row <= 4; ++row)
+      for (int col = 0; col < 2; ++col) s.typeCell("StringGridSpv", col, row, points[row - 1][col]);
+    s.click("EditFend");
+    s.press("SpeedButtonAks");
+    for (const char* damping : {"0.05", "0.1", "0.2"}) {
+      s.type("EditPsi", damping);
+      s.press("SpeedButtonSpo");
+      s.press("SpeedButtonMemory");
+    }
+    s.press("SpeedButtonVisual");
+    QCOMPARE(s.boxes.take(), QStringList());
+    QCOMPARE(s.grid("StringGridMemory")->rowCount(), 4);
+
+    ChartView* view = s.chartView();
+    QTest::qWait(100);
+    const QImage image = view->grab().toImage();
+    QVERIFY(countColour(image, qRgb(0, 0, 0)) > 100);
+    QVERIFY(countColour(image, qRgb(255, 0, 0)) > 100);
+    QVERIFY(countColour(image, qRgb(0, 128, 0)) > 100);
+    QCOMPARE(view->chart()->title(), QString("СПЕКТРЫ ОТВЕТОВ, взятые из памяти"));
+
+    const QString target = qEnvironmentVariable("ACCELSPEC_SCREENSHOT");
+    if (!target.isEmpty()) {
+      // Let the window manager and the X server catch up with the last paint.
+      QTest::qWait(1000);
+      QCOMPARE(QProcess::execute("import", {"-window", "root", target}), 0);
+    }
+  }
+};
+
+QTEST_MAIN(WindowScreenshot)
+#include "tst_window_screenshot.moc"

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Photographs the main window after the typical road into docs/window.png: an X server of its
+# own (Xvfb) with a window manager (openbox) for the title bar, the road driven by the
+# tst_window_screenshot test, then `import -window root`, trimmed to the window.
+# Usage: tools/screenshot.sh [build-dir]   (default: build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+out=$(pwd)/docs/window.png
+cmake --build "$build" --target tst_window_screenshot >/dev/null
+driver=$(pwd)/$build/tests/tst_window_screenshot
+[ -x "$driver" ] || driver=$build/tests/tst_window_screenshot
+mkdir -p docs
+xvfb-run -a -s "-screen 0 1100x780x24 -dpi 96" bash -c '
+  openbox >/dev/null 2>&1 &
+  sleep 1
+  QT_QPA_PLATFORM=xcb ACCELSPEC_SCREENSHOT="$1" "$2" -silent
+  status=$?
+  kill %1 2>/dev/null || true
+  exit $status
+' screenshot "$out" "$driver"
+# The root window is black around the window: keep the window and its frame only.
+convert "$out" -bordercolor black -border 1 -trim +repage "$out"
+echo "wrote $out"
