@@ -144,7 +144,8 @@ void appendRealRaw(std::string& out, long double v) {
   }
 
   // 19 digits of m·10^17 rounded to an integer; s[0] is 1 when m >= 10.
-  auto D = static_cast<std::uint64_t>(std::nearbyintl(m * 1e17L));
+  // llrintl rounds in the current mode (to nearest, ties to even, under the FpScope).
+  auto D = static_cast<std::uint64_t>(std::llrintl(m * 1e17L));
   char s[19];
   constexpr std::uint64_t k1e18 = 1000000000000000000ULL;
   if (D >= k1e18) {
