@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -103,6 +104,42 @@ QStyle* groupBoxStyle() {
     if (style) style->setParent(qApp);
   }
   return style;
+}
+
+// The program's own file dialog (never the desktop's: that one would not take a name that does
+// not exist for opening, and would not show the labels as they are written).
+bool showFileDialog(QWidget* parent, FileDialogRequest& request) {
+  QFileDialog dialog(parent);
+  dialog.setObjectName(request.objectName);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  const bool open = request.kind == FileDialogRequest::Kind::Open;
+  dialog.setAcceptMode(open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+  // The open dialog accepts a name that does not exist (the command then reports it), and the
+  // save dialog replaces a file without asking.
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  QStringList filters;
+  for (qsizetype i = 0; i < request.labels.size(); ++i)
+    filters.append(nameFilter(request.labels[i], request.patterns.value(i)));
+  dialog.setNameFilters(filters);
+  // The dialog collapses runs of blanks in its entries; the labels are shown as written.
+  if (auto* kinds = dialog.findChild<QComboBox*>("fileTypeCombo")) {
+    for (int i = 0; i < kinds->count() && i < filters.size(); ++i)
+      kinds->setItemText(i, filters[i]);
+  }
+  dialog.selectNameFilter(filters.value(request.filterIndex - 1));
+  if (request.fileName.isEmpty()) {
+    dialog.setDirectory(QDir::currentPath());
+  } else {
+    dialog.selectFile(request.fileName);
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  request.fileName = dialog.selectedFiles().constFirst();
+  const QString chosen = dialog.selectedNameFilter().simplified();
+  request.filterIndex = 0;
+  for (qsizetype i = 0; i < filters.size(); ++i)
+    if (filters[i].simplified() == chosen) request.filterIndex = static_cast<int>(i) + 1;
+  return true;
 }
 
 bool inside(const QWidget* widget, const QWidget* control) {
@@ -411,29 +448,7 @@ bool TForma::runFileDialog(FileDialogRequest& kept) {
   if (dialogHook_) {
     confirmed = dialogHook_(request);
   } else {
-    QFileDialog dialog(this);
-    dialog.setObjectName(request.objectName);
-    const bool open = request.kind == FileDialogRequest::Kind::Open;
-    dialog.setAcceptMode(open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
-    // The open dialog accepts a name that does not exist (the command then reports it), and the
-    // save dialog replaces a file without asking.
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    QStringList filters;
-    for (qsizetype i = 0; i < request.labels.size(); ++i)
-      filters.append(nameFilter(request.labels[i], request.patterns.value(i)));
-    dialog.setNameFilters(filters);
-    dialog.selectNameFilter(filters.value(request.filterIndex - 1));
-    if (request.fileName.isEmpty()) {
-      dialog.setDirectory(QDir::currentPath());
-    } else {
-      dialog.selectFile(request.fileName);
-    }
-    confirmed = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-    if (confirmed) {
-      request.fileName = dialog.selectedFiles().constFirst();
-      request.filterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
-    }
+    confirmed = showFileDialog(this, request);
   }
   if (!confirmed || request.fileName.isEmpty()) return false;
   if (request.filterIndex < 1 || request.filterIndex > request.labels.size())

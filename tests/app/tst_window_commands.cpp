@@ -3,6 +3,8 @@
 // kind, and how failures are reported.
 
 #include <QChart>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
@@ -245,6 +247,73 @@ class WindowCommands : public QObject {
 
     QCOMPARE(s.boxes.take(), QStringList());
     QCOMPARE(s.unexpectedDialogs, 0);
+  }
+
+  // The real dialogs: the filters offered, the entry kept between uses, a name that does not
+  // exist accepted, and an existing file replaced without a question.
+  void realFileDialogs() {
+    Session s(dir_->path());
+    s.forma->setFileDialogHook({});
+    QVERIFY(s.show());
+    s.boxes.take();
+
+    struct Seen {
+      QString name;
+      QStringList filters;
+      QString shown;
+    };
+    QList<Seen> seen;
+    QString typed;
+    int choose = 0;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, this, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog || !dialog->isVisible()) return;
+      // What the user reads: the entries of the kind list.
+      auto* kinds = dialog->findChild<QComboBox*>("fileTypeCombo");
+      auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+      if (!kinds || !name) {
+        QMetaObject::invokeMethod(dialog, "reject");
+        QFAIL("not the program's own file dialog");
+      }
+      QStringList entries;
+      for (int i = 0; i < kinds->count(); ++i) entries << kinds->itemText(i);
+      seen.append({dialog->objectName(), entries, kinds->currentText()});
+      if (choose > 0) dialog->selectNameFilter(kinds->itemText(choose - 1));
+      name->setText(typed);
+      QMetaObject::invokeMethod(dialog, "accept");
+    });
+    answer.start(10);
+
+    typed = "missing";
+    choose = 2;
+    s.press("SpeedButtonOpen");
+    QCOMPARE(seen.size(), 1);
+    QCOMPARE(seen[0].name, QString("OpenDialogFile"));
+    QCOMPARE(seen[0].filters, kOpenLabels);
+    QCOMPARE(seen[0].shown, kOpenLabels[0]);
+    QCOMPARE(s.boxes.take(), QStringList{"File not found."});
+    QCOMPARE(s.forma->openDialogFilterIndex(), 2);
+    QCOMPARE(s.forma->openDialogFileName(),
+             QDir(dir_->path()).absoluteFilePath("missing.aks").toStdString());
+
+    choose = 0;
+    s.press("SpeedButtonOpen");
+    QCOMPARE(seen.size(), 2);
+    QCOMPARE(seen[1].shown, kOpenLabels[1]);
+    s.boxes.take();
+
+    // The failed open left an accelerogram of no samples to save.
+    typed = "rec";
+    s.press("SpeedButtonSave");
+    QCOMPARE(seen.size(), 3);
+    QCOMPARE(seen[2].name, QString("SaveDialogFile"));
+    QCOMPARE(seen[2].filters, QStringList{"Акселерограмма  ( *.aks )"});
+    QCOMPARE(readFile(dir_->filePath("rec.aks")), QByteArray("0 1\r\n"));
+    QVERIFY(writeFile(dir_->filePath("rec.aks"), "old"));
+    s.press("SpeedButtonSave");
+    QCOMPARE(readFile(dir_->filePath("rec.aks")), QByteArray("0 1\r\n"));
+    QCOMPARE(s.boxes.take(), QStringList());
   }
 
   void cancelledDialogsChangeNothing() {
