@@ -1,7 +1,9 @@
 #include "app/string_grid.hpp"
 
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QStyledItemDelegate>
 #include <algorithm>
 
 namespace accelspec {
@@ -11,6 +13,18 @@ namespace {
 // Cell height and the grid line below it: one row every 17 pixels.
 constexpr int kRowPitch = 17;
 const QColor kFixedColor(0x00, 0xFF, 0x00);  // lime
+
+// Writing an open editor's text into its cell would set the same text back into the editor and
+// move the cursor to its end: an editor that already shows the cell's text is left alone.
+class CellDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    if (line && line->text() == index.data(Qt::EditRole).toString()) return;
+    QStyledItemDelegate::setEditorData(editor, index);
+  }
+};
 
 }  // namespace
 
@@ -37,6 +51,7 @@ StringGrid::StringGrid(std::initializer_list<int> columnWidths, int rows, int fi
   setColumnCount(static_cast<int>(columnWidths.size()));
   int c = 0;
   for (int w : columnWidths) setColumnWidth(c++, w + 1);
+  setItemDelegate(new CellDelegate(this));
   connect(this, &QTableWidget::itemChanged, this, &StringGrid::storeEdit);
   setRows(rows);
   // The first scrollable cell is current from the start, without being drawn selected.
@@ -83,11 +98,11 @@ int StringGrid::currentGridRow() const {
   return std::clamp(r, 0, rowCount() - 1);
 }
 
-void StringGrid::commitEditor() {
+void StringGrid::commitEditor(bool close) {
   if (state() != QAbstractItemView::EditingState) return;
   if (QWidget* editor = indexWidget(currentIndex())) {
     commitData(editor);
-    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    if (close) closeEditor(editor, QAbstractItemDelegate::NoHint);
   }
 }
 

@@ -34,8 +34,9 @@ class StringGrid : public QTableWidget {
 
   /// True while a cell editor is open.
   bool isEditing() const { return state() == QAbstractItemView::EditingState; }
-  /// Takes the text of an open cell editor into the cell and closes the editor.
-  void commitEditor();
+  /// Takes the text of an open cell editor into the cell; `close` also closes the editor, else
+  /// the user types on where they were.
+  void commitEditor(bool close = true);
 
  protected:
   void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;

@@ -487,6 +487,9 @@ void TForma::showError(const std::string& message) {
 
 template <typename Command>
 bool TForma::run(Command&& command) {
+  // A cell being typed into holds its text already, as the commands that read the grids expect.
+  gridSpv_->commitEditor(false);
+  gridMemory_->commitEditor(false);
   std::optional<std::string> error;
   try {
     command();

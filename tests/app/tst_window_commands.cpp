@@ -437,6 +437,28 @@ class WindowCommands : public QObject {
     QVERIFY(!s.find<QProgressDialog>("ProgressResponseSpectrum"));
   }
 
+  // Text typed into a cell counts at once, also for a command started while the cell editor is
+  // still open; the editor stays open and the user types on.
+  void cellBeingTypedCountsForCommands() {
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    s.boxes.take();
+    QVERIFY(writeFile(dir_->filePath("a.spo"), "1 1\r\n2 4\r\n"));
+    s.answers.push_back({true, "a.spo", 3});
+    s.press("SpeedButtonOpen");
+    s.press("SpeedButtonMemory");
+    StringGrid* memory = s.grid("StringGridMemory");
+    QTest::mouseClick(memory->viewport(), Qt::LeftButton, {},
+                      memory->visualRect(memory->model()->index(1, 2)).center());
+    Session::typeIntoFocus("B");
+    s.press("SpeedButtonVisual");
+    QVERIFY(memory->isEditing());
+    Session::typeIntoFocus("C");
+    QVERIFY(s.close());
+    QVERIFY(readFile(dir_->filePath("config.cfg")).contains("\r\nBC\r\n"));
+    QCOMPARE(s.boxes.take(), QStringList());
+  }
+
   void memoryListFollowsTheUser() {
     Session s(dir_->path());
     QVERIFY(s.show());
