@@ -98,16 +98,6 @@ TEST(RealField, ReadsBackToFifteenSignificantDigits) {
   EXPECT_EQ(third, 0.333333333333333L);
 }
 
-TEST(IntegerForm, PlainDecimal) {
-  const std::pair<long long, const char*> cases[] = {
-      {0, "0"}, {5000, "5000"}, {-7, "-7"}, {2147483647, "2147483647"}};
-  for (const auto& [value, text] : cases) {
-    std::string out;
-    appendInteger(out, value);
-    EXPECT_EQ(out, text);
-  }
-}
-
 TEST(ParseFileReal, AcceptedTexts) {
   const std::pair<const char*, long double> cases[] = {
       {"5.", 5},
