@@ -25,12 +25,26 @@ std::string ioErrorMessage(int code) {
   }
 }
 
+namespace {
+
+std::string quoted(std::string_view text, std::string_view rest) {
+  std::string out;
+  out.reserve(text.size() + rest.size() + 2);
+  out += '\'';
+  out += text;
+  out += '\'';
+  out += rest;
+  return out;
+}
+
+}  // namespace
+
 std::string notAFloat(std::string_view text) {
-  return "'" + std::string(text) + "' is not a valid floating point value";
+  return quoted(text, " is not a valid floating point value");
 }
 
 std::string notAnInteger(std::string_view text) {
-  return "'" + std::string(text) + "' is not a valid integer value";
+  return quoted(text, " is not a valid integer value");
 }
 
 std::string withFullStop(std::string_view message) {
