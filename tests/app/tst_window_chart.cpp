@@ -164,5 +164,5 @@ class WindowChart : public QObject {
   std::unique_ptr<Session> session_;
 };
 
-QTEST_MAIN(WindowChart)
+ACCELSPEC_WINDOW_TEST_MAIN(WindowChart, "C.UTF-8")
 #include "tst_window_chart.moc"

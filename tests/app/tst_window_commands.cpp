@@ -507,5 +507,5 @@ class WindowCommands : public QObject {
   std::unique_ptr<QTemporaryDir> dir_;
 };
 
-QTEST_MAIN(WindowCommands)
+ACCELSPEC_WINDOW_TEST_MAIN(WindowCommands, "C.UTF-8")
 #include "tst_window_commands.moc"

@@ -352,5 +352,5 @@ class WindowFocus : public QObject {
   std::unique_ptr<QTemporaryDir> dir_;
 };
 
-QTEST_MAIN(WindowFocus)
+ACCELSPEC_WINDOW_TEST_MAIN(WindowFocus, "C.UTF-8")
 #include "tst_window_focus.moc"

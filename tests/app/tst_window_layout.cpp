@@ -282,5 +282,5 @@ class WindowLayout : public QObject {
   std::unique_ptr<Session> session_;
 };
 
-QTEST_MAIN(WindowLayout)
+ACCELSPEC_WINDOW_TEST_MAIN(WindowLayout, "C.UTF-8")
 #include "tst_window_layout.moc"

@@ -75,5 +75,5 @@ class WindowScreenshot : public QObject {
   }
 };
 
-QTEST_MAIN(WindowScreenshot)
+ACCELSPEC_WINDOW_TEST_MAIN(WindowScreenshot, "C.UTF-8")
 #include "tst_window_screenshot.moc"

@@ -215,3 +215,15 @@ inline QByteArray readFile(const QString& path) {
 }
 
 }  // namespace accelspec::testing
+
+/// main() of a window test, as QTEST_MAIN writes it, with the user's locale fixed first: the
+/// decimal separator of every field and cell follows it, and it is read once, at the start.
+#define ACCELSPEC_WINDOW_TEST_MAIN(TestClass, locale) \
+  int main(int argc, char** argv) {                   \
+    qputenv("LC_ALL", locale);                        \
+    QApplication app(argc, argv);                     \
+    app.setAttribute(Qt::AA_Use96Dpi, true);          \
+    TestClass test;                                   \
+    QTEST_SET_MAIN_SOURCE_PATH                        \
+    return QTest::qExec(&test, argc, argv);           \
+  }

@@ -1,0 +1,79 @@
+// The window under a locale that writes numbers with a decimal comma: fields, cells and chart
+// labels use the comma, files keep the point.
+
+#include <QChart>
+#include <QTest>
+
+#include "tests/app/window_harness.hpp"
+
+using namespace accelspec;
+using namespace accelspec::testing;
+
+namespace {
+
+QByteArray configText(const char* df, const char* dt) {
+  QByteArray text;
+  const char* values[] = {"2", "30", df, "0.1", "20", "5000", dt, "0"};
+  for (const char* v : values) text += QByteArray(23, 'x') + " " + v + "\r\n";
+  return text;
+}
+
+}  // namespace
+
+class WindowLocale : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+  }
+  void cleanup() { dir_.reset(); }
+
+  void commaEverywhereButInFiles() {
+    QVERIFY(writeFile(dir_->filePath("config.cfg"), configText("0.5", "0.004")));
+    Session s(dir_->path());
+    QCOMPARE(s.forma->decimalSeparator(), ',');
+    QVERIFY(s.show());
+    QCOMPARE(s.boxes.take(), QStringList());
+    // Values read from the file are shown the user's way.
+    QCOMPARE(s.edit("EditDF")->text(), QString("0,5"));
+    QCOMPARE(s.edit("EditDT")->text(), QString("0,004"));
+
+    s.type("EditN", "2");
+    s.click("EditFbeg");
+    s.typeCell("StringGridSpv", 0, 1, "2");
+    s.typeCell("StringGridSpv", 1, 1, "1,5");
+    s.typeCell("StringGridSpv", 0, 2, "30");
+    s.typeCell("StringGridSpv", 1, 2, "2.5");
+    s.click("EditFend");
+    QCOMPARE(s.boxes.take(), QStringList{"'2.5' is not a valid floating point value."});
+    s.typeCell("StringGridSpv", 1, 2, "2,5");
+    s.click("EditFend");
+    QCOMPARE(s.points(0), (QList<QPointF>{{2, 1.5}, {30, 2.5}}));
+
+    s.press("SpeedButtonAks");
+    QCOMPARE(s.boxes.take(), QStringList());
+    QCOMPARE(s.edit("EditTend")->text(), QString("19,996"));
+    QCOMPARE(s.chartView()->chart()->locale().decimalPoint(), QString(","));
+
+    // Files keep the point.
+    s.typeCell("StringGridSpv", 1, 2, "2,5");
+    s.click("EditFend");
+    s.answers.push_back({true, "spec.spv", 0});
+    s.press("SpeedButtonSave");
+    QCOMPARE(readFile(dir_->filePath("spec.spv")),
+             QByteArray(" 2.00000000000000E+0000  1.50000000000000E+0000\r\n"
+                        " 3.00000000000000E+0001  2.50000000000000E+0000\r\n"));
+    s.answers.push_back({true, "spec.spv", 1});
+    s.press("SpeedButtonOpen");
+    QCOMPARE(s.grid("StringGridSpv")->item(1, 1)->text(), QString("1,5"));
+    QCOMPARE(s.boxes.take(), QStringList());
+  }
+
+ private:
+  std::unique_ptr<QTemporaryDir> dir_;
+};
+
+ACCELSPEC_WINDOW_TEST_MAIN(WindowLocale, "ru_RU.UTF-8")
+#include "tst_window_locale.moc"
