@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/decimate.hpp"
+
 namespace accelspec {
 
 namespace {
@@ -22,6 +24,11 @@ QFont courier(int points) {
   font.setPointSize(points);
   return font;
 }
+
+// Thinning for display starts above four points a pixel column; a plot narrower than this many
+// columns is thinned as if it were this wide.
+constexpr int kMinColumns = 1000;
+constexpr std::size_t kLongSeries = 4 * kMinColumns;
 
 // A step of 1, 2 or 5 times a power of ten that cuts `range` into about `parts` pieces.
 double niceStep(double range, int parts) {
@@ -61,7 +68,13 @@ ChartView::ChartView(QWidget* parent) : QChartView(parent) {
   axisY_->setTitleText(QStringLiteral("Значение ускорения a, м/c^2 "));
   chart->addAxis(axisX_, Qt::AlignBottom);
   chart->addAxis(axisY_, Qt::AlignLeft);
-  connect(axisX_, &QValueAxis::rangeChanged, this, [this] { updateTicks(axisX_, 10); });
+  connect(axisX_, &QValueAxis::rangeChanged, this, [this] {
+    updateTicks(axisX_, 10);
+    if (!fitting_) redrawLong();
+  });
+  connect(chart, &QChart::plotAreaChanged, this, [this] {
+    if (columns() != drawnColumns_) redrawLong();
+  });
   connect(axisY_, &QValueAxis::rangeChanged, this, [this] { updateTicks(axisY_, 6); });
 
   for (int i = 0; i < Chart::kSeriesCount; ++i) {
@@ -93,18 +106,18 @@ ChartView::ChartView(QWidget* parent) : QChartView(parent) {
 void ChartView::sync(const Chart& model) {
   chart()->setTitle(QString::fromStdString(model.title()));
   axisX_->setTitleText(QString::fromStdString(model.bottomAxisTitle()));
-  bool changed = false;
+  std::array<bool, Chart::kSeriesCount> changed{};
   for (std::size_t i = 0; i < series_.size(); ++i) {
     const Series& source = model.series(static_cast<int>(i));
     if (synced_[i] && source.revision() == revisions_[i]) continue;
-    const std::vector<ChartPoint>& points = source.points();
-    QList<QPointF> list;
-    list.reserve(static_cast<qsizetype>(points.size()));
+    std::vector<QPointF>& all = all_[i];
+    all.clear();
+    all.reserve(source.size());
     Bounds b;
-    for (const ChartPoint& p : points) {
+    for (const ChartPoint& p : source.points()) {
       // A view cannot place a point that is not finite; the model keeps it all the same.
       if (!std::isfinite(p.x) || !std::isfinite(p.y)) continue;
-      list.append(QPointF(p.x, p.y));
+      all.emplace_back(p.x, p.y);
       if (!b.any) {
         b = {p.x, p.x, p.y, p.y, true};
       } else {
@@ -114,14 +127,33 @@ void ChartView::sync(const Chart& model) {
         b.maxY = std::max(b.maxY, p.y);
       }
     }
-    series_[i]->replace(list);
     series_[i]->setVisible(source.visible());
     bounds_[i] = b;
     revisions_[i] = source.revision();
     synced_[i] = true;
-    changed = true;
+    changed[i] = true;
   }
-  if (changed) showWholeGraph();
+  if (std::find(changed.begin(), changed.end(), true) == changed.end()) return;
+  // The axes first, so that each line gets its points once, for the range it will show.
+  fitting_ = true;
+  showWholeGraph();
+  fitting_ = false;
+  for (std::size_t i = 0; i < series_.size(); ++i)
+    if (changed[i] || all_[i].size() > kLongSeries) draw(i);
+}
+
+int ChartView::columns() const {
+  return std::max(static_cast<int>(chart()->plotArea().width()), kMinColumns);
+}
+
+void ChartView::draw(std::size_t i) {
+  drawnColumns_ = columns();
+  series_[i]->replace(pointsToDraw(all_[i], axisX_->min(), axisX_->max(), drawnColumns_));
+}
+
+void ChartView::redrawLong() {
+  for (std::size_t i = 0; i < series_.size(); ++i)
+    if (all_[i].size() > kLongSeries) draw(i);
 }
 
 void ChartView::showWholeGraph() {

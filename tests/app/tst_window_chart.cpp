@@ -4,7 +4,10 @@
 #include <QChart>
 #include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
+#include <cstdint>
 
+#include "app/decimate.hpp"
 #include "tests/app/window_harness.hpp"
 
 using namespace accelspec;
@@ -55,8 +58,9 @@ class WindowChart : public QObject {
     dir_.reset();
   }
 
-  // A graph of 100000 points reaches the view in one replace, never point by point.
-  void wholeSeriesInOneReplace() {
+  // A graph of 100000 points reaches its line in one replace, never point by point, thinned to
+  // what the pixel columns show; zooming in brings the points of the range back one for one.
+  void longGraphInOneReplace() {
     Session& s = *session_;
     s.type("EditN", "2");
     s.click("EditFbeg");
@@ -72,14 +76,99 @@ class WindowChart : public QObject {
     QSignalSpy added(series, &QXYSeries::pointAdded);
     s.press("SpeedButtonAks");
     QCOMPARE(s.boxes.take(), QStringList());
-    QVERIFY(series->count() >= 99999);  // the sweep ends within one sample of T
+    const QList<QPointF> all = s.graph(0);
+    QVERIFY(all.size() >= 99999);  // the sweep ends within one sample of T
     QCOMPARE(replaced.size(), 1);
     QCOMPARE(added.size(), 0);
+
+    const QList<QPointF> drawn = s.points(0);
+    QVERIFY2(drawn.size() <= 4 * 1024 + 8, qPrintable(QString::number(drawn.size())));
+    QCOMPARE(drawn.first(), all.first());
+    QCOMPARE(drawn.last(), all.last());
+    // Every point drawn is one of the graph's, in the graph's order, and the extremes are kept.
+    qsizetype at = 0;
+    for (const QPointF& p : drawn) {
+      while (at < all.size() && all[at] != p) ++at;
+      QVERIFY(at < all.size());
+    }
+    const auto byY = [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); };
+    QCOMPARE(std::min_element(drawn.begin(), drawn.end(), byY)->y(),
+             std::min_element(all.begin(), all.end(), byY)->y());
+    QCOMPARE(std::max_element(drawn.begin(), drawn.end(), byY)->y(),
+             std::max_element(all.begin(), all.end(), byY)->y());
 
     // A command that changes nothing on the chart hands nothing over again.
     s.press("SpeedButtonMemory");
     s.press("SpeedButtonDelete");
     QCOMPARE(replaced.size(), 1);
+
+    // Zoomed in on a tenth of a second: 500 samples, all of them drawn.
+    ChartView* view = s.chartView();
+    view->axisX()->setRange(10, 10.1);
+    const QList<QPointF> close = s.points(0);
+    QVERIFY(close.first().x() < 10 && close.last().x() > 10.1);
+    QCOMPARE(close.size(), std::count_if(all.begin(), all.end(), [](const QPointF& p) {
+                             return p.x() >= 10 && p.x() <= 10.1;
+                           }) + 2);
+  }
+
+  // Thinning for display: per pixel column the first, lowest, highest and last point.
+  void thinning_data() {
+    QTest::addColumn<QList<QPointF>>("points");
+    QTest::addColumn<double>("x0");
+    QTest::addColumn<double>("x1");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<QList<QPointF>>("expected");
+    QTest::newRow("nothing") << QList<QPointF>() << 0.0 << 1.0 << 10 << QList<QPointF>();
+    QTest::newRow("few points come back whole")
+        << QList<QPointF>{{0, 1}, {1, 2}, {2, 3}} << 0.0 << 2.0 << 1
+        << QList<QPointF>{{0, 1}, {1, 2}, {2, 3}};
+    QTest::newRow("a range keeps its neighbours")
+        << QList<QPointF>{{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}} << 1.5 << 2.5 << 1
+        << QList<QPointF>{{1, 2}, {2, 3}, {3, 4}};
+    QTest::newRow("one column of many points")
+        << QList<QPointF>{{0.0, 5}, {0.1, 9}, {0.2, 1}, {0.3, 7}, {0.4, 2}, {0.5, 6}} << 0.0 << 0.99
+        << 1 << QList<QPointF>{{0.0, 5}, {0.1, 9}, {0.2, 1}, {0.5, 6}};
+    QTest::newRow("the first is the lowest")
+        << QList<QPointF>{{0.0, 0}, {0.1, 9}, {0.2, 3}, {0.3, 4}, {0.4, 2}, {1.5, 6}} << 0.0 << 2.0
+        << 1 << QList<QPointF>{{0.0, 0}, {0.1, 9}, {1.5, 6}};
+    QTest::newRow("two columns") << QList<QPointF>{{0.0, 5}, {0.1, 9}, {0.2, 1}, {0.3, 7}, {0.4, 2},
+                                                   {1.0, 3}, {1.1, 8}, {1.2, 0}, {1.3, 4}, {1.4, 5}}
+                                 << 0.0 << 2.0 << 2
+                                 << QList<QPointF>{{0.0, 5}, {0.1, 9}, {0.2, 1}, {0.4, 2},
+                                                   {1.0, 3}, {1.1, 8}, {1.2, 0}, {1.4, 5}};
+  }
+
+  void thinning() {
+    QFETCH(QList<QPointF>, points);
+    QFETCH(double, x0);
+    QFETCH(double, x1);
+    QFETCH(int, columns);
+    QFETCH(QList<QPointF>, expected);
+    const std::vector<QPointF> all(points.begin(), points.end());
+    QCOMPARE(pointsToDraw(all, x0, x1, columns), expected);
+  }
+
+  // Whatever the data, each column spans the same heights thinned as whole.
+  void thinningKeepsEachColumnsSpan() {
+    std::vector<QPointF> all;
+    std::uint32_t seed = 7;
+    for (int i = 0; i < 20000; ++i) {
+      seed = seed * 1664525u + 1013904223u;
+      all.emplace_back(i * 0.001, static_cast<double>(seed >> 8));
+    }
+    const int columns = 100;
+    const QList<QPointF> drawn = pointsToDraw(all, 0, 20, columns);
+    QVERIFY(drawn.size() <= 4 * columns + 2);
+    std::vector<std::pair<double, double>> whole(columns, {1e300, -1e300}), thin = whole;
+    auto spread = [&](std::vector<std::pair<double, double>>& span, const QPointF& p) {
+      const int c = std::min(static_cast<int>(p.x() / 0.2), columns - 1);
+      span[c].first = std::min(span[c].first, p.y());
+      span[c].second = std::max(span[c].second, p.y());
+    };
+    for (const QPointF& p : all) spread(whole, p);
+    for (const QPointF& p : drawn) spread(thin, p);
+    QVERIFY(whole == thin);
   }
 
   void axesFitTheVisibleData() {

@@ -79,7 +79,7 @@ class WindowCommands : public QObject {
       QCOMPARE(s.edit("EditTbeg")->text(), QString("0"));
       QCOMPARE(s.edit("EditTend")->text(), QString("19.996"));
       QVERIFY(s.find<QPlainTextEdit>("Memo1")->toPlainText().isEmpty());
-      const QList<QPointF> record = s.points(0);
+      const QList<QPointF> record = s.graph(0);
       QVERIFY2(record.size() > 4900 && record.size() <= 5001,
                qPrintable(QString::number(record.size())));
       QVERIFY(ascending(record));
@@ -171,7 +171,7 @@ class WindowCommands : public QObject {
              QByteArray(" 2.00000000000000E+0000  1.00000000000000E+0000\r"));
 
     s.press("SpeedButtonAks");
-    const QList<QPointF> record = s.points(0);
+    const QList<QPointF> record = s.graph(0);
     s.answers.push_back({true, "acc.aks", 0});
     s.press("SpeedButtonSave");
     QCOMPARE(s.asked.back().labels, QStringList{"Акселерограмма  ( *.aks )"});
@@ -213,7 +213,7 @@ class WindowCommands : public QObject {
     QCOMPARE(s.store->Mode, kModeAccelerogram);
     QCOMPARE(s.edit("EditND")->text(), QString("5000"));
     QCOMPARE(s.edit("EditDT")->text(), QString("0.004"));
-    QCOMPARE(s.points(0), record.mid(0, 5000));
+    QCOMPARE(s.graph(0), record.mid(0, 5000));
 
     s.answers.push_back({true, "resp.spo", 3});
     s.press("SpeedButtonOpen");
@@ -412,7 +412,7 @@ class WindowCommands : public QObject {
     s.type("EditND", "100000");
     s.type("EditDT", "0.0002");
     s.press("SpeedButtonAks");
-    QCOMPARE(s.points(0).size(), 100000);
+    QCOMPARE(s.graph(0).size(), 100000);
     s.type("EditFbeg", "1");
     s.type("EditFend", "1000.5");
     s.type("EditDF", "0.25");

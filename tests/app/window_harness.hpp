@@ -189,8 +189,13 @@ class Session {
     return closed;
   }
 
-  /// The points of a chart view series, as drawn.
+  /// The points of a chart series as its line holds them (a long series is thinned).
   QList<QPointF> points(int series) const { return chartView()->lineSeries(series)->points(); }
+  /// All points of a chart series, as the commands drew them.
+  QList<QPointF> graph(int series) const {
+    const std::vector<QPointF>& all = chartView()->allPoints(series);
+    return QList<QPointF>(all.begin(), all.end());
+  }
 
   std::unique_ptr<Store> store;
   TReport report;
