@@ -415,7 +415,7 @@ class WindowCommands : public QObject {
     QCOMPARE(s.graph(0).size(), 100000);
     s.type("EditFbeg", "1");
     s.type("EditFend", "1000.5");
-    s.type("EditDF", "0.25");
+    s.type("EditDF", "0.0625");
 
     QString label;
     QTimer stopper;
@@ -431,8 +431,8 @@ class WindowCommands : public QObject {
     QCOMPARE(label, QString("Расчёт спектра ответа…"));
     QCOMPARE(s.boxes.take(), QStringList());
     QCOMPARE(s.store->Mode, kModeResponseSpectrum);
-    const qsizetype drawn = s.points(0).size();
-    QVERIFY2(drawn > 0 && drawn < 3999, qPrintable(QString::number(drawn)));
+    const qsizetype drawn = s.graph(0).size();
+    QVERIFY2(drawn > 0 && drawn < 15993, qPrintable(QString::number(drawn)));
     QCOMPARE(qsizetype{s.store->NF} + 1, drawn);
     QVERIFY(!s.find<QProgressDialog>("ProgressResponseSpectrum"));
   }
