@@ -10,6 +10,7 @@ namespace {
 
 constexpr int kSteps = 1000;
 constexpr qint64 kUpdateMs = 50;
+constexpr double kMinRemainingMs = 1000;
 
 QString text(std::string_view s) { return QString::fromUtf8(s.data(), std::ssize(s)); }
 
@@ -24,7 +25,12 @@ ResponseProgressDialog::~ResponseProgressDialog() { delete dialog_.data(); }
 bool ResponseProgressDialog::proceed(std::int64_t done, std::int64_t total) {
   const qint64 now = started_.elapsed();
   if (!dialog_) {
-    if (now < kDelayMs || done >= total) return true;
+    if (now < kDelayMs || done >= total || done <= 0) return true;
+    // A box that would close again at once is only a flash: it waits for a run with a second
+    // or more still to go.
+    const double remaining =
+        static_cast<double>(now) * static_cast<double>(total - done) / static_cast<double>(done);
+    if (remaining < kMinRemainingMs) return true;
     dialog_ = new QProgressDialog(text(msg::kProgressResponseSpectrum), text(msg::kProgressStop), 0,
                                   kSteps, parent_);
     dialog_->setObjectName("ProgressResponseSpectrum");

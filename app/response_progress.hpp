@@ -10,8 +10,9 @@ class QWidget;
 
 namespace accelspec {
 
-/// The progress of a response spectrum run: nothing for a short run; after a moment, a modal
-/// progress box whose button stops the run with the points computed so far. The box paints
+/// The progress of a response spectrum run: nothing for a short run; once a run has taken a
+/// moment and has a second or more to go, a modal progress box whose button stops the run with
+/// the points computed so far. The box paints
 /// while the run goes on, but no other command can start meanwhile.
 class ResponseProgressDialog : public ResponseProgress {
  public:
