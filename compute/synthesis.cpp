@@ -1,5 +1,6 @@
 #include "compute/synthesis.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -50,13 +51,16 @@ void synthesizeAccelerogram(Store& s, Form& form) {
   long double phase = 0;
   for (int i = 1; i <= n - 1; ++i) {
     const long double steps = checked(checked(s.SweepT[i + 1] - s.SweepT[i]) / s.DT);
-    const long double end = checked(steps + static_cast<long double>(kbeg));
-    if (std::isfinite(end) && std::fabs(end) >= 0x1p40L)
-      throw AppError(std::string(msg::kSynthesisOutOfRange));
+    long double end = checked(steps + static_cast<long double>(kbeg));
+    // Far beyond the array either way is as good as just beyond it, and keeps Trunc in range.
+    if (std::isfinite(end)) end = std::clamp(end, -0x1p40L, 0x1p40L);
     const std::int64_t kend = fpu::trunc64(end);
-    if (kend >= kbeg && (kbeg < 1 || kend > kMaxSamples))
-      throw AppError(std::string(msg::kSynthesisOutOfRange));
-    for (std::int64_t k = kbeg; k <= kend; ++k) {
+    // A sweep gone back before the first sample cannot be placed.
+    if (kend >= kbeg && kbeg < 1) throw AppError(std::string(msg::kSynthesisOutOfRange));
+    // Samples past the array's end lie beyond every ND the store can hold: the record the
+    // program uses is complete there, and the sweep simply stops at the last element.
+    const std::int64_t last = std::min<std::int64_t>(kend, kMaxSamples);
+    for (std::int64_t k = kbeg; k <= last; ++k) {
       const long double t = checked(static_cast<long double>(k - 1) * s.DT);
       const long double finst = checked(checked(std::exp(checked(L * checked(t / s.T)))) * SpF[1]);
       phase = checked(phase + checked(finst * s.DT));
@@ -67,6 +71,7 @@ void synthesizeAccelerogram(Store& s, Form& form) {
       s.Acc[k] = checked(checked(std::sin(checked(kTwoPi * phase))) * amp);
       chart.series(0).add(t, s.Acc[k]);
     }
+    if (kend > kMaxSamples) break;
     // A segment that went back in time leaves kend below kbeg and the next segment starts there.
     kbeg = kend + 1;
   }

@@ -56,8 +56,8 @@ inline constexpr std::string_view kBadMemoryCount =
     "Количество графиков в памяти должно быть от 0 до 6";
 inline constexpr std::string_view kSlotTooLarge = "График в памяти содержит более 999 точек";
 inline constexpr std::string_view kSynthesisOutOfRange =
-    "Акселерограмма не помещается в 100000 отсчётов: уменьшите время воздействия или увеличьте "
-    "шаг по времени";
+    "Развёртка уходит раньше первого отсчёта акселерограммы: частоты спектра воздействия "
+    "должны идти в одну сторону";
 inline constexpr std::string_view kWindowOutOfRange =
     "Временное окно выходит за пределы акселерограммы (отсчёты 1 … 100000)";
 inline constexpr std::string_view kTooManyFrequencies =

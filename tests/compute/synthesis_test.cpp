@@ -112,18 +112,6 @@ TEST(Synthesis, FailuresKeepWhatWasDone) {
        "100001",
        "0.25",
        std::string(msg::kTooManySamples)},
-      {"too many samples",
-       {{1, 1}, {2, 1}},
-       "20",
-       "5000",
-       "0.0001",
-       std::string(msg::kSynthesisOutOfRange)},
-      {"absurd step count",
-       {{1, 1}, {2, 1}},
-       "1",
-       "5",
-       "1e-4000",
-       std::string(msg::kSynthesisOutOfRange)},
   };
   for (const auto& c : cases) {
     Fixture t;
@@ -137,6 +125,34 @@ TEST(Synthesis, FailuresKeepWhatWasDone) {
     EXPECT_TRUE(t.form.chart().series(2).empty()) << c.name;
     EXPECT_TRUE(t.form.chart().series(0).empty()) << c.name;
     EXPECT_EQ(t.s.Acc[1], 7) << c.name;
+  }
+}
+
+TEST(Synthesis, ASweepGoneBackBeforeTheFirstSampleStopsThere) {
+  Fixture t;
+  setSpectrum(t.s, {{1, 1}, {2, 1}, {0.25L, 1}, {4, 1}});  // sweep times 0, 0.5, -1, 1
+  setTimes(t.form, "1", "5", "0.25");
+  t.s.Acc[0] = 123;
+  EXPECT_EQ(failureOf([&] { synthesizeAccelerogram(t.s, t.form); }), msg::kSynthesisOutOfRange);
+  EXPECT_EQ(t.form.chart().series(0).size(), 3u);  // the first segment stays drawn
+  EXPECT_EQ(t.s.Acc[0], 123);
+}
+
+TEST(Synthesis, TheSweepStopsAtTheEndOfTheArray) {
+  struct Case {
+    const char *T, *ND, *DT;
+  };
+  // 100001 samples for a full record of 100000; twice the array; an absurd step count.
+  const Case cases[] = {
+      {"20", "100000", "0.0002"}, {"20", "5000", "0.0001"}, {"1", "5", "1e-4000"}};
+  for (const auto& c : cases) {
+    Fixture t;
+    setSpectrum(t.s, {{1, 1}, {2, 1}});
+    setTimes(t.form, c.T, c.ND, c.DT);
+    synthesizeAccelerogram(t.s, t.form);
+    EXPECT_EQ(t.form.chart().series(0).size(), 100000u) << c.DT;
+    EXPECT_NE(t.s.Acc[100000], 0) << c.DT;
+    EXPECT_EQ(t.s.ND, std::stoi(c.ND));
   }
 }
 
