@@ -1,5 +1,6 @@
 #include "files/config.hpp"
 
+#include <algorithm>
 #include <array>
 
 #include "data/error.hpp"
@@ -99,9 +100,14 @@ void readConfiguration(const std::string& path, Store& store, Form& form) {
 std::string formatConfiguration(const Store& store, const Form& form) {
   if (store.NMem < 0 || store.NMem > kMaxSlots) throw AppError(std::string(msg::kBadMemoryCount));
   std::string out;
+  const char sep = form.decimalSeparator();
   for (const ParameterLine& line : kParameterLines) {
     out += utf8ToCp1251(line.label);
-    out += lineText(form.text(line.edit));
+    std::string value = form.text(line.edit);
+    // The fields show the user's decimal separator; the file always keeps '.', or the next
+    // start would stop at this line and lose the memory list.
+    if (sep != '.') std::replace(value.begin(), value.end(), sep, '.');
+    out += lineText(value);
     out += "\r\n";
   }
   out += utf8ToCp1251(kMemoryCountLabel);

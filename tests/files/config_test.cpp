@@ -9,6 +9,7 @@
 #include "data/error.hpp"
 #include "data/plain_form.hpp"
 #include "files/cp1251.hpp"
+#include "files/textio.hpp"
 #include "tests/files/temp_dir.hpp"
 
 namespace accelspec {
@@ -88,13 +89,24 @@ TEST(Configuration, CommaLocaleFieldsAndRoundTrip) {
   readConfiguration(kDataDir + "example.cfg", *store, form);
   EXPECT_EQ(form.text(Edit::DF), "0,5");
   EXPECT_EQ(form.text(Edit::DT), "0,004");
-  // The fields' texts are written as they stand, so this file no longer loads.
+  // The file keeps '.', so a comma locale loses nothing at the next start.
   TempDir dir;
   writeConfiguration(dir.file("c.cfg"), *store, form);
+  EXPECT_EQ(readWholeFile(dir.file("c.cfg")), readWholeFile(kDataDir + "example.cfg"));
   PlainForm again;
-  EXPECT_THROW(readConfiguration(dir.file("c.cfg"), *store, again), IoError);
-  EXPECT_EQ(again.text(Edit::Fend), "3");
-  EXPECT_EQ(again.text(Edit::DF), "0.5");  // the failing line leaves its field alone
+  again.separator = ',';
+  readConfiguration(dir.file("c.cfg"), *store, again);
+  EXPECT_EQ(again.text(Edit::DF), "0,5");
+  EXPECT_EQ(store->NMem, 1);
+
+  // Under a point locale a comma typed into a field is written as it stands and fails to load.
+  PlainForm point;
+  point.setText(Edit::DF, "0,5");
+  writeConfiguration(dir.file("p.cfg"), *store, point);
+  PlainForm third;
+  EXPECT_THROW(readConfiguration(dir.file("p.cfg"), *store, third), IoError);
+  EXPECT_EQ(third.text(Edit::Fend), "30");
+  EXPECT_EQ(third.text(Edit::DF), "0.5");  // the failing line leaves its field alone
 }
 
 struct ReadCase {
