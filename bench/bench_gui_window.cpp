@@ -43,8 +43,8 @@ struct Window {
     for (int row = 1; row <= 3; ++row)
       for (int col = 0; col < 2; ++col) forma->setCell(Grid::Spv, col, row, points[row - 1][col]);
     forma->StringGridSpvExit();
-    // The sweep ends on sample T / DT + 1: 19.9998 s is the longest that fits 100000 samples.
-    forma->setText(Edit::T, "19.9998");
+    // 20 s at 0.0002 s: the sweep fills the whole array of 100000 samples.
+    forma->setText(Edit::T, "20");
     forma->setText(Edit::ND, "100000");
     forma->setText(Edit::DT, "0.0002");
     view = forma->findChild<accelspec::ChartView*>("Chart1");
