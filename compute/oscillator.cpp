@@ -189,9 +189,11 @@ long double peakAbsoluteAccelerationFast(const Oscillator& o, const long double*
     return peakAbsoluteAcceleration(o, acc, nd);
   const X87Coefficients c{o.A11, o.A12, o.B11, o.B12, o.A21, o.A22, o.B21, o.PsiW, o.W};
   X87State state{0, 0, restingAccAbs(o, acc[1])};
-  for (std::int32_t from = 2; from <= nd; from += kStretch) {
-    x87Steps(c, acc, from, std::min(nd, from + kStretch - 1), state);
-    // No step divides, and the reference's first fault after an overflow is the overflow.
+  for (std::int64_t from = 2; from <= nd; from += kStretch) {
+    const auto to = static_cast<std::int32_t>(std::min<std::int64_t>(nd, from + kStretch - 1));
+    x87Steps(c, acc, static_cast<std::int32_t>(from), to, state);
+    // No step divides, so once the overflow flag is up the reference reports an overflow,
+    // whatever follows it.
     if (std::fetestexcept(FE_OVERFLOW)) {
       fpu::clear();
       throw AppError(std::string(msg::kOverflow));
