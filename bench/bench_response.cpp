@@ -1,8 +1,11 @@
 // Response spectrum: the serial reference against the engine, in nanoseconds per time step of one
 // oscillator (the "step" counter; (NF + 1)·(ND − 1) steps per run).
 //
-//   build-engine/bench/bench_response --benchmark_repetitions=5
-//   (add --benchmark_report_aggregates_only=true for the summary only)
+//   cmake -S . -B build-engine -DCMAKE_BUILD_TYPE=Release && cmake --build build-engine
+//       --target bench_response && build-engine/bench/bench_response --benchmark_repetitions=3
+//
+// The machine's other work shows as an engine whose calling thread has half the CPU time of the
+// wall time: measure when it is idle.
 
 #include <benchmark/benchmark.h>
 
