@@ -164,10 +164,10 @@ class WindowCommands : public QObject {
     QVERIFY(QFile::exists(dir_->filePath("mine.cfg")));
 
     typeSpectrum(s, {{"2", "1"}, {"10", "3"}, {"30", "2"}});
-    s.answers.push_back({true, "spec", 0});
+    s.answers.push_back({true, "design", 0});
     s.press("SpeedButtonSave");
     QCOMPARE(s.asked.back().labels, QStringList{"Спектр воздействий  ( *.spv )"});
-    QCOMPARE(lines(readFile(dir_->filePath("spec.spv"))).first(),
+    QCOMPARE(lines(readFile(dir_->filePath("design.spv"))).first(),
              QByteArray(" 2.00000000000000E+0000  1.00000000000000E+0000\r"));
 
     s.press("SpeedButtonAks");
@@ -191,13 +191,13 @@ class WindowCommands : public QObject {
     s.type("EditFbeg", "7");
     s.type("EditN", "1");
     s.click("EditDT");
-    s.answers.push_back({true, "spec", 1});
+    s.answers.push_back({true, "design", 1});
     s.press("SpeedButtonOpen");
     QCOMPARE(s.asked.back().objectName, QString("OpenDialogFile"));
     QCOMPARE(s.asked.back().labels, kOpenLabels);
     QCOMPARE(s.asked.back().filterIndex, 1);
     QCOMPARE(s.forma->openDialogFileName(),
-             QDir(dir_->path()).absoluteFilePath("spec.spv").toStdString());
+             QDir(dir_->path()).absoluteFilePath("design.spv").toStdString());
     QCOMPARE(s.store->Mode, kModeInputSpectrum);
     QCOMPARE(chartTitle(s), QString("СПЕКТР ВОЗДЕЙСТВИЯ"));
     QCOMPARE(s.edit("EditN")->text(), QString("3"));

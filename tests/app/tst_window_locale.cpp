@@ -60,12 +60,12 @@ class WindowLocale : public QObject {
     // Files keep the point.
     s.typeCell("StringGridSpv", 1, 2, "2,5");
     s.click("EditFend");
-    s.answers.push_back({true, "spec.spv", 0});
+    s.answers.push_back({true, "design.spv", 0});
     s.press("SpeedButtonSave");
-    QCOMPARE(readFile(dir_->filePath("spec.spv")),
+    QCOMPARE(readFile(dir_->filePath("design.spv")),
              QByteArray(" 2.00000000000000E+0000  1.50000000000000E+0000\r\n"
                         " 3.00000000000000E+0001  2.50000000000000E+0000\r\n"));
-    s.answers.push_back({true, "spec.spv", 1});
+    s.answers.push_back({true, "design.spv", 1});
     s.press("SpeedButtonOpen");
     QCOMPARE(s.grid("StringGridSpv")->item(1, 1)->text(), QString("1,5"));
     QCOMPARE(s.boxes.take(), QStringList());
