@@ -447,9 +447,7 @@ class WindowCommands : public QObject {
     s.answers.push_back({true, "a.spo", 3});
     s.press("SpeedButtonOpen");
     s.press("SpeedButtonMemory");
-    StringGrid* memory = s.grid("StringGridMemory");
-    QTest::mouseClick(memory->viewport(), Qt::LeftButton, {},
-                      memory->visualRect(memory->model()->index(1, 2)).center());
+    StringGrid* memory = s.clickCell("StringGridMemory", 2, 1);
     Session::typeIntoFocus("B");
     s.press("SpeedButtonVisual");
     QVERIFY(memory->isEditing());
@@ -482,8 +480,7 @@ class WindowCommands : public QObject {
       QVERIFY(s.find<QLabel>(qPrintable(QString("Label%1k").arg(k)))->isVisible());
 
     // The user picks row 2 and deletes it; the third moves up with its title.
-    QTest::mouseClick(memory->viewport(), Qt::LeftButton, {},
-                      memory->visualRect(memory->model()->index(2, 2)).center());
+    s.clickCell("StringGridMemory", 2, 2);
     QCOMPARE(s.forma->memoryCurrentRow(), 2);
     s.press("SpeedButtonDelete");
     QCOMPARE(memory->rowCount(), 3);

@@ -14,10 +14,7 @@ namespace {
 // A configuration whose first value differs from the field's default. Labels are skipped
 // unread, so any 23 characters will do.
 QByteArray configWithStart(const char* fbeg) {
-  QByteArray text;
-  const char* values[] = {fbeg, "30", "0.5", "0.1", "20", "5000", "0.004", "0"};
-  for (const char* v : values) text += QByteArray(23, 'x') + " " + v + "\r\n";
-  return text;
+  return configLines({fbeg, "30", "0.5", "0.1", "20", "5000", "0.004", "0"});
 }
 
 }  // namespace
@@ -227,9 +224,7 @@ class WindowFocus : public QObject {
     s.click("EditFbeg");
     s.typeCell("StringGridSpv", 0, 1, "4");
     // The second cell is typed and left at once, its editor still open.
-    StringGrid* grid = s.grid("StringGridSpv");
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                      grid->visualRect(grid->model()->index(1, 1)).center());
+    StringGrid* grid = s.clickCell("StringGridSpv", 1, 1);
     Session::typeIntoFocus("8");
     QVERIFY(grid->isEditing());
     s.click("Memo1");
@@ -246,9 +241,7 @@ class WindowFocus : public QObject {
     s.click("EditFbeg");
     s.typeCell("StringGridSpv", 0, 1, "4");
     // Tab inside the cell editor leaves the table too.
-    StringGrid* grid = s.grid("StringGridSpv");
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                      grid->visualRect(grid->model()->index(1, 1)).center());
+    StringGrid* grid = s.clickCell("StringGridSpv", 1, 1);
     Session::typeIntoFocus("6");
     s.tab();
     QVERIFY(!grid->isAncestorOf(QApplication::focusWidget()));

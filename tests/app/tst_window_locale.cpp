@@ -12,10 +12,7 @@ using namespace accelspec::testing;
 namespace {
 
 QByteArray configText(const char* df, const char* dt) {
-  QByteArray text;
-  const char* values[] = {"2", "30", df, "0.1", "20", "5000", dt, "0"};
-  for (const char* v : values) text += QByteArray(23, 'x') + " " + v + "\r\n";
-  return text;
+  return configLines({"2", "30", df, "0.1", "20", "5000", dt, "0"});
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <deque>
+#include <initializer_list>
 #include <memory>
 
 #include "app/chart_view.hpp"
@@ -155,10 +156,16 @@ class Session {
   }
 
   /// Clicks cell (col, row) of a grid and types its new text into the cell editor.
-  void typeCell(const char* gridName, int col, int row, const QString& text) {
+  /// Clicks a cell of a grid, as the user does to start typing into it; returns the grid.
+  StringGrid* clickCell(const char* gridName, int col, int row) {
     StringGrid* g = grid(gridName);
     const QRect r = g->visualRect(g->model()->index(row, col));
     QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, r.center());
+    return g;
+  }
+
+  void typeCell(const char* gridName, int col, int row, const QString& text) {
+    clickCell(gridName, col, row);
     settle();
     typeIntoFocus(text);
     // Enter closes the editor and keeps the focus in the grid.
@@ -223,6 +230,14 @@ inline QByteArray readFile(const QString& path) {
 
 /// main() of a window test, as QTEST_MAIN writes it, with the user's locale fixed first: the
 /// decimal separator of every field and cell follows it, and it is read once, at the start.
+/// A configuration file of the eight parameter lines with these values; the labels are never
+/// compared, so any 23 characters do.
+inline QByteArray configLines(std::initializer_list<const char*> values) {
+  QByteArray text;
+  for (const char* v : values) text += QByteArray(23, 'x') + " " + v + "\r\n";
+  return text;
+}
+
 #define ACCELSPEC_WINDOW_TEST_MAIN(TestClass, locale) \
   int main(int argc, char** argv) {                   \
     qputenv("LC_ALL", locale);                        \
