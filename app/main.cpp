@@ -2,7 +2,7 @@
 
 #include "app/tforma.hpp"
 #include "data/store.hpp"
-#include "report/qt/treport.hpp"
+#include "app/treport.hpp"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -40,7 +40,7 @@
 #include "files/open_command.hpp"
 #include "files/save_command.hpp"
 #include "memory/memory.hpp"
-#include "report/qt/treport.hpp"
+#include "app/treport.hpp"
 #include "report/report.hpp"
 
 namespace accelspec {

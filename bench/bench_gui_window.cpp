@@ -18,7 +18,7 @@
 #include "app/chart_view.hpp"
 #include "app/tforma.hpp"
 #include "data/store.hpp"
-#include "report/qt/treport.hpp"
+#include "app/treport.hpp"
 
 namespace {
 

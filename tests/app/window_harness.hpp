@@ -24,7 +24,7 @@
 #include "app/string_grid.hpp"
 #include "app/tforma.hpp"
 #include "data/store.hpp"
-#include "report/qt/treport.hpp"
+#include "app/treport.hpp"
 
 namespace accelspec::testing {
 

@@ -17,7 +17,7 @@
 
 #include <memory>
 
-#include "report/qt/treport.hpp"
+#include "app/treport.hpp"
 #include "report/report.hpp"
 
 using namespace accelspec;

@@ -1,4 +1,4 @@
-#include "report/qt/treport.hpp"
+#include "app/treport.hpp"
 
 #include <QAction>
 #include <QApplication>
