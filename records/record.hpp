@@ -1,0 +1,34 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace accelspec::records {
+
+/// Standard gravity used for every conversion from g, m/s².
+inline constexpr double kStandardGravity = 9.80665;
+
+/// A ground-motion record as the analysis commands use it: uniform step, SI units.
+struct Record {
+  std::string path;             ///< the file it was read from
+  std::string name;             ///< file name without folder and extension
+  std::string format;           ///< "at2", "knet", "cosmos", "columns", "aks", "brl"
+  double dt = 0;                ///< time step, s (> 0)
+  std::vector<double> accel;    ///< acceleration, m/s², any length (not limited to the window's store)
+};
+
+/// How to read a record; an empty field means "take it from the file".
+struct Reading {
+  std::optional<std::string> format;  ///< --format: at2|knet|cosmos|columns|aks|brl
+  std::optional<std::string> units;   ///< --units: g|gal|cm/s2|m/s2|mm/s2
+  std::optional<double> step;         ///< --step DT, s (required for one-column files)
+  int channel = 1;                    ///< --channel N, 1-based (COSMOS files with several)
+};
+
+/// Reads one record, finding the format from the content unless `reading.format` names it.
+/// Throws AppError with a message that names the file, the line and what was expected; never
+/// returns a shortened or mis-scaled record.
+Record readRecord(const std::string& path, const Reading& reading = {});
+
+}  // namespace accelspec::records
