@@ -11,11 +11,12 @@ inline constexpr double kStandardGravity = 9.80665;
 
 /// A ground-motion record as the analysis commands use it: uniform step, SI units.
 struct Record {
-  std::string path;             ///< the file it was read from
-  std::string name;             ///< file name without folder and extension
-  std::string format;           ///< "at2", "knet", "cosmos", "columns", "aks", "brl"
-  double dt = 0;                ///< time step, s (> 0)
-  std::vector<double> accel;    ///< acceleration, m/s², any length (not limited to the window's store)
+  std::string path;    ///< the file it was read from
+  std::string name;    ///< file name without folder and extension
+  std::string format;  ///< "at2", "knet", "cosmos", "columns", "aks", "brl"
+  double dt = 0;       ///< time step, s (> 0)
+  std::vector<double>
+      accel;  ///< acceleration, m/s², any length (not limited to the window's store)
 };
 
 /// How to read a record; an empty field means "take it from the file".
