@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <mutex>
 #include <new>
 #include <ostream>

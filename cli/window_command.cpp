@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <ostream>
 
 #include "cli/command.hpp"

@@ -84,6 +84,7 @@ TEST_F(Cli, UsageAndBadCalls) {
                        "window in.aks out.aks --from 1",
                        "convert in.xyz out.xyz",
                        "response a.aks b.aks --out-dir . --jobs 0",
+                       "response a.aks b.aks --out-dir . --jobs \xD1\x8F",
                        "response a.aks out.spo --jobs 2",
                        "response x/a.aks y/a.brl --out-dir ."};
   for (const char* args : bad) {
