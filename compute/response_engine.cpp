@@ -30,9 +30,10 @@ void checkRange(const Store& s, std::int32_t first, std::int32_t last) {
   if (s.ND > kMaxSamples) throw AppError(std::string(msg::kTooManySamples));
 }
 
-// What a worker needs for one run; copied out of the store before the workers start.
+// What a worker needs for one run; copied out of the store before the workers start, so that
+// nothing the caller does meanwhile (its progress callback included) can reach the workers.
 struct Job {
-  const long double* acc = nullptr;
+  std::vector<long double> acc;  // Acc[0 … max(ND, 1)]: at most 1.6 MB, kept from run to run
   std::int32_t nd = 0;
   long double Fbeg = 0, DF = 0, Psi = 0, DT = 0;
   std::int32_t last = -1;
@@ -125,7 +126,7 @@ struct ResponseEngine::Impl {
     try {
       const long double f = responseFrequency(J, job.DF, job.Fbeg);
       const Oscillator o = makeOscillator(f, job.Psi, job.DT);
-      const long double p = peakAbsoluteAccelerationFast(o, job.acc, job.nd);
+      const long double p = peakAbsoluteAccelerationFast(o, job.acc.data(), job.nd);
       freq[J] = f;  // the frequency of step 11 is the same computation again
       peak[J] = p;
       state[J].store(kDone, std::memory_order_release);
@@ -153,10 +154,11 @@ struct ResponseEngine::Impl {
     }
   };
 
-  void run(Store& s, Series& series, std::int32_t first, std::int32_t last,
-           ResponseProgress* progress) {
+  // Copies what the workers read and wakes them for points first … last.
+  void startRun(const Store& s, std::int32_t first, std::int32_t last) {
     fpu::clear();
-    job.acc = s.Acc.data();
+    // The oscillator reads Acc[1] even for a record of fewer samples.
+    job.acc.assign(s.Acc.begin(), s.Acc.begin() + std::max(s.ND, std::int32_t{1}) + 1);
     job.nd = s.ND;
     job.Fbeg = s.Fbeg;
     job.DF = s.DF;
@@ -177,6 +179,34 @@ struct ResponseEngine::Impl {
       ++generation;
     }
     wake.notify_all();
+  }
+
+  // Stores and draws the finished points from `committed` on, in J order; returns the first
+  // point not yet stored. A chart overflow is thrown from here.
+  std::int32_t commitFinished(Store& s, Series& series, std::int32_t committed, std::int32_t last) {
+    while (committed <= last && state[committed].load(std::memory_order_acquire) == kDone) {
+      s.SpF[kResponseBase + committed] = freq[committed];
+      s.SpA[kResponseBase + committed] = peak[committed];
+      series.add(s.SpF[kResponseBase + committed], s.SpA[kResponseBase + committed]);
+      ++committed;
+    }
+    return committed;
+  }
+
+  // For a failed point that is the next to store: every point below it has finished, so the
+  // error held is the lowest failure's.
+  [[noreturn]] void rethrowLowestFailure() {
+    std::exception_ptr failure;
+    {
+      std::lock_guard lock(m);
+      failure = error;
+    }
+    std::rethrow_exception(failure);
+  }
+
+  void run(Store& s, Series& series, std::int32_t first, std::int32_t last,
+           ResponseProgress* progress) {
+    startRun(s, first, last);
     RunEnd end{*this};
 
     const std::int64_t total = std::int64_t{last} - first + 1;
@@ -184,22 +214,9 @@ struct ResponseEngine::Impl {
     auto lastReport = std::chrono::steady_clock::now();
     for (;;) {
       const bool worked = takeAndCompute();
-      // Store and draw what is finished, in J order; a chart overflow ends the run here.
-      while (committed <= last && state[committed].load(std::memory_order_acquire) == kDone) {
-        s.SpF[kResponseBase + committed] = freq[committed];
-        s.SpA[kResponseBase + committed] = peak[committed];
-        series.add(s.SpF[kResponseBase + committed], s.SpA[kResponseBase + committed]);
-        ++committed;
-      }
+      committed = commitFinished(s, series, committed, last);
       if (committed > last) break;
-      if (state[committed].load(std::memory_order_acquire) == kFailed) {
-        std::exception_ptr failure;
-        {
-          std::lock_guard lock(m);
-          failure = error;  // every point below has finished, so this is the lowest failure
-        }
-        std::rethrow_exception(failure);
-      }
+      if (state[committed].load(std::memory_order_acquire) == kFailed) rethrowLowestFailure();
       if (!worked) {
         // Nothing left to take: wait for the pool, waking to report progress.
         std::unique_lock lock(m);
@@ -226,6 +243,9 @@ void computeResponsePointsSerial(Store& s, Series& series, std::int32_t first, s
     const long double f = responseFrequency(J, s.DF, s.Fbeg);
     const Oscillator o = makeOscillator(f, s.Psi, s.DT);
     const long double peak = peakAbsoluteAcceleration(o, s.Acc.data(), s.ND);
+    // Computed again rather than reused, as the command has always done it: the reference
+    // keeps every operation of the command in its order, and the same operands give the same
+    // bits (the engine reuses the first result for that reason).
     s.SpF[kResponseBase + J] = responseFrequency(J, s.DF, s.Fbeg);
     s.SpA[kResponseBase + J] = peak;
     series.add(s.SpF[kResponseBase + J], s.SpA[kResponseBase + J]);

@@ -12,7 +12,9 @@ class ResponseProgress {
  public:
   virtual ~ResponseProgress() = default;
   /// Called from the command's thread with the number of points finished out of `total`.
-  /// Returning false cancels the run after the points already finished.
+  /// Returning false cancels the run after the points already finished. It may read the store
+  /// and change the record (Acc, ND): the engine's workers compute from a copy of it taken
+  /// when the run started.
   virtual bool proceed(std::int64_t done, std::int64_t total) = 0;
 };
 

@@ -1,11 +1,20 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <system_error>
+#include <vector>
+
+#include "cli/parallel.hpp"
 
 namespace {
 
@@ -75,6 +84,7 @@ TEST_F(Cli, UsageAndBadCalls) {
                        "window in.aks out.aks --from 1",
                        "convert in.xyz out.xyz",
                        "response a.aks b.aks --out-dir . --jobs 0",
+                       "response a.aks b.aks --out-dir . --jobs \xD1\x8F",
                        "response a.aks out.spo --jobs 2",
                        "response x/a.aks y/a.brl --out-dir ."};
   for (const char* args : bad) {
@@ -150,6 +160,204 @@ TEST_F(Cli, ManyRecordsInParallelGiveTheSameFilesAsOneByOne) {
   EXPECT_TRUE(fs::exists(dir / "out" / "b.spo"));
   EXPECT_EQ(slurp(dir / "out" / "c.spo"), slurp(dir / "c1.spo"));
   EXPECT_FALSE(fs::exists(dir / "out" / "missing.spo"));
+}
+
+TEST_F(Cli, AnOutputThatIsAnInputIsRefusedAndNothingIsWritten) {
+  ASSERT_EQ(cli(dir, "synth in.spv rec.aks --samples 20").status, 0);
+  const std::string record = slurp(dir / "rec.aks");
+  put(dir / "rec.spo", record);  // a record under the spectrum's extension
+  fs::create_symlink("rec.aks", dir / "link.aks");
+  fs::create_hard_link(dir / "rec.aks", dir / "hard.aks");
+  fs::create_directories(dir / "sub");
+  const char* cases[] = {
+      "response rec.aks rec.aks",
+      "response rec.aks link.aks",
+      "response link.aks ./rec.aks",
+      "window rec.aks hard.aks --from 0 --to 0.01",
+      "convert rec.aks sub/../rec.aks",
+      "response rec.spo --kind aks --out-dir .",
+      "response sub/x.aks rec.spo --kind aks --out-dir .",
+  };
+  for (const char* args : cases) {
+    Result r = cli(dir, args);
+    EXPECT_EQ(r.status, 1) << args;
+    EXPECT_NE(r.err.find("файл результата совпадает с входным файлом"), std::string::npos)
+        << args << "\n"
+        << r.err;
+    EXPECT_EQ(slurp(dir / "rec.aks"), record) << args;
+    EXPECT_EQ(slurp(dir / "rec.spo"), record) << args;
+    EXPECT_FALSE(fs::exists(dir / "x.spo")) << args;
+  }
+}
+
+TEST_F(Cli, OnlyAnOptionWhereAnOptionStandsAsksForHelp) {
+  ASSERT_EQ(cli(dir, "synth in.spv rec.aks --samples 20").status, 0);
+  fs::create_directories(dir / "help");
+  struct Case {
+    const char* args;
+    int status;
+    bool usage;
+    const char* written;
+  };
+  const Case cases[] = {
+      {"help", 0, true, ""},
+      {"-h", 0, true, ""},
+      {"synth in.spv out.aks --help", 0, true, ""},
+      {"response rec.aks -h --df 1", 0, true, ""},
+      {"convert help out.spv --kind spv", 1, false, ""},
+      {"convert --kind spv -- -h out.spv", 1, false, ""},
+      {"response rec.aks --out-dir help --df 1", 0, false, "help/rec.spo"},
+      {"window rec.aks --help=1", 2, false, ""},
+  };
+  for (const auto& c : cases) {
+    Result r = cli(dir, c.args);
+    EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+    EXPECT_EQ(r.out.find("Использование") != std::string::npos, c.usage) << c.args;
+    if (*c.written) {
+      EXPECT_TRUE(fs::exists(dir / c.written)) << c.args;
+    }
+  }
+  EXPECT_FALSE(fs::exists(dir / "out.spv"));
+  EXPECT_FALSE(fs::exists(dir / "out.aks"));
+}
+
+TEST(CliThreads, WorkIsDoneOnTheThreadsTheSystemGives) {
+  for (unsigned granted : {0u, 1u, 3u, 7u}) {
+    std::atomic<unsigned> started{0};
+    const accelspec::cli::ThreadStarter start = [&](std::function<void()> work) {
+      if (started >= granted) throw std::system_error(EAGAIN, std::generic_category());
+      ++started;
+      return std::thread(std::move(work));
+    };
+    std::vector<std::atomic<int>> done(50);
+    const unsigned used = accelspec::cli::forEachInParallel(
+        done.size(), 8, [&](std::size_t i) { ++done[i]; }, start);
+    EXPECT_EQ(used, granted + 1) << granted;
+    for (std::size_t i = 0; i < done.size(); ++i) EXPECT_EQ(done[i], 1) << granted << " " << i;
+  }
+  // Never more threads than there is work, and at least the caller's own.
+  EXPECT_EQ(accelspec::cli::forEachInParallel(2, 8, [](std::size_t) {}), 2u);
+  EXPECT_EQ(accelspec::cli::forEachInParallel(0, 0, [](std::size_t) {}), 1u);
+}
+
+// Runs the tool in `dir` with `args`, its standard output into a pipe whose reader is gone when
+// `closedOutput`, and a file size limit of `sizeLimit` bytes when not 0.
+Result runChild(const fs::path& dir, std::vector<std::string> args, bool closedOutput,
+                rlim_t sizeLimit) {
+  int fds[2];
+  if (::pipe(fds) != 0) return {-1, "", "pipe"};
+  if (closedOutput) ::close(fds[0]);
+  const std::string errPath = (dir / "stderr.txt").string();
+  args.insert(args.begin(), ACCELSPEC_CLI);
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int errFd = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (errFd < 0 || ::chdir(dir.c_str()) != 0 || ::dup2(fds[1], 1) < 0 || ::dup2(errFd, 2) < 0)
+      ::_exit(127);
+    if (sizeLimit) {
+      const rlimit limit{sizeLimit, sizeLimit};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ::close(fds[1]);
+  if (!closedOutput) ::close(fds[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  Result r{WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status), "", ""};
+  r.err = slurp(errPath);
+  return r;
+}
+
+TEST_F(Cli, AFileSizeLimitOrAClosedPipeIsReportedNotAKill) {
+  Result full = runChild(dir, {"synth", "in.spv", "rec.aks"}, false, 4096);
+  EXPECT_EQ(full.status, 1);
+  EXPECT_EQ(full.err, "Disk full.\n");
+  EXPECT_FALSE(fs::exists(dir / "rec.aks"));
+
+  Result pipe = runChild(dir, {"--help"}, true, 0);
+  EXPECT_EQ(pipe.status, 1);
+  EXPECT_EQ(pipe.err, "accelspec-cli: не удалось записать в стандартный вывод\n");
+}
+
+TEST_F(Cli, ResultsThatFollowTheRulesButHoldNothingAreWarnedAbout) {
+  ASSERT_EQ(cli(dir, "synth in.spv rec.aks --samples 20 --step 0.05").status, 0);
+  put(dir / "empty.spv", "");
+  put(dir / "zero.aks",
+      "3 1\r\n"
+      " 0.00000000000000E+0000  0.00000000000000E+0000\r\n"
+      " 1.00000000000000E-0001  0.00000000000000E+0000\r\n"
+      " 2.00000000000000E-0001  0.00000000000000E+0000\r\n");
+  struct Case {
+    const char* args;
+    const char* warnings;
+  };
+  const std::string all = "предупреждение: все отсчёты акселерограммы равны нулю\n";
+  const Case cases[] = {
+      {"synth in.spv out.aks --samples 20", ""},
+      {"synth empty.spv out.aks --samples 20",
+       "предупреждение: в спектре воздействия меньше двух точек\n"
+       "предупреждение: все отсчёты акселерограммы равны нулю\n"},
+      {"synth in.spv out.aks --samples 20 --step -0.004",
+       "предупреждение: шаг по времени отрицателен\n"
+       "предупреждение: все отсчёты акселерограммы равны нулю\n"},
+      {"synth in.spv out.aks --samples 20 --duration -20",
+       "предупреждение: длительность отрицательна\n"
+       "предупреждение: все отсчёты акселерограммы равны нулю\n"},
+      {"synth in.spv out.aks --samples 0", "предупреждение: акселерограмма пуста (отсчётов: 0)\n"},
+      {"window rec.aks out.aks --from 0.1 --to 0.5", ""},
+      {"window rec.aks out.aks --from 0.5 --to 1.0",
+       "предупреждение: окно выходит за конец записи на 1 отсч.: там нули\n"},
+      {"window rec.aks out.aks --from 5 --to 6",
+       "предупреждение: окно выходит за конец записи на 101 отсч.: там нули\n"
+       "предупреждение: все отсчёты акселерограммы равны нулю\n"},
+      {"window rec.aks out.aks --from 0.5 --to 0.2",
+       "предупреждение: конец окна раньше его начала\n"
+       "предупреждение: акселерограмма пуста (отсчётов: -5)\n"},
+      {"response rec.aks out.spo --fbeg 1 --fend 2", ""},
+      {"response rec.aks out.spo --fbeg 5 --fend 2",
+       "предупреждение: спектр ответа пуст: ни одной частоты от Fbeg до Fend с шагом DF\n"},
+      {"response rec.aks out.spo --fbeg 1 --fend 2 --damping -0.05",
+       "предупреждение: затухание отрицательно\n"},
+      {"response zero.aks out.spo --fbeg 1 --fend 2",
+       "предупреждение: все значения спектра ответа равны нулю\n"},
+  };
+  for (const auto& c : cases) {
+    fs::remove(dir / "out.aks");
+    fs::remove(dir / "out.spo");
+    Result r = cli(dir, c.args);
+    EXPECT_EQ(r.status, 0) << c.args;
+    EXPECT_EQ(r.err, c.warnings) << c.args;
+    EXPECT_TRUE(fs::exists(dir / "out.aks") || fs::exists(dir / "out.spo")) << c.args;
+  }
+  // Several records: each warning names its record.
+  Result batch = cli(dir, "response rec.aks zero.aks --out-dir . --fbeg 1 --fend 2 --jobs 2");
+  EXPECT_EQ(batch.status, 0);
+  EXPECT_EQ(batch.err, "zero.aks: предупреждение: все значения спектра ответа равны нулю\n");
+}
+
+TEST_F(Cli, TheManualPageDocumentsEveryCommandOfTheUsage) {
+  const std::string usage = cli(dir, "--help").out;
+  const std::string manual =
+      slurp(fs::path(ACCELSPEC_TEST_DATA) / ".." / "packaging" / "accelspec-cli.1");
+  ASSERT_FALSE(manual.empty());
+  std::istringstream lines(usage);
+  std::string line;
+  int commands = 0;
+  const std::string prefix = "  accelspec-cli ";
+  while (std::getline(lines, line)) {
+    if (line.rfind(prefix, 0) != 0 || line.rfind(prefix + "-", 0) == 0) continue;
+    const std::string name =
+        line.substr(prefix.size(), line.find(' ', prefix.size()) - prefix.size());
+    ++commands;
+    EXPECT_NE(manual.find("\n.SS " + name + "\n"), std::string::npos) << name;
+    EXPECT_NE(manual.find("\n.B accelspec-cli " + name + "\n"), std::string::npos) << name;
+  }
+  EXPECT_GE(commands, 4);
 }
 
 }  // namespace

@@ -299,6 +299,40 @@ TEST(ResponseEngine, ProgressIsReportedInOrderAndEndsWithTheTotal) {
   for (const auto& call : failing.calls) EXPECT_LE(call.first, 3);
 }
 
+// A caller that changes the record from its progress callback (a window that stayed live).
+class RecordChanger : public ResponseProgress {
+ public:
+  explicit RecordChanger(Store& s) : s_(s) {}
+  bool proceed(std::int64_t, std::int64_t) override {
+    ++calls;
+    s_.ND = 1 + calls % 2;
+    for (int k = 1; k <= kMaxSamples; ++k) s_.Acc[k] = 1e300L * calls;
+    return true;
+  }
+  int calls = 0;
+
+ private:
+  Store& s_;
+};
+
+TEST(ResponseEngine, WorkersComputeFromTheRecordAsItWasWhenTheRunStarted) {
+  const Texts texts{"1", "40", "1", "0.1", "0.004"};
+  Fixture serial;
+  setRecord(serial.s, 20000);
+  ASSERT_EQ(run(serial, texts, nullptr), "");
+  for (unsigned threads : {2u, 4u}) {
+    ResponseEngine engine(threads, std::chrono::steady_clock::duration::zero());
+    Fixture t;
+    setRecord(t.s, 20000);
+    RecordChanger changer(t.s);
+    ASSERT_EQ(run(t, texts, &engine, &changer), "") << threads;
+    EXPECT_GE(changer.calls, 2) << threads;
+    for (int j = 0; j <= serial.s.NF; ++j)
+      EXPECT_TRUE(sameBits(t.s.SpA[kResponseBase + j], serial.s.SpA[kResponseBase + j]))
+          << threads << " " << j;
+  }
+}
+
 // A run started from inside proceed() (a dialog processing events) cannot use the engine, which
 // is busy: it is done serially, and both runs finish.
 class Nested : public ResponseProgress {

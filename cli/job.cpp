@@ -1,0 +1,153 @@
+#include "cli/job.hpp"
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <mutex>
+#include <new>
+#include <ostream>
+
+#include "data/error.hpp"
+#include "data/messages.hpp"
+#include "data/plain_form.hpp"
+#include "files/open_command.hpp"
+#include "files/save_command.hpp"
+
+namespace accelspec::cli {
+
+JobResult runJob(const Job& job) {
+  JobResult result;
+  try {
+    auto store = makeStore();  // like a freshly started program, configuration never loaded
+    PlainForm form;
+    form.openFileName = job.input;
+    form.openFilterIndex = job.kind;
+    form.openAccept = true;
+    openFile(*store, form);
+    for (const auto& [edit, text] : job.fields) form.setText(edit, text);
+    if (job.compute) result.warnings = job.compute(*store, form);
+    form.saveFileName = job.output;
+    form.saveAccept = true;
+    saveFile(*store, form);
+  } catch (const AppError& e) {
+    result = {msg::withFullStop(e.what()), {}};
+  } catch (const std::bad_alloc&) {
+    result = {msg::withFullStop("Out of memory"), {}};
+  }
+  return result;
+}
+
+namespace {
+
+struct FileId {
+  dev_t device;
+  ino_t inode;
+  bool operator==(const FileId&) const = default;
+};
+
+// Follows every link: a link to the input is the input. A name that cannot be looked up (not
+// there yet, or not allowed) is no file the run could overwrite unseen.
+bool identify(const std::string& path, FileId& id) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  id = {st.st_dev, st.st_ino};
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::string> outputsThatAreInputs(const std::vector<Job>& jobs) {
+  std::vector<std::pair<FileId, const std::string*>> inputs;
+  for (const auto& job : jobs) {
+    FileId id{};
+    if (identify(job.input, id)) inputs.emplace_back(id, &job.input);
+  }
+  std::vector<std::string> clashes;
+  for (const auto& job : jobs) {
+    FileId out{};
+    if (!identify(job.output, out)) continue;
+    for (const auto& [in, name] : inputs) {
+      if (in == out) {
+        clashes.push_back(job.output + ": файл результата совпадает с входным файлом " + *name);
+        break;
+      }
+    }
+  }
+  return clashes;
+}
+
+namespace {
+
+// The one writer to the terminal while jobs run: messages, warnings and the progress line,
+// which it rewrites in place.
+class RecordReport {
+ public:
+  RecordReport(std::ostream& err, std::size_t total, bool progress)
+      : err_(err), total_(total), progress_(progress) {}
+
+  void finished(const std::string& prefix, const JobResult& r) {
+    std::lock_guard lock(mutex_);
+    if (!r.message.empty() || !r.warnings.empty()) {
+      if (shown_) err_ << "\r\033[K";
+      shown_ = false;
+      if (!r.message.empty()) err_ << prefix << r.message << '\n';
+      for (const auto& w : r.warnings) err_ << prefix << "предупреждение: " << w << '\n';
+    }
+    ++done_;
+    if (progress_) {
+      err_ << "\rзаписей обработано: " << done_ << " из " << total_;
+      shown_ = true;
+    }
+    err_ << std::flush;
+  }
+
+  void end() {
+    std::lock_guard lock(mutex_);
+    if (shown_) err_ << '\n' << std::flush;
+    shown_ = false;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::ostream& err_;
+  const std::size_t total_;
+  const bool progress_;
+  std::size_t done_ = 0;
+  bool shown_ = false;  // the cursor stands at the end of the progress line
+};
+
+}  // namespace
+
+int runJobs(const std::vector<Job>& jobs, unsigned threads, std::ostream& err, bool showProgress,
+            const ThreadStarter& start) {
+  const auto clashes = outputsThatAreInputs(jobs);
+  if (!clashes.empty()) {
+    for (const auto& line : clashes) err << line << '\n';
+    err << "ничего не записано\n";
+    return 1;
+  }
+  RecordReport report(err, jobs.size(), showProgress && jobs.size() > 1);
+  std::atomic<bool> failed{false};
+  forEachInParallel(
+      jobs.size(), threads,
+      [&](std::size_t i) {
+        const JobResult r = runJob(jobs[i]);
+        if (!r.message.empty()) failed = true;
+        report.finished(jobs.size() > 1 ? jobs[i].input + ": " : "", r);
+      },
+      start);
+  report.end();
+  return failed ? 1 : 0;
+}
+
+void warnAboutRecord(const Store& s, Warnings& w) {
+  if (s.ND <= 0) {
+    w.push_back("акселерограмма пуста (отсчётов: " + std::to_string(s.ND) + ")");
+    return;
+  }
+  for (std::int32_t k = 1; k <= s.ND; ++k)
+    if (s.Acc[k] != 0) return;
+  w.push_back("все отсчёты акселерограммы равны нулю");
+}
+
+}  // namespace accelspec::cli
