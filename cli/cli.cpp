@@ -21,6 +21,7 @@
 #include "data/messages.hpp"
 #include "data/plain_form.hpp"
 #include "data/store.hpp"
+#include "files/file_kind.hpp"
 #include "files/open_command.hpp"
 #include "files/save_command.hpp"
 
@@ -51,9 +52,6 @@ class UsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
-
-// Open dialog filter indices.
-enum Kind { kSpv = 1, kAks = 2, kSpo = 3, kCfg = 4, kBrl = 5 };
 
 int kindByName(const std::string& name) {
   static const std::map<std::string, int> kinds = {

@@ -78,27 +78,19 @@ void readAks(TextReader& in, Store& store) { readAccelerogram<false>(in, store);
 void readBrl(TextReader& in, Store& store) { readAccelerogram<true>(in, store); }
 
 void readSpv(const std::string& path, Store& store) {
-  const std::string text = readWholeFile(path);
-  TextReader in(text);
-  readSpv(in, store);
+  readFile(path, inputLimit(kSpv), [&](TextReader& in) { readSpv(in, store); });
 }
 
 void readSpo(const std::string& path, Store& store) {
-  const std::string text = readWholeFile(path);
-  TextReader in(text);
-  readSpo(in, store);
+  readFile(path, inputLimit(kSpo), [&](TextReader& in) { readSpo(in, store); });
 }
 
 void readAks(const std::string& path, Store& store) {
-  const std::string text = readWholeFile(path);
-  TextReader in(text);
-  readAks(in, store);
+  readFile(path, inputLimit(kAks), [&](TextReader& in) { readAks(in, store); });
 }
 
 void readBrl(const std::string& path, Store& store) {
-  const std::string text = readWholeFile(path);
-  TextReader in(text);
-  readBrl(in, store);
+  readFile(path, inputLimit(kBrl), [&](TextReader& in) { readBrl(in, store); });
 }
 
 std::string formatSpv(const Store& store) {

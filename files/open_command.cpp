@@ -6,14 +6,12 @@
 #include "data/messages.hpp"
 #include "data/numbers.hpp"
 #include "files/config.hpp"
+#include "files/file_kind.hpp"
 #include "files/formats.hpp"
 
 namespace accelspec {
 
 namespace {
-
-// The open dialog's filter entries, in their order (1-based).
-enum OpenKind { kOpenSpectrum = 1, kOpenAccelerogram, kOpenResponse, kOpenConfig, kOpenImported };
 
 void titles(Chart& chart, std::string_view title, std::string_view axis) {
   chart.setTitle(std::string(title));
@@ -89,19 +87,19 @@ void openFile(Store& store, Form& form) {
   fpu::clear();
   const std::string path = form.openDialogFileName();
   switch (form.openDialogFilterIndex()) {
-    case kOpenSpectrum:
+    case kSpv:
       openInputSpectrum(path, store, form);
       break;
-    case kOpenAccelerogram:
+    case kAks:
       openAccelerogram(path, false, store, form);
       break;
-    case kOpenResponse:
+    case kSpo:
       openResponseSpectrum(path, store, form);
       break;
-    case kOpenConfig:
+    case kCfg:
       openConfiguration(path, store, form);
       break;
-    case kOpenImported:
+    case kBrl:
       openAccelerogram(path, true, store, form);
       break;
     default:

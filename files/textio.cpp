@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "data/error.hpp"
 #include "data/messages.hpp"
@@ -327,13 +328,63 @@ TextReader::TextReader(std::string_view text) : pos_(text.data()), end_(text.dat
   if (const void* z = std::memchr(pos_, 26, text.size())) end_ = static_cast<const char*>(z);
 }
 
+TextReader::TextReader(int fd, std::string path, InputLimit limit, std::size_t bufferSize)
+    : fd_(fd),
+      more_(true),
+      path_(std::move(path)),
+      limit_(limit),
+      buffer_(new char[bufferSize > 0 ? bufferSize : 1]),
+      bufferSize_(bufferSize > 0 ? bufferSize : 1) {
+  pos_ = end_ = buffer_.get();
+}
+
+bool TextReader::fill() {
+  if (!more_) return false;
+  taken_ += static_cast<std::uint64_t>(end_ - buffer_.get());
+  // At the limit one more byte is read: a Ctrl-Z or the end there still makes a whole file.
+  const bool atLimit = taken_ >= limit_.bytes;
+  std::size_t want = bufferSize_;
+  if (atLimit) {
+    want = 1;
+  } else if (limit_.bytes - taken_ < want) {
+    want = static_cast<std::size_t>(limit_.bytes - taken_);
+  }
+  ssize_t got;
+  do {
+    got = ::read(fd_, buffer_.get(), want);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) {
+    more_ = false;
+    throwErrnoError(errno, path_);
+  }
+  pos_ = end_ = buffer_.get();
+  if (got == 0) {
+    more_ = false;
+    return false;
+  }
+  end_ += got;
+  if (const void* z = std::memchr(pos_, 26, static_cast<std::size_t>(got))) {
+    end_ = static_cast<const char*>(z);
+    more_ = false;  // never read past it: a pipe may stay open after sending it
+  }
+  if (atLimit && pos_ != end_) {
+    more_ = false;
+    end_ = pos_;
+    throw AppError(std::string(limit_.message));
+  }
+  return pos_ != end_;
+}
+
 std::string_view TextReader::nextRun(std::size_t limit) {
-  while (pos_ != end_ && static_cast<unsigned char>(*pos_) <= 32) ++pos_;
-  const char* start = pos_;
-  while (pos_ != end_ && static_cast<unsigned char>(*pos_) > 32 &&
-         static_cast<std::size_t>(pos_ - start) < limit)
+  for (;;) {
+    if (pos_ == end_ && !fill()) return {};
+    if (static_cast<unsigned char>(*pos_) > 32) break;
     ++pos_;
-  return {start, static_cast<std::size_t>(pos_ - start)};
+  }
+  std::size_t n = 0;
+  while (n < limit && (pos_ != end_ || fill()) && static_cast<unsigned char>(*pos_) > 32)
+    run_[n++] = *pos_++;
+  return {run_, n};
 }
 
 long double TextReader::readReal() {
@@ -353,28 +404,67 @@ std::int32_t TextReader::readInteger() {
 }
 
 void TextReader::skipLine() {
-  if (pos_ == end_) return;
-  const void* cr = std::memchr(pos_, '\r', static_cast<std::size_t>(end_ - pos_));
-  if (cr == nullptr) {
-    pos_ = end_;
-    return;
+  for (;;) {
+    if (pos_ == end_ && !fill()) return;
+    const char c = *pos_++;
+    if (c == '\n') return;
+    if (c == '\r') {
+      if ((pos_ != end_ || fill()) && *pos_ == '\n') ++pos_;
+      return;
+    }
   }
-  pos_ = static_cast<const char*>(cr) + 1;
-  if (pos_ != end_ && *pos_ == '\n') ++pos_;
 }
 
 void TextReader::skipLabel(int count) {
-  for (int i = 0; i < count && pos_ != end_ && *pos_ != '\r'; ++i) ++pos_;
+  for (int i = 0; i < count && (pos_ != end_ || fill()) && !atLineEnd(); ++i) ++pos_;
 }
 
 std::string TextReader::readLine() {
-  if (pos_ == end_) return {};
-  const void* cr = std::memchr(pos_, '\r', static_cast<std::size_t>(end_ - pos_));
-  const char* stop = cr ? static_cast<const char*>(cr) : end_;
-  std::string line(pos_, stop);
-  pos_ = stop;
+  std::string line;
+  while ((pos_ != end_ || fill()) && !atLineEnd()) {
+    const char* stop = pos_;
+    while (stop != end_ && *stop != '\r' && *stop != '\n') ++stop;
+    line.append(pos_, stop);
+    pos_ = stop;
+  }
   skipLine();
   return line;
+}
+
+namespace {
+
+// Closes the descriptor however the reading ends.
+class InputFile {
+ public:
+  explicit InputFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    if (fd_ < 0) throwErrnoError(errno, path);
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) fail(errno, path);
+    if (S_ISDIR(st.st_mode)) fail(EISDIR, path);
+  }
+  ~InputFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  int fd() const { return fd_; }
+
+ private:
+  [[noreturn]] void fail(int err, const std::string& path) {
+    ::close(fd_);
+    fd_ = -1;
+    throwErrnoError(err, path);
+  }
+  int fd_;
+};
+
+}  // namespace
+
+void readFile(const std::string& path, InputLimit limit,
+              const std::function<void(TextReader&)>& read) {
+  InputFile file(path);
+  TextReader in(file.fd(), path, limit);
+  read(in);
 }
 
 }  // namespace accelspec
