@@ -44,4 +44,10 @@ double toDouble(long double x) {
   return static_cast<double>(x);
 }
 
+long double clampToDouble(long double x) {
+  constexpr long double kMax = DBL_MAX;
+  if (!std::isfinite(x)) return x;
+  return x > kMax ? kMax : x < -kMax ? -kMax : x;
+}
+
 }  // namespace accelspec::fpu

@@ -34,6 +34,10 @@ std::int64_t round64(long double x);
 /// beyond the double range. NaN stays NaN.
 double toDouble(long double x);
 
+/// The nearest value toDouble takes without a fault: a finite x beyond the double range
+/// becomes ±DBL_MAX; infinities and NaN stay as they are.
+long double clampToDouble(long double x);
+
 /// Sets a rounding mode for a scope and restores the previous one.
 class RoundingScope {
  public:

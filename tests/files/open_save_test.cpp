@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "data/plain_form.hpp"
 #include "files/config.hpp"
 #include "files/cp1251.hpp"
+#include "files/file_kind.hpp"
 #include "files/open_command.hpp"
 #include "files/save_command.hpp"
 #include "files/textio.hpp"
@@ -21,8 +23,6 @@ using testing::TempDir;
 using testing::writeBytes;
 
 const std::string kDataDir = std::string(ACCELSPEC_TEST_DATA) + "/files/data/";
-
-enum Filter { kSpv = 1, kAks = 2, kSpo = 3, kCfg = 4, kBrl = 5 };
 
 class OpenSave : public ::testing::Test {
  protected:
@@ -227,6 +227,32 @@ TEST_F(OpenSave, ResponseSpectrum) {
   EXPECT_TRUE(curve().empty());
   EXPECT_EQ(save(), "");
   EXPECT_EQ(form_.saveFilter, "Спектр ответов  ( *.spo )|*.spo");
+}
+
+TEST_F(OpenSave, ValuesBeyondTheDoubleRangeOpenAndAreDrawnAtItsEdge) {
+  // Written by the program itself from values of the extended range.
+  const std::string line =
+      " 1.00000000000000E+0400 -2.50000000000000E+4000\r\n"
+      " 2.00000000000000E+0000  1.79769313486232E+0308\r\n";
+  for (const int kind : {kSpv, kSpo}) {
+    EXPECT_EQ(open(line, kind), "") << kind;
+    const long double* f = kind == kSpv ? &store_->SpF[1] : &store_->SpF[kResponseBase];
+    const long double* a = kind == kSpv ? &store_->SpA[1] : &store_->SpA[kResponseBase];
+    EXPECT_EQ(f[0], 1e400L);
+    EXPECT_EQ(a[0], -2.5e4000L);
+    EXPECT_GT(a[1], static_cast<long double>(DBL_MAX));  // rounds up past the largest double
+    ASSERT_EQ(curve().size(), 2u);
+    EXPECT_EQ(curve()[0].x, 2);
+    EXPECT_EQ(curve()[0].y, DBL_MAX);
+    EXPECT_EQ(curve()[1].x, DBL_MAX);
+    EXPECT_EQ(curve()[1].y, -DBL_MAX);
+    EXPECT_EQ(save(), line) << "the stored values keep their precision";
+  }
+  EXPECT_EQ(open("2 1\r\n0 1E4000\r\n1E400 -1E4000\r\n", kAks), "");
+  EXPECT_EQ(store_->Acc[1], 1e4000L);
+  ASSERT_EQ(curve().size(), 2u);
+  EXPECT_EQ(curve()[1].x, DBL_MAX);
+  EXPECT_EQ(curve()[1].y, -DBL_MAX);
 }
 
 TEST_F(OpenSave, ConfigurationClearsTheChartAndShowsMemory) {
