@@ -33,7 +33,7 @@ std::int64_t toInt64(long double integral) {
 std::int64_t trunc64(long double x) { return toInt64(std::truncl(x)); }
 
 std::int64_t round64(long double x) {
-  RoundingScope nearest(FE_TONEAREST);
+  Scope nearest;
   return toInt64(std::nearbyintl(x));
 }
 

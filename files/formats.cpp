@@ -4,7 +4,6 @@
 #include "data/fpu.hpp"
 #include "data/messages.hpp"
 #include "files/atomic_write.hpp"
-#include "files/fp_scope.hpp"
 
 namespace accelspec {
 
@@ -98,7 +97,7 @@ std::string formatSpv(const Store& store) {
   std::string out;
   if (store.N <= 0) return out;
   out.reserve(static_cast<std::size_t>(store.N) * kLineBytes);
-  FpScope scope;
+  fpu::Scope scope;
   for (std::int32_t i = 1; i <= store.N; ++i) appendPair(out, store.SpF[i], store.SpA[i]);
   return out;
 }
@@ -108,7 +107,7 @@ std::string formatSpo(const Store& store) {
   std::string out;
   if (store.NF < 0) return out;
   out.reserve(static_cast<std::size_t>(store.NF + 1) * kLineBytes);
-  FpScope scope;
+  fpu::Scope scope;
   for (std::int32_t j = 0; j <= store.NF; ++j)
     appendPair(out, store.SpF[kResponseBase + j], store.SpA[kResponseBase + j]);
   return out;
@@ -121,7 +120,7 @@ std::string formatAks(const Store& store) {
   appendInteger(out, store.ND);
   out += " 1\r\n";
   fpu::clear();
-  FpScope scope;
+  fpu::Scope scope;
   for (std::int32_t k = 1; k <= store.ND; ++k) {
     const long double time = fpu::checked(static_cast<long double>(k - 1) * store.DT);
     appendPair(out, time, store.Acc[k]);

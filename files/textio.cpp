@@ -1,7 +1,6 @@
 #include "files/textio.hpp"
 
 #include <fcntl.h>
-#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,13 +11,14 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <utility>
 
 #include "data/error.hpp"
+#include "data/fpu.hpp"
 #include "data/messages.hpp"
 #include "data/numbers.hpp"
-#include "files/fp_scope.hpp"
 
 namespace accelspec {
 
@@ -27,11 +27,9 @@ void throwIoError(int code) { throw IoError(code, msg::ioErrorMessage(code)); }
 namespace {
 
 bool folderExists(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  const std::string folder =
-      slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
-  struct stat st {};
-  return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  std::error_code ec;
+  return std::filesystem::is_directory(folder.empty() ? "." : folder, ec);
 }
 
 }  // namespace
@@ -74,21 +72,15 @@ namespace {
 constexpr int kMaxPow10 = 4931;
 using Pow10Table = std::array<long double, kMaxPow10 + 1>;
 
-locale_t cLocale() {
-  static const locale_t loc = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
-  return loc;
-}
-
 Pow10Table makePow10() {
-  FpScope scope;
+  fpu::Scope scope;
   Pow10Table t{};
   char text[16];
   for (int k = 0; k <= kMaxPow10; ++k) {
     text[0] = '1';
     text[1] = 'e';
-    auto* end = std::to_chars(text + 2, text + sizeof text - 1, k).ptr;
-    *end = '\0';
-    t[static_cast<std::size_t>(k)] = strtold_l(text, nullptr, cLocale());
+    const char* end = std::to_chars(text + 2, text + sizeof text, k).ptr;
+    parseDecimal({text, static_cast<std::size_t>(end - text)}, '.', t[static_cast<std::size_t>(k)]);
   }
   return t;
 }
@@ -145,7 +137,7 @@ void appendRealRaw(std::string& out, long double v) {
   }
 
   // 19 digits of m·10^17 rounded to an integer; s[0] is 1 when m >= 10.
-  // llrintl rounds in the current mode (to nearest, ties to even, under the FpScope).
+  // llrintl rounds in the current mode (to nearest, ties to even, under the fpu::Scope).
   auto D = static_cast<std::uint64_t>(std::llrintl(m * 1e17L));
   char s[19];
   constexpr std::uint64_t k1e18 = 1000000000000000000ULL;
@@ -181,7 +173,7 @@ void appendRealRaw(std::string& out, long double v) {
 }
 
 void appendReal(std::string& out, long double v) {
-  FpScope scope;
+  fpu::Scope scope;
   appendRealRaw(out, v);
 }
 

@@ -39,7 +39,7 @@ inline constexpr int kRealFieldWidth = 23;
 /// sign and 4 exponent digits; "+Inf", "-Inf" or "Nan" right-aligned. Decimal point always ".".
 /// Never throws; the floating-point status flags are left as they were.
 void appendReal(std::string& out, long double v);
-/// As appendReal, without saving the environment: for bulk writers that hold an FpScope.
+/// As appendReal, without saving the environment: for bulk writers that hold an fpu::Scope.
 void appendRealRaw(std::string& out, long double v);
 /// The 23-character real form of `v` (see appendReal).
 std::string realField(long double v);
