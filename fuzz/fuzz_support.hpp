@@ -14,7 +14,8 @@ namespace accelspec::fuzz {
 /// reset for every input; array contents left by earlier inputs change no bounds.
 inline Store& store() {
   static const auto s = makeStore();
-  s->ND = s->N = s->NF = s->NMem = s->Mode = 0;
+  s->ND = s->N = s->NF = s->NMem = 0;
+  s->Mode = kModeNone;
   s->Fbeg = s->Fend = s->DF = s->Psi = s->T = s->DT = s->Tbeg = s->Tend = 0;
   return *s;
 }
