@@ -43,6 +43,9 @@ void synthesizeAccelerogram(Store& s, Form& form) {
   for (int i = 1; i <= n; ++i) {
     const long double lnRatio = checked(std::log(checked(SpF[i] / SpF[1])));
     const long double product = checked(s.T * lnRatio);
+    // The same for every i, yet computed here, after this point's own terms, on purpose: a
+    // table whose last point faults (zero, negative) then fails at the point and with the fault
+    // it always has, after the sweep times before it were stored. Do not hoist it.
     L = checked(std::log(checked(SpF[n] / SpF[1])));
     s.SweepT[i] = checked(product / L);
   }
