@@ -43,9 +43,9 @@ void synthesizeAccelerogram(Store& s, Form& form) {
   for (int i = 1; i <= n; ++i) {
     const long double lnRatio = checked(std::log(checked(SpF[i] / SpF[1])));
     const long double product = checked(s.T * lnRatio);
-    // The same for every i, yet computed here, after this point's own terms, on purpose: a
-    // table whose last point faults (zero, negative) then fails at the point and with the fault
-    // it always has, after the sweep times before it were stored. Do not hoist it.
+    // The same for every i, yet computed here, after this point's own terms, on purpose: the
+    // first fault decides the message. With SpF[1] = 0 the point's own 0/0 comes first
+    // ("Invalid floating point operation"); hoisted, SpF[N]/0 would say "division by zero".
     L = checked(std::log(checked(SpF[n] / SpF[1])));
     s.SweepT[i] = checked(product / L);
   }
