@@ -65,7 +65,10 @@ void rewriteInPlace(const std::string& target, const std::string& path, std::str
   int err = 0;
   if (!data.empty()) {
     err = ::posix_fallocate(fd, 0, static_cast<off_t>(data.size()));
-    if (err == EOPNOTSUPP || err == EINVAL || err == ENODEV || err == ESPIPE) err = EACCES;
+    // No reservation possible here (glibc's fallback for file systems without one needs to read
+    // the file, which this descriptor may not): refused, as the folder refused the new file.
+    if (err == EOPNOTSUPP || err == EINVAL || err == ENODEV || err == ESPIPE || err == EBADF)
+      err = EACCES;
   }
   if (err == 0 && !writeAll(fd, data)) err = errno;
   if (err == 0 && ::ftruncate(fd, static_cast<off_t>(data.size())) != 0) err = errno;
