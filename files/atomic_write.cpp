@@ -79,7 +79,10 @@ void rewriteInPlace(const std::string& target, const std::string& path, std::str
 
 // Temporaries of a target are named ".<name>.tmp-<pid>-XXXXXX" beside it, so that the next save
 // of the same file finds those a killed run left behind.
-std::string temporaryPrefix(const std::string& target) { return "." + nameOf(target) + ".tmp-"; }
+// A name near the 255-byte limit is shortened there, so that its temporary can still be made.
+std::string temporaryPrefix(const std::string& target) {
+  return "." + nameOf(target).substr(0, 200) + ".tmp-";
+}
 
 // The writer of a temporary is gone when its process no longer exists and nobody holds the lock
 // every writer takes on its temporary (the lock also covers a process id seen from another

@@ -179,6 +179,15 @@ TEST(AtomicWrite, ConcurrentSavesOfOneFileAllSucceed) {
   EXPECT_EQ(content, std::string(1000, content.at(0)));
 }
 
+TEST(AtomicWrite, NameAtTheLengthLimitIsReplacedToo) {
+  TempDir dir;
+  const std::string path = dir.file(std::string(251, 'n') + ".spv");
+  writeBytes(path, "old");
+  EXPECT_EQ(failureOf(path, "new"), "");
+  EXPECT_EQ(readBytes(path), "new");
+  EXPECT_EQ(namesIn(dir.path()).size(), 1u);
+}
+
 TEST(AtomicWrite, LoopOfLinksIsAnInvalidName) {
   TempDir dir;
   const std::string a = dir.file("a.spv"), b = dir.file("b.spv"), self = dir.file("self.spv");
