@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "data/form.hpp"
+#include "files/file_kind.hpp"
 
 namespace accelspec::cli {
 
@@ -33,9 +34,6 @@ struct Arguments {
 /// never taken for a help request. Throws UsageError for an unknown, repeated or valueless
 /// option.
 Arguments parseArguments(int argc, const char* const* argv, const std::set<std::string>& allowed);
-
-/// Open dialog filter indices of the file kinds.
-enum Kind { kSpv = 1, kAks = 2, kSpo = 3, kCfg = 4, kBrl = 5 };
 
 /// The kind named by `name` ("spv", "aks", "spo", "cfg", "brl"), or 0.
 int kindByName(const std::string& name);

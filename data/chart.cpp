@@ -23,6 +23,10 @@ void Series::add(long double x, long double y) {
   ++revision_;
 }
 
+void Series::addClamped(long double x, long double y) {
+  add(fpu::clampToDouble(x), fpu::clampToDouble(y));
+}
+
 void Series::clear() {
   points_.clear();
   sorted_ = true;

@@ -21,6 +21,9 @@ class Series {
   /// Adds (x, y) narrowed to double. Throws "Floating point overflow" when either is beyond
   /// the double range; the series is then unchanged.
   void add(long double x, long double y);
+  /// As add, but a finite value beyond the double range is drawn at ±DBL_MAX instead of
+  /// refused: for graphs read from files, which keep their values in full in the store.
+  void addClamped(long double x, long double y);
   void clear();
   /// Replaces all points at once (used by views and tests), in the order given then sorted.
   void assign(std::vector<ChartPoint> points);

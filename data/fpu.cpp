@@ -33,7 +33,7 @@ std::int64_t toInt64(long double integral) {
 std::int64_t trunc64(long double x) { return toInt64(std::truncl(x)); }
 
 std::int64_t round64(long double x) {
-  RoundingScope nearest(FE_TONEAREST);
+  Scope nearest;
   return toInt64(std::nearbyintl(x));
 }
 
@@ -42,6 +42,12 @@ double toDouble(long double x) {
   constexpr long double kLimit = (18014398509481984.0L - 1.0L) * 0x1p970L;
   if (std::isfinite(x) && std::fabs(x) >= kLimit) throw AppError(std::string(msg::kOverflow));
   return static_cast<double>(x);
+}
+
+long double clampToDouble(long double x) {
+  constexpr long double kMax = DBL_MAX;
+  if (!std::isfinite(x)) return x;
+  return x > kMax ? kMax : x < -kMax ? -kMax : x;
 }
 
 }  // namespace accelspec::fpu

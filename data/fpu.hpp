@@ -34,16 +34,29 @@ std::int64_t round64(long double x);
 /// beyond the double range. NaN stays NaN.
 double toDouble(long double x);
 
-/// Sets a rounding mode for a scope and restores the previous one.
-class RoundingScope {
+/// The nearest value toDouble takes without a fault: a finite x beyond the double range
+/// becomes ±DBL_MAX; infinities and NaN stay as they are.
+long double clampToDouble(long double x);
+
+/// For the span of a scope: the rounding mode `mode`, and on leaving, the caller's rounding mode
+/// and status flags as they were. Number text and integer rounding run in one, so that they
+/// neither depend on nor disturb the caller's floating-point environment.
+class Scope {
  public:
-  explicit RoundingScope(int mode) : saved_(std::fegetround()) { std::fesetround(mode); }
-  ~RoundingScope() { std::fesetround(saved_); }
-  RoundingScope(const RoundingScope&) = delete;
-  RoundingScope& operator=(const RoundingScope&) = delete;
+  explicit Scope(int mode = FE_TONEAREST) : round_(std::fegetround()) {
+    std::fegetexceptflag(&flags_, FE_ALL_EXCEPT);
+    std::fesetround(mode);
+  }
+  ~Scope() {
+    std::fesetround(round_);
+    std::fesetexceptflag(&flags_, FE_ALL_EXCEPT);
+  }
+  Scope(const Scope&) = delete;
+  Scope& operator=(const Scope&) = delete;
 
  private:
-  int saved_;
+  int round_;
+  std::fexcept_t flags_{};
 };
 
 }  // namespace accelspec::fpu

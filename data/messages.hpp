@@ -66,6 +66,17 @@ inline constexpr std::string_view kFrequencyCountOutOfRange =
     "Число точек спектра ответов не помещается в 32-битное целое";
 inline constexpr std::string_view kTakeTooLarge =
     "Спектр ответов содержит более 999 точек и не помещается в ячейку памяти";
+// Files larger than any file of their kind can be: refused before the reader takes more.
+inline constexpr std::string_view kSpvFileTooLarge =
+    "Файл больше 1 МБ и не может быть спектром воздействия";
+inline constexpr std::string_view kSpoFileTooLarge =
+    "Файл больше 32 МБ и не может быть спектром ответов";
+inline constexpr std::string_view kAksFileTooLarge =
+    "Файл больше 32 МБ и не может быть акселерограммой";
+inline constexpr std::string_view kBrlFileTooLarge =
+    "Файл больше 32 МБ и не может быть записью акселерограммы";
+inline constexpr std::string_view kCfgFileTooLarge =
+    "Файл больше 16 МБ и не может быть файлом конфигурации";
 
 // Chart and axis titles.
 inline constexpr std::string_view kTitleInputSpectrum = "СПЕКТР ВОЗДЕЙСТВИЯ";

@@ -1,6 +1,7 @@
 #include "data/numbers.hpp"
 
 #include <locale.h>
+
 #include <cerrno>
 #include <cfenv>
 #include <cmath>
@@ -14,12 +15,6 @@
 namespace accelspec {
 
 namespace {
-
-// The C locale, for strtold: the program's own locale may use a decimal comma.
-locale_t cLocale() {
-  static const locale_t loc = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
-  return loc;
-}
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -36,7 +31,7 @@ std::string realToText(long double v, char sep) {
   // follows the rounding mode. Rounding halves away from zero is then "16th digit >= 5".
   char buf[64];
   {
-    fpu::RoundingScope cut(FE_TOWARDZERO);
+    fpu::Scope cut(FE_TOWARDZERO);
     std::snprintf(buf, sizeof buf, "%.15Le", std::fabs(v));
   }
   char digits[16];
@@ -46,15 +41,9 @@ std::string realToText(long double v, char sep) {
     if (isDigit(*p) && count < 16) digits[count++] = *p;
   int exp10 = std::atoi(p + 1);
 
-  if (digits[15] >= '5') {
-    int i = 14;
-    while (i >= 0 && digits[i] == '9') digits[i--] = '0';
-    if (i >= 0) {
-      ++digits[i];
-    } else {
-      digits[0] = '1';
-      ++exp10;
-    }
+  if (digits[15] >= '5' && carryDigit(digits, digits + 15)) {
+    digits[0] = '1';
+    ++exp10;
   }
   int len = 15;
   while (len > 1 && digits[len - 1] == '0') --len;
@@ -85,6 +74,29 @@ std::string realToText(long double v, char sep) {
   }
   return out;
 }
+
+bool carryDigit(char* first, char* last) {
+  while (last != first) {
+    char& digit = *--last;
+    if (digit != '9') {
+      ++digit;
+      return false;
+    }
+    digit = '0';
+  }
+  return true;
+}
+
+namespace {
+
+// The C locale, for strtold: the program's own locale may use a decimal comma. (std::from_chars
+// would need no locale, but g++ 12's refuses every subnormal result as out of range.)
+locale_t cLocale() {
+  static const locale_t loc = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
+  return loc;
+}
+
+}  // namespace
 
 bool parseDecimal(std::string_view text, char sep, long double& out) {
   std::string c;  // the same number with '.' as its point, for strtold in the C locale

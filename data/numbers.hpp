@@ -29,6 +29,11 @@ std::int32_t textToInt(std::string_view text);
 /// with at least one mantissa digit, or when the value is beyond the long double range.
 bool parseDecimal(std::string_view text, char sep, long double& out);
 
+/// Adds one unit in the last place to the decimal digits [first, last): trailing 9s become 0s.
+/// True when the carry runs out of the first digit (every digit was 9 and is now 0): the caller
+/// then puts a 1 in front. Used wherever a cut digit string is rounded up.
+bool carryDigit(char* first, char* last);
+
 /// Integer scan shared by the edit fields and the file readers: [+-] then decimal digits, or
 /// hexadecimal after "$", "0x" or "x"; false outside the signed 32-bit range.
 bool parseInteger(std::string_view text, std::int32_t& out);

@@ -26,13 +26,15 @@ constexpr int slotCountIndex(int k) { return 1000 * k - 1; }
 inline constexpr int kResponseBase = 9000;
 inline constexpr int kMaxResponseLastIndex = kArraySize - 1 - kResponseBase;
 
-/// Kind of graph the chart and the store currently hold.
-enum ModeKind : std::int32_t {
+/// Kind of graph the chart and the store currently hold. Scoped, so that a switch that misses
+/// a kind is a warning; the names stay those the commands have always used.
+enum class ModeKind : std::int32_t {
   kModeNone = 0,
   kModeInputSpectrum = 1,
   kModeAccelerogram = 2,
   kModeResponseSpectrum = 3,
 };
+using enum ModeKind;
 
 using RealArray = std::array<long double, kArraySize>;
 
@@ -40,7 +42,8 @@ using RealArray = std::array<long double, kArraySize>;
 /// Names are those the engineers use in the formulas; counts are 32-bit as in the files.
 struct Store {
   long double Fbeg = 0, Fend = 0, DF = 0, Psi = 0, T = 0, DT = 0, Tbeg = 0, Tend = 0;
-  std::int32_t ND = 0, N = 0, NF = 0, NMem = 0, Mode = kModeNone;
+  std::int32_t ND = 0, N = 0, NF = 0, NMem = 0;
+  ModeKind Mode = kModeNone;
 
   RealArray Acc{};     ///< Acc[k]: ground acceleration at (k − 1)·DT, m/s², k = 1 … ND
   RealArray SpF{};     ///< frequencies, Hz, by region (input table, memory slots, response)

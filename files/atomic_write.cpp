@@ -1,12 +1,17 @@
 #include "files/atomic_write.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
+#include <charconv>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "files/textio.hpp"
 
@@ -14,7 +19,7 @@ namespace accelspec {
 
 namespace {
 
-// Writes all of `data`; false with errno set on failure.
+// Writes all of `data` from the descriptor's offset; false with errno set on failure.
 bool writeAll(int fd, std::string_view data) {
   const char* p = data.data();
   std::size_t left = data.size();
@@ -31,15 +36,17 @@ bool writeAll(int fd, std::string_view data) {
 }
 
 std::string folderOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return path.substr(0, slash == 0 ? 1 : slash);
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  return folder.empty() ? std::string(".") : folder.string();
 }
 
-// Truncates and rewrites the file itself: for targets that are not regular files, and for a
-// writable file in a folder that takes no new files.
-void rewriteInPlace(const std::string& target, const std::string& path, std::string_view data) {
-  const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
+std::string nameOf(const std::string& path) {
+  return std::filesystem::path(path).filename().string();
+}
+
+// A device or a pipe is written, never truncated or replaced.
+void writeDevice(const std::string& target, const std::string& path, std::string_view data) {
+  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) throwErrnoError(errno, path);
   if (!writeAll(fd, data)) {
     const int err = errno;
@@ -49,48 +56,134 @@ void rewriteInPlace(const std::string& target, const std::string& path, std::str
   if (::close(fd) != 0) throwErrnoError(errno, path);
 }
 
-// Creates a new, empty file beside `target`; returns its descriptor (or -1 with errno set).
-int createTemporary(const std::string& folder, std::string& name) {
-  static unsigned counter = 0;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const auto tick = static_cast<unsigned long long>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
-    name = folder + "/.accelspec-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) +
-           "-" + std::to_string(tick % 1000000007ULL) + ".tmp";
-    // 0666 less the umask, as for any new file; an existing file's bits are copied later.
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
+// Rewrites a writable file in a folder that takes no new files. The room for the new content is
+// reserved before the first byte is overwritten, so a full disk leaves the old file whole; a
+// file system that cannot reserve is refused as the folder refused the new file.
+void rewriteInPlace(const std::string& target, const std::string& path, std::string_view data) {
+  const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) throwErrnoError(errno, path);
+  int err = 0;
+  if (!data.empty()) {
+    err = ::posix_fallocate(fd, 0, static_cast<off_t>(data.size()));
+    // No reservation possible here (glibc's fallback for file systems without one needs to read
+    // the file, which this descriptor may not): refused, as the folder refused the new file.
+    if (err == EOPNOTSUPP || err == EINVAL || err == ENODEV || err == ESPIPE || err == EBADF)
+      err = EACCES;
   }
-  return -1;
+  if (err == 0 && !writeAll(fd, data)) err = errno;
+  if (err == 0 && ::ftruncate(fd, static_cast<off_t>(data.size())) != 0) err = errno;
+  if (err == 0 && ::fsync(fd) != 0 && errno != EINVAL) err = errno;
+  if (::close(fd) != 0 && err == 0) err = errno;
+  if (err != 0) throwErrnoError(err, path);
+}
+
+// Temporaries of a target are named ".<name>.tmp-<pid>-XXXXXX" beside it, so that the next save
+// of the same file finds those a killed run left behind.
+// A name near the 255-byte limit is shortened there, so that its temporary can still be made.
+std::string temporaryPrefix(const std::string& target) {
+  return "." + nameOf(target).substr(0, 200) + ".tmp-";
+}
+
+// The writer of a temporary is gone when its process no longer exists and nobody holds the lock
+// every writer takes on its temporary (the lock also covers a process id seen from another
+// machine on a shared folder, where kill() says nothing).
+bool writerGone(const std::string& folder, const std::string& entry, std::size_t prefixLength) {
+  const char* first = entry.data() + prefixLength;
+  const char* last = entry.data() + entry.size();
+  long pid = 0;
+  const auto [end, ec] = std::from_chars(first, last, pid);
+  if (ec != std::errc() || end == first || end == last || *end != '-' || pid <= 0) return false;
+  if (pid == static_cast<long>(::getpid())) return false;  // another thread's live temporary
+  if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) return false;
+  const int fd = ::open((folder + "/" + entry).c_str(),
+                        O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return false;
+  struct stat st {};
+  const bool gone = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+                    ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  ::close(fd);
+  return gone;
+}
+
+// Removes what killed runs left of earlier saves of `target`; a folder that cannot be listed or
+// changed keeps them, which harms nothing but space.
+void removeStaleTemporaries(const std::string& folder, const std::string& target) {
+  const std::string prefix = temporaryPrefix(target);
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string entry = e->d_name;
+    if (entry.compare(0, prefix.size(), prefix) != 0) continue;
+    if (writerGone(folder, entry, prefix.size())) ::unlink((folder + "/" + entry).c_str());
+  }
+  ::closedir(dir);
+}
+
+// Creates a new, empty temporary beside `target`, mode 0600 and locked; returns its descriptor
+// (or -1 with errno set).
+int createTemporary(const std::string& folder, const std::string& target, std::string& name) {
+  name = folder + "/" + temporaryPrefix(target) + std::to_string(::getpid()) + "-XXXXXX";
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd >= 0) ::flock(fd, LOCK_EX);
+  return fd;
+}
+
+// The process's umask, read without changing it (umask() would, for every thread at once).
+// Unknown: 077, so that a new file is at worst too private, never too open.
+mode_t currentUmask() {
+  std::FILE* status = std::fopen("/proc/self/status", "re");
+  if (status == nullptr) return 077;
+  mode_t mask = 077;
+  char line[256];
+  while (std::fgets(line, sizeof line, status)) {
+    unsigned value = 0;
+    if (std::sscanf(line, "Umask: %o", &value) == 1) {
+      mask = static_cast<mode_t>(value & 0777);
+      break;
+    }
+  }
+  std::fclose(status);
+  return mask;
+}
+
+// The file `path` names, a symbolic link followed: the link stays and its file is replaced.
+// A link that leads nowhere names the link itself; a loop of links is an invalid name.
+std::string resolveTarget(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (real == nullptr) {
+    if (errno != ENOENT) throwErrnoError(errno, path);
+    return path;
+  }
+  std::string target = real;
+  std::free(real);
+  return target;
 }
 
 }  // namespace
 
 void replaceFile(const std::string& path, std::string_view data) {
-  // A symbolic link stays a link: the file it points to is replaced.
-  std::string target = path;
+  const std::string target = resolveTarget(path);
   struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
-    }
-  }
   const bool exists = ::stat(target.c_str(), &st) == 0;
+  if (!exists && errno != ENOENT) throwErrnoError(errno, path);
   if (exists) {
     if (S_ISDIR(st.st_mode)) throwErrnoError(EISDIR, path);
     // Refuse what an in-place rewrite would be refused, before anything is created.
     const int probe = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (probe < 0) throwErrnoError(errno, path);
     ::close(probe);
-    if (!S_ISREG(st.st_mode)) {  // a device or a pipe is written, never replaced
-      rewriteInPlace(target, path, data);
+    if (!S_ISREG(st.st_mode)) {
+      writeDevice(target, path, data);
       return;
     }
   }
 
+  const std::string folder = folderOf(target);
+  removeStaleTemporaries(folder, target);
   std::string temporary;
-  const int fd = createTemporary(folderOf(target), temporary);
+  const int fd = createTemporary(folder, target, temporary);
   if (fd < 0) {
     const int err = errno;
     if (exists && (err == EACCES || err == EPERM)) {
@@ -101,21 +194,21 @@ void replaceFile(const std::string& path, std::string_view data) {
   }
   int err = 0;
   if (!writeAll(fd, data)) err = errno;
-  if (err == 0 && exists) {
-    ::fchmod(fd, st.st_mode & 07777);
-    if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
-      [[maybe_unused]] const int ignored = ::fchown(fd, st.st_uid, st.st_gid);
-    }
+  // The content was private while written; it takes its final mode only now, before the name.
+  const mode_t mode = exists ? st.st_mode & 07777 : 0666 & ~currentUmask();
+  if (err == 0 && ::fchmod(fd, mode) != 0) err = errno;
+  if (err == 0 && exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
+    [[maybe_unused]] const int ignored = ::fchown(fd, st.st_uid, st.st_gid);
   }
   if (err == 0 && ::fsync(fd) != 0 && errno != EINVAL) err = errno;
-  if (::close(fd) != 0 && err == 0) err = errno;
   if (err == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) err = errno;
-  if (err != 0) {
-    ::unlink(temporary.c_str());
-    throwErrnoError(err, path);
-  }
+  if (err != 0) ::unlink(temporary.c_str());
+  // Closed only after the rename or the unlink, so that the lock keeps a live temporary from
+  // being taken for a stale one; the content is on disk by then, a close can lose nothing.
+  ::close(fd);
+  if (err != 0) throwErrnoError(err, path);
   // Make the new name itself durable; a folder that cannot be synced changes nothing.
-  const int dir = ::open(folderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     ::fsync(dir);
     ::close(dir);

@@ -6,10 +6,15 @@
 namespace accelspec {
 
 /// Replaces the file `path` with `data` so that a failure never leaves a half-written file: the
-/// bytes go to a new file in the same folder, flushed to disk, which then takes the old file's
-/// name (keeping its permission bits). An existing file that may not be written is refused as
-/// an in-place rewrite would be ("File access denied"), and so is a folder. Throws IoError;
-/// on failure the old file is untouched and the new one removed.
+/// bytes go to a new private (0600) file in the same folder, flushed to disk, which then gets
+/// the old file's permission bits (0666 less the umask for a new file) and takes its name.
+/// Temporaries that killed runs left of the same file are removed first. A symbolic link stays
+/// and its file is replaced; a loop of links is "Invalid filename". An existing file that may
+/// not be written is refused as an in-place rewrite would be ("File access denied"), and so is a
+/// folder. A writable file in a folder that takes no new files is rewritten in place once room
+/// for the new content is reserved ("Disk full" when there is none, "File access denied" when
+/// the file system cannot reserve). Throws IoError; on failure the old file is whole and the
+/// new one removed. Devices and pipes are written, never replaced.
 void replaceFile(const std::string& path, std::string_view data);
 
 }  // namespace accelspec

@@ -92,9 +92,7 @@ void readConfiguration(TextReader& in, Store& store, Form& form) {
 }
 
 void readConfiguration(const std::string& path, Store& store, Form& form) {
-  const std::string text = readWholeFile(path);
-  TextReader in(text);
-  readConfiguration(in, store, form);
+  readFile(path, inputLimit(kCfg), [&](TextReader& in) { readConfiguration(in, store, form); });
 }
 
 std::string formatConfiguration(const Store& store, const Form& form) {

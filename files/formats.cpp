@@ -4,7 +4,6 @@
 #include "data/fpu.hpp"
 #include "data/messages.hpp"
 #include "files/atomic_write.hpp"
-#include "files/fp_scope.hpp"
 
 namespace accelspec {
 
@@ -78,27 +77,19 @@ void readAks(TextReader& in, Store& store) { readAccelerogram<false>(in, store);
 void readBrl(TextReader& in, Store& store) { readAccelerogram<true>(in, store); }
 
 void readSpv(const std::string& path, Store& store) {
-  const std::string text = readWholeFile(path);
-  TextReader in(text);
-  readSpv(in, store);
+  readFile(path, inputLimit(kSpv), [&](TextReader& in) { readSpv(in, store); });
 }
 
 void readSpo(const std::string& path, Store& store) {
-  const std::string text = readWholeFile(path);
-  TextReader in(text);
-  readSpo(in, store);
+  readFile(path, inputLimit(kSpo), [&](TextReader& in) { readSpo(in, store); });
 }
 
 void readAks(const std::string& path, Store& store) {
-  const std::string text = readWholeFile(path);
-  TextReader in(text);
-  readAks(in, store);
+  readFile(path, inputLimit(kAks), [&](TextReader& in) { readAks(in, store); });
 }
 
 void readBrl(const std::string& path, Store& store) {
-  const std::string text = readWholeFile(path);
-  TextReader in(text);
-  readBrl(in, store);
+  readFile(path, inputLimit(kBrl), [&](TextReader& in) { readBrl(in, store); });
 }
 
 std::string formatSpv(const Store& store) {
@@ -106,7 +97,7 @@ std::string formatSpv(const Store& store) {
   std::string out;
   if (store.N <= 0) return out;
   out.reserve(static_cast<std::size_t>(store.N) * kLineBytes);
-  FpScope scope;
+  fpu::Scope scope;
   for (std::int32_t i = 1; i <= store.N; ++i) appendPair(out, store.SpF[i], store.SpA[i]);
   return out;
 }
@@ -116,7 +107,7 @@ std::string formatSpo(const Store& store) {
   std::string out;
   if (store.NF < 0) return out;
   out.reserve(static_cast<std::size_t>(store.NF + 1) * kLineBytes);
-  FpScope scope;
+  fpu::Scope scope;
   for (std::int32_t j = 0; j <= store.NF; ++j)
     appendPair(out, store.SpF[kResponseBase + j], store.SpA[kResponseBase + j]);
   return out;
@@ -129,7 +120,7 @@ std::string formatAks(const Store& store) {
   appendInteger(out, store.ND);
   out += " 1\r\n";
   fpu::clear();
-  FpScope scope;
+  fpu::Scope scope;
   for (std::int32_t k = 1; k <= store.ND; ++k) {
     const long double time = fpu::checked(static_cast<long double>(k - 1) * store.DT);
     appendPair(out, time, store.Acc[k]);

@@ -6,14 +6,12 @@
 #include "data/messages.hpp"
 #include "data/numbers.hpp"
 #include "files/config.hpp"
+#include "files/file_kind.hpp"
 #include "files/formats.hpp"
 
 namespace accelspec {
 
 namespace {
-
-// The open dialog's filter entries, in their order (1-based).
-enum OpenKind { kOpenSpectrum = 1, kOpenAccelerogram, kOpenResponse, kOpenConfig, kOpenImported };
 
 void titles(Chart& chart, std::string_view title, std::string_view axis) {
   chart.setTitle(std::string(title));
@@ -31,7 +29,7 @@ void openInputSpectrum(const std::string& path, Store& s, Form& form) {
   for (std::int32_t j = 1; j <= s.N; ++j) {
     form.setCell(Grid::Spv, 0, j, realToText(s.SpF[j], sep));
     form.setCell(Grid::Spv, 1, j, realToText(s.SpA[j], sep));
-    chart.series(0).add(s.SpF[j], s.SpA[j]);
+    chart.series(0).addClamped(s.SpF[j], s.SpA[j]);
   }
 }
 
@@ -54,7 +52,7 @@ void openAccelerogram(const std::string& path, bool imported, Store& s, Form& fo
   form.setText(Edit::DT, realToText(s.DT, sep));
   // The time axis starts at 0 whatever the file's first time was.
   for (std::int32_t i = 1; i <= s.ND; ++i)
-    chart.series(0).add(fpu::checked(static_cast<long double>(i - 1) * s.DT), s.Acc[i]);
+    chart.series(0).addClamped(fpu::checked(static_cast<long double>(i - 1) * s.DT), s.Acc[i]);
 }
 
 void openResponseSpectrum(const std::string& path, Store& s, Form& form) {
@@ -71,7 +69,7 @@ void openResponseSpectrum(const std::string& path, Store& s, Form& form) {
     form.setText(Edit::Fend, realToText(s.Fend, sep));
   }
   for (std::int32_t j = 0; j <= s.NF; ++j)
-    chart.series(0).add(s.SpF[kResponseBase + j], s.SpA[kResponseBase + j]);
+    chart.series(0).addClamped(s.SpF[kResponseBase + j], s.SpA[kResponseBase + j]);
 }
 
 void openConfiguration(const std::string& path, Store& s, Form& form) {
@@ -89,19 +87,19 @@ void openFile(Store& store, Form& form) {
   fpu::clear();
   const std::string path = form.openDialogFileName();
   switch (form.openDialogFilterIndex()) {
-    case kOpenSpectrum:
+    case kSpv:
       openInputSpectrum(path, store, form);
       break;
-    case kOpenAccelerogram:
+    case kAks:
       openAccelerogram(path, false, store, form);
       break;
-    case kOpenResponse:
+    case kSpo:
       openResponseSpectrum(path, store, form);
       break;
-    case kOpenConfig:
+    case kCfg:
       openConfiguration(path, store, form);
       break;
-    case kOpenImported:
+    case kBrl:
       openAccelerogram(path, true, store, form);
       break;
     default:

@@ -9,7 +9,7 @@
 namespace accelspec {
 
 void saveFile(const Store& store, Form& form) {
-  const std::int32_t mode = store.Mode;
+  const ModeKind mode = store.Mode;
   std::string_view filter;
   switch (mode) {
     case kModeNone:
@@ -24,9 +24,8 @@ void saveFile(const Store& store, Form& form) {
     case kModeResponseSpectrum:
       filter = msg::kSaveFilterResponseSpectrum;
       break;
-    default:
-      return;
   }
+  if (filter.empty()) return;  // a mode no command sets
   form.setSaveDialogFilter(std::string(filter));
   if (!form.executeSaveDialog()) return;
   const std::string path = form.saveDialogFileName();
@@ -42,8 +41,6 @@ void saveFile(const Store& store, Form& form) {
       break;
     case kModeResponseSpectrum:
       writeSpo(path, store);
-      break;
-    default:
       break;
   }
 }

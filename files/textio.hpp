@@ -1,11 +1,15 @@
 #pragma once
 
 // Number text and byte-stream reading of the data and configuration files: the fixed
-// 23-character real form, the integer form, and a reader over a whole file held in memory.
+// 23-character real form, the integer form, and a reader that streams a file or a text.
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "files/file_kind.hpp"
 
 namespace accelspec {
 
@@ -35,7 +39,7 @@ inline constexpr int kRealFieldWidth = 23;
 /// sign and 4 exponent digits; "+Inf", "-Inf" or "Nan" right-aligned. Decimal point always ".".
 /// Never throws; the floating-point status flags are left as they were.
 void appendReal(std::string& out, long double v);
-/// As appendReal, without saving the environment: for bulk writers that hold an FpScope.
+/// As appendReal, without saving the environment: for bulk writers that hold an fpu::Scope.
 void appendRealRaw(std::string& out, long double v);
 /// The 23-character real form of `v` (see appendReal).
 std::string realField(long double v);
@@ -54,16 +58,28 @@ bool parseFileReal(std::string_view text, long double& out);
 bool parseFileInteger(std::string_view text, std::int32_t& out);
 
 /// Reads a whole file into memory. Throws IoError for a file that cannot be opened or read.
+/// Unbounded: for files this program wrote itself, never for outside input.
 std::string readWholeFile(const std::string& path);
 
-/// Reads numbers, labels and lines front to back from file text held in memory. A byte 26
-/// (Ctrl-Z) ends the data as the physical end does. Does not own the text.
+/// Reads numbers, labels and lines front to back, from text held in memory or streamed from an
+/// open file. A byte 26 (Ctrl-Z) ends the data as the physical end does: nothing after it is
+/// read, so a pipe that delivers one is not waited on. A line ends at CR LF, at a CR alone, or
+/// at an LF alone (files written elsewhere).
 class TextReader {
  public:
+  /// Over text held in memory, which it does not own.
   explicit TextReader(std::string_view text);
 
+  /// Streams the file open on `fd` (not owned; errors name `path`) through a buffer of
+  /// `bufferSize` bytes. Taking a byte of data beyond the first `limit.bytes` throws
+  /// AppError(limit.message); a failed read throws IoError.
+  TextReader(int fd, std::string path, InputLimit limit, std::size_t bufferSize = 1 << 16);
+
+  TextReader(const TextReader&) = delete;
+  TextReader& operator=(const TextReader&) = delete;
+
   /// True exactly when the next byte is the end of the data; skips nothing.
-  bool eof() const { return pos_ == end_; }
+  bool eof() { return pos_ == end_ && !fill(); }
 
   /// Skips bytes <= 32, then converts the run of bytes > 32 (at most 64; a longer run is cut and
   /// its rest left for the next read). 0 when the data ends while skipping. Throws IoError
@@ -73,21 +89,39 @@ class TextReader {
   /// As readReal, with runs of at most 32 bytes and the integer text form.
   std::int32_t readInteger();
 
-  /// Consumes every byte up to and including the next CR, and an LF right after it.
+  /// Consumes every byte up to and including the next line end.
   void skipLine();
 
-  /// Consumes up to `count` bytes, stopping early before a CR.
+  /// Consumes up to `count` bytes, stopping early before a line end.
   void skipLabel(int count = 23);
 
-  /// The bytes up to the next CR (or the end of the data), then the line end consumed as by
-  /// skipLine.
+  /// The bytes up to the next line end (or the end of the data), then the line end consumed as
+  /// by skipLine.
   std::string readLine();
 
  private:
+  // Makes the next byte available; false at the end of the data.
+  bool fill();
+  bool atLineEnd() const { return *pos_ == '\r' || *pos_ == '\n'; }
   std::string_view nextRun(std::size_t limit);
 
   const char* pos_;
   const char* end_;
+  int fd_ = -1;
+  bool more_ = false;  // the file may hold more data than the buffer has had
+  std::string path_;
+  InputLimit limit_{};
+  std::uint64_t taken_ = 0;  // bytes of data before the buffer's start
+  std::unique_ptr<char[]> buffer_;
+  std::size_t bufferSize_ = 0;
+  char run_[64];
 };
+
+/// Opens `path` and hands a TextReader streaming it to `read`; the file is closed however
+/// `read` ends. Throws IoError for a file that cannot be opened or read (a folder is "File
+/// access denied"), AppError(limit.message) for data beyond the limit, and whatever `read`
+/// throws.
+void readFile(const std::string& path, InputLimit limit,
+              const std::function<void(TextReader&)>& read);
 
 }  // namespace accelspec

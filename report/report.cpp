@@ -125,7 +125,7 @@ std::string axisLabelText(double v, int decimals, char sep, std::string_view gro
   // rounding mode): the extra digit alone then decides rounding half away from zero.
   char buf[64];
   {
-    fpu::RoundingScope cut(FE_TOWARDZERO);
+    fpu::Scope cut(FE_TOWARDZERO);
     std::snprintf(buf, sizeof buf, "%.*f", decimals + 1, std::fabs(v));
   }
   std::string digits;  // integer digits then decimals + 1 decimals, without the point
@@ -141,16 +141,9 @@ std::string axisLabelText(double v, int decimals, char sep, std::string_view gro
   }
   const bool up = digits.back() >= '5';
   digits.pop_back();
-  if (up) {
-    int i = static_cast<int>(digits.size()) - 1;
-    while (i >= 0 && digits[static_cast<std::size_t>(i)] == '9')
-      digits[static_cast<std::size_t>(i--)] = '0';
-    if (i >= 0) {
-      ++digits[static_cast<std::size_t>(i)];
-    } else {
-      digits.insert(digits.begin(), '1');
-      ++intDigits;
-    }
+  if (up && carryDigit(digits.data(), digits.data() + digits.size())) {
+    digits.insert(digits.begin(), '1');
+    ++intDigits;
   }
   std::string fraction = digits.substr(static_cast<std::size_t>(intDigits));
   while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();

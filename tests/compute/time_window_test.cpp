@@ -65,7 +65,7 @@ TEST(TimeWindow, CutsOnTheSampleGrid) {
 }
 
 TEST(TimeWindow, DoesNothingUnlessAnAccelerogramIsShown) {
-  for (int mode : {0, 1, 3}) {
+  for (ModeKind mode : {kModeNone, kModeInputSpectrum, kModeResponseSpectrum}) {
     Fixture t;
     setRecord(t, 10, 0.004L);
     t.s.Mode = mode;

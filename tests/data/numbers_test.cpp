@@ -1,11 +1,16 @@
 #include "data/numbers.hpp"
 
 #include <gtest/gtest.h>
+#include <locale.h>
 
+#include <cerrno>
 #include <cfenv>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <random>
+#include <string>
 
 #include "data/error.hpp"
 
@@ -110,6 +115,45 @@ TEST(RealToText, RoundTripsFifteenDigits) {
     const long double back = textToReal(realToText(v, '.'), '.');
     EXPECT_NEAR(static_cast<double>(back / v), 1.0, 1e-14) << realToText(v, '.');
   }
+}
+
+// The parser must give the bits of the C library's reading in the C locale, at the edges of the
+// range too: what it overflows on is refused, what underflows is a zero of its sign.
+TEST(ParseDecimal, SameBitsAsTheCLibrary) {
+  const locale_t c = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
+  std::mt19937_64 random(20261208);
+  std::vector<std::string> texts = {"1e4933",
+                                    "1.18973149535723176502e4932",
+                                    "1.18973149535723176508e4932",
+                                    "-1e-4951",
+                                    "1e-4952",
+                                    "3.6e-4951",
+                                    "0.0000e99999",
+                                    "-0.000001e-4946",
+                                    "5e-324",
+                                    "1.7976931348623158e308",
+                                    "123456789012345678901234567890"};
+  for (int n = 0; n < 20000; ++n) {
+    std::string t = random() % 4 == 0 ? "-" : "";
+    const int digits = 1 + static_cast<int>(random() % 30);
+    const int point = static_cast<int>(random() % (digits + 1));
+    for (int d = 0; d < digits; ++d) {
+      if (d == point) t += '.';
+      t += static_cast<char>('0' + random() % 10);
+    }
+    t += 'e' + std::to_string(static_cast<int>(random() % 9920) - 4970);
+    texts.push_back(t);
+  }
+  for (const auto& t : texts) {
+    errno = 0;
+    const long double expected = strtold_l(t.c_str(), nullptr, c);
+    const bool refused = errno == ERANGE && std::isinf(expected);
+    long double got = 0;
+    ASSERT_EQ(parseDecimal(t, '.', got), !refused) << t;
+    if (refused) continue;
+    EXPECT_EQ(std::memcmp(&got, &expected, 10), 0) << t;
+  }
+  freelocale(c);
 }
 
 }  // namespace

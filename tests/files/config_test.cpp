@@ -135,7 +135,7 @@ TEST(Configuration, ReadingRules) {
       {"memory count 0", sevenLines + cp1251Lines({"Кол-во данных в памяти: 0"}), nullptr, Edit::ND,
        "2500", 0},
       {"bare LF line ends", utf8ToCp1251("Начальная частота, Гц : 7\nКонечная частота, Гц  : 8\n"),
-       nullptr, Edit::Fend, "0", 0},
+       nullptr, Edit::Fend, "8", 0},
       {"short label line", cp1251Lines({"Начальная: 1", "Конечная частота, Гц  : 9"}),
        "Invalid numeric input", Edit::Fbeg, "2", 0},
       {"empty field written as the bare label",
@@ -296,7 +296,7 @@ using FormActivateClose = InWorkingFolder;
 
 TEST_F(FormActivateClose, MissingConfigurationChangesNothing) {
   auto store = makeStore();
-  store->Mode = 3;
+  store->Mode = kModeResponseSpectrum;
   PlainForm form;
   try {
     formActivate(*store, form);
@@ -304,7 +304,7 @@ TEST_F(FormActivateClose, MissingConfigurationChangesNothing) {
   } catch (const IoError& e) {
     EXPECT_STREQ(e.what(), "File not found");
   }
-  EXPECT_EQ(store->Mode, 3);
+  EXPECT_EQ(store->Mode, kModeResponseSpectrum);
   EXPECT_EQ(form.text(Edit::Fend), "30");
   EXPECT_EQ(form.cell(Grid::Spv, 0, 0), "");
   EXPECT_EQ(form.cell(Grid::Memory, 1, 0), "");
@@ -313,14 +313,14 @@ TEST_F(FormActivateClose, MissingConfigurationChangesNothing) {
 TEST_F(FormActivateClose, EmptyConfigurationSetsZerosAndHeaders) {
   writeBytes("config.cfg", "");
   auto store = makeStore();
-  store->Mode = 2;
+  store->Mode = kModeAccelerogram;
   store->Fbeg = 5;
   PlainForm form;
   formActivate(*store, form);
   for (Edit e : {Edit::Fbeg, Edit::Fend, Edit::DF, Edit::Psi, Edit::T, Edit::ND, Edit::DT})
     EXPECT_EQ(form.text(e), "0");
   EXPECT_EQ(store->Fbeg, 0);
-  EXPECT_EQ(store->Mode, 0);
+  EXPECT_EQ(store->Mode, kModeNone);
   EXPECT_EQ(form.cell(Grid::Spv, 0, 0), "Частота");
   EXPECT_EQ(form.cell(Grid::Spv, 1, 0), "Ускорение");
   EXPECT_EQ(form.cell(Grid::Memory, 0, 0), "Канал");

@@ -50,7 +50,9 @@ const SpectrumCase kSpectrumCases[] = {
     {"a single number takes the next line's first", "1\r\n2 3\r\n4 5\r\n", {{1, 2}, {4, 5}}},
     {"empty lines between data lines", "1 2\r\n\r\n\r\n3 4\r\n", {{1, 2}, {3, 4}}},
     {"only the first two numbers of a line", "1 2 3 4\r\n5 6 7\r\n", {{1, 2}, {5, 6}}},
-    {"LF line ends read as one line", "1 2\n3 4\n5 6\n", {{1, 2}}},
+    {"LF line ends", "1 2\n3 4\n5 6\n", {{1, 2}, {3, 4}, {5, 6}}},
+    {"mixed line ends", "1 2\r\n3 4 9\n5 6\r7 8\n", {{1, 2}, {3, 4}, {5, 6}, {7, 8}}},
+    {"one empty LF line after the last", "1 2\n3 4\n\n", {{1, 2}, {3, 4}, {0, 0}}},
     {"Ctrl-Z ends the data",
      "1 2\r\n3 4\r\n\x1a"
      "5 6\r\n",

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "data/plain_form.hpp"
 #include "files/config.hpp"
 #include "files/cp1251.hpp"
+#include "files/file_kind.hpp"
 #include "files/open_command.hpp"
 #include "files/save_command.hpp"
 #include "files/textio.hpp"
@@ -22,8 +24,6 @@ using testing::writeBytes;
 
 const std::string kDataDir = std::string(ACCELSPEC_TEST_DATA) + "/files/data/";
 
-enum Filter { kSpv = 1, kAks = 2, kSpo = 3, kCfg = 4, kBrl = 5 };
-
 class OpenSave : public ::testing::Test {
  protected:
   OpenSave() : store_(makeStore()) {
@@ -33,7 +33,7 @@ class OpenSave : public ::testing::Test {
     form_.chartData.setBottomAxisTitle("OLD AXIS");
     form_.chartData.series(0).add(1, 1);
     form_.chartData.series(3).add(2, 2);
-    store_->Mode = 3;
+    store_->Mode = kModeResponseSpectrum;
   }
 
   // Opens `bytes` as a file of the given filter; returns the error text ("" on success).
@@ -86,7 +86,7 @@ TEST_F(OpenSave, CancelledOpenChangesNothing) {
   EXPECT_EQ(form_.memo, "notes");
   EXPECT_EQ(form_.chartData.title(), "OLD");
   EXPECT_EQ(form_.chartData.series(0).size(), 1u);
-  EXPECT_EQ(store_->Mode, 3);
+  EXPECT_EQ(store_->Mode, kModeResponseSpectrum);
 }
 
 TEST_F(OpenSave, UnknownFilterIndexOnlyClears) {
@@ -95,13 +95,13 @@ TEST_F(OpenSave, UnknownFilterIndexOnlyClears) {
     EXPECT_EQ(form_.memo, "");
     EXPECT_EQ(form_.chartData.series(3).size(), 0u);
     EXPECT_EQ(form_.chartData.title(), "OLD");
-    EXPECT_EQ(store_->Mode, 3);
+    EXPECT_EQ(store_->Mode, kModeResponseSpectrum);
   }
 }
 
 TEST_F(OpenSave, InputSpectrum) {
   EXPECT_EQ(open("10 2\r\n2.5 4\r\n0.004 -1\r\n", kSpv), "");
-  EXPECT_EQ(store_->Mode, 1);
+  EXPECT_EQ(store_->Mode, kModeInputSpectrum);
   EXPECT_EQ(store_->N, 3);
   EXPECT_EQ(form_.text(Edit::N), "3");
   EXPECT_EQ(form_.rowCount(Grid::Spv), 4);
@@ -126,7 +126,7 @@ TEST_F(OpenSave, EmptyInputSpectrum) {
   EXPECT_EQ(form_.text(Edit::N), "0");
   EXPECT_EQ(form_.rowCount(Grid::Spv), 1);
   EXPECT_TRUE(curve().empty());
-  EXPECT_EQ(store_->Mode, 1);
+  EXPECT_EQ(store_->Mode, kModeInputSpectrum);
   EXPECT_EQ(save(), "");
 }
 
@@ -139,7 +139,7 @@ TEST_F(OpenSave, WrongFilterForTheFile) {
   // A spectrum read as an accelerogram fails after the chart was cleared and titled.
   form_.setText(Edit::ND, "5000");
   EXPECT_EQ(open("1.5 2\r\n", kAks), "Invalid numeric input");
-  EXPECT_EQ(store_->Mode, 2);
+  EXPECT_EQ(store_->Mode, kModeAccelerogram);
   EXPECT_EQ(form_.chartData.title(), "АКСЕЛЕРОГРАММА");
   EXPECT_EQ(form_.chartData.bottomAxisTitle(), "Время (секунды)");
   EXPECT_TRUE(curve().empty());
@@ -147,7 +147,7 @@ TEST_F(OpenSave, WrongFilterForTheFile) {
 
   // A configuration read as a spectrum: the first label word is not a number.
   EXPECT_EQ(openPath(kDataDir + "example.cfg", kSpv), "Invalid numeric input");
-  EXPECT_EQ(store_->Mode, 1);
+  EXPECT_EQ(store_->Mode, kModeInputSpectrum);
 }
 
 std::string accelerogramText(int count, long double firstTime, long double step) {
@@ -159,7 +159,7 @@ std::string accelerogramText(int count, long double firstTime, long double step)
 
 TEST_F(OpenSave, AccelerogramFieldsAndCurve) {
   EXPECT_EQ(open(accelerogramText(5000, 0, 0.004L), kAks), "");
-  EXPECT_EQ(store_->Mode, 2);
+  EXPECT_EQ(store_->Mode, kModeAccelerogram);
   const std::pair<Edit, const char*> fields[] = {{Edit::ND, "5000"},
                                                  {Edit::DT, "0.004"},
                                                  {Edit::T, "20"},
@@ -210,7 +210,7 @@ TEST_F(OpenSave, ResponseSpectrum) {
   std::string text;
   for (int j = 0; j <= 56; ++j) text += std::to_string(2 + j * 0.5) + " 1\r\n";
   EXPECT_EQ(open(text, kSpo), "");
-  EXPECT_EQ(store_->Mode, 3);
+  EXPECT_EQ(store_->Mode, kModeResponseSpectrum);
   EXPECT_EQ(store_->NF, 56);
   EXPECT_EQ(form_.text(Edit::Fbeg), "2");
   EXPECT_EQ(form_.text(Edit::Fend), "30");
@@ -229,9 +229,35 @@ TEST_F(OpenSave, ResponseSpectrum) {
   EXPECT_EQ(form_.saveFilter, "Спектр ответов  ( *.spo )|*.spo");
 }
 
+TEST_F(OpenSave, ValuesBeyondTheDoubleRangeOpenAndAreDrawnAtItsEdge) {
+  // Written by the program itself from values of the extended range.
+  const std::string line =
+      " 1.00000000000000E+0400 -2.50000000000000E+4000\r\n"
+      " 2.00000000000000E+0000  1.79769313486232E+0308\r\n";
+  for (const int kind : {kSpv, kSpo}) {
+    EXPECT_EQ(open(line, kind), "") << kind;
+    const long double* f = kind == kSpv ? &store_->SpF[1] : &store_->SpF[kResponseBase];
+    const long double* a = kind == kSpv ? &store_->SpA[1] : &store_->SpA[kResponseBase];
+    EXPECT_EQ(f[0], 1e400L);
+    EXPECT_EQ(a[0], -2.5e4000L);
+    EXPECT_GT(a[1], static_cast<long double>(DBL_MAX));  // rounds up past the largest double
+    ASSERT_EQ(curve().size(), 2u);
+    EXPECT_EQ(curve()[0].x, 2);
+    EXPECT_EQ(curve()[0].y, DBL_MAX);
+    EXPECT_EQ(curve()[1].x, DBL_MAX);
+    EXPECT_EQ(curve()[1].y, -DBL_MAX);
+    EXPECT_EQ(save(), line) << "the stored values keep their precision";
+  }
+  EXPECT_EQ(open("2 1\r\n0 1E4000\r\n1E400 -1E4000\r\n", kAks), "");
+  EXPECT_EQ(store_->Acc[1], 1e4000L);
+  ASSERT_EQ(curve().size(), 2u);
+  EXPECT_EQ(curve()[1].x, DBL_MAX);
+  EXPECT_EQ(curve()[1].y, -DBL_MAX);
+}
+
 TEST_F(OpenSave, ConfigurationClearsTheChartAndShowsMemory) {
   EXPECT_EQ(openPath(kDataDir + "example.cfg", kCfg), "");
-  EXPECT_EQ(store_->Mode, 0);
+  EXPECT_EQ(store_->Mode, kModeNone);
   EXPECT_EQ(form_.chartData.title(), "OLD");
   EXPECT_EQ(form_.chartData.bottomAxisTitle(), "OLD AXIS");
   EXPECT_TRUE(curve().empty());
@@ -249,7 +275,7 @@ TEST_F(OpenSave, FailedReadKeepsFieldsAndWhatWasRead) {
   form_.setText(Edit::N, "2");
   EXPECT_EQ(openPath(dir_.file("missing.spv"), kSpv), "File not found");
   EXPECT_EQ(form_.memo, "");
-  EXPECT_EQ(store_->Mode, 1);
+  EXPECT_EQ(store_->Mode, kModeInputSpectrum);
   EXPECT_EQ(form_.text(Edit::N), "2");
 
   EXPECT_EQ(open("1 2\r\n3 4\r\n5 x\r\n", kSpv), "Invalid numeric input");
@@ -267,7 +293,7 @@ TEST_F(OpenSave, FailedReadKeepsFieldsAndWhatWasRead) {
             "Invalid numeric input");
   EXPECT_EQ(form_.text(Edit::Fend), "5");
   EXPECT_EQ(form_.text(Edit::DF), "0.5");
-  EXPECT_EQ(store_->Mode, 0);
+  EXPECT_EQ(store_->Mode, kModeNone);
   EXPECT_FALSE(form_.memoryGridVisible);
 }
 
@@ -275,7 +301,7 @@ TEST_F(OpenSave, SaveByMode) {
   store_->N = 2;
   store_->SpF[1] = 1, store_->SpA[1] = 2;
   store_->SpF[2] = 3, store_->SpA[2] = -4;
-  store_->Mode = 1;
+  store_->Mode = kModeInputSpectrum;
   EXPECT_EQ(save(false), "<cancelled>");
   EXPECT_EQ(form_.saveFilter, "Спектр воздействий  ( *.spv )|*.spv");
   EXPECT_EQ(save(),
@@ -284,7 +310,7 @@ TEST_F(OpenSave, SaveByMode) {
   store_->N = 0;
   EXPECT_EQ(save(), "");
 
-  for (int mode : {4, -1}) {
+  for (ModeKind mode : {ModeKind{4}, ModeKind{-1}}) {
     store_->Mode = mode;
     EXPECT_EQ(save(), "<no dialog>");
   }
@@ -293,7 +319,7 @@ TEST_F(OpenSave, SaveByMode) {
 TEST_F(OpenSave, SaveReplacesAnExistingFileAndChangesNothingElse) {
   const std::string path = dir_.file("record.aks");
   writeBytes(path, "old content");
-  store_->Mode = 2;
+  store_->Mode = kModeAccelerogram;
   store_->ND = 1;
   store_->DT = 0.01L;
   store_->Acc[1] = 5;
@@ -303,7 +329,7 @@ TEST_F(OpenSave, SaveReplacesAnExistingFileAndChangesNothingElse) {
   };
   saveFile(*store_, form_);
   EXPECT_EQ(readBytes(path), "1 1\r\n 0.00000000000000E+0000  5.00000000000000E+0000\r\n");
-  EXPECT_EQ(store_->Mode, 2);
+  EXPECT_EQ(store_->Mode, kModeAccelerogram);
   EXPECT_EQ(form_.chartData.title(), "OLD");
   EXPECT_EQ(form_.memo, "notes");
 }

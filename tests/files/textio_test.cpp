@@ -216,10 +216,18 @@ TEST(TextReader, LineSkipsAndLines) {
   crlf.skipLine();
   EXPECT_EQ(crlf.readReal(), 4);
 
-  TextReader lfOnly("1 2\n3 4\n5 6\n");  // an LF alone does not end a line
+  TextReader lfOnly("1 2\n3 4\n5 6\n");  // an LF alone ends a line too
   lfOnly.readReal();
   lfOnly.skipLine();
+  EXPECT_EQ(lfOnly.readReal(), 3);
+  lfOnly.skipLine();
+  lfOnly.skipLine();
   EXPECT_TRUE(lfOnly.eof());
+
+  TextReader lfCr("1\n\r2");  // LF then CR: two line ends
+  lfCr.skipLine();
+  EXPECT_EQ(lfCr.readLine(), "");
+  EXPECT_EQ(lfCr.readLine(), "2");
 
   TextReader twoCr("a\r\rb");  // only one CR goes with the line end
   twoCr.skipLine();
@@ -231,7 +239,8 @@ TEST(TextReader, LineSkipsAndLines) {
   TextReader lines("  name, with blanks \r\n\r\ntitle\n\x1a hidden");
   EXPECT_EQ(lines.readLine(), "  name, with blanks ");
   EXPECT_EQ(lines.readLine(), "");
-  EXPECT_EQ(lines.readLine(), "title\n");
+  EXPECT_EQ(lines.readLine(), "title");
+  EXPECT_TRUE(lines.eof());
 }
 
 TEST(TextReader, LabelSkipStopsAtCarriageReturn) {
@@ -242,6 +251,10 @@ TEST(TextReader, LabelSkipStopsAtCarriageReturn) {
   TextReader shortLabel("short:\r\n7 8");
   shortLabel.skipLabel();
   EXPECT_EQ(shortLabel.readReal(), 7);  // the value read goes on to the next line
+
+  TextReader lfLabel("short:\n7 8");
+  lfLabel.skipLabel();
+  EXPECT_EQ(lfLabel.readReal(), 7);
 }
 
 struct ErrorCase {

@@ -97,8 +97,8 @@ TEST_F(FillReport, ResponseSpectrumTakesPointsZeroToNF) {
 }
 
 TEST_F(FillReport, OtherModesOnlyClearColumnsAndChart) {
-  for (std::int32_t mode : {std::int32_t{kModeAccelerogram}, std::int32_t{kModeNone}, 7, -1}) {
-    SCOPED_TRACE(mode);
+  for (ModeKind mode : {kModeAccelerogram, kModeNone, ModeKind{7}, ModeKind{-1}}) {
+    SCOPED_TRACE(static_cast<int>(mode));
     setInput({{1.0L, 2.0L}});
     fillReport(*store_, page_, '.');
     store_->Mode = mode;
