@@ -28,19 +28,21 @@
 #include <optional>
 
 #include "app/chart_view.hpp"
+#include "app/error_box.hpp"
 #include "app/icons.hpp"
 #include "app/response_progress.hpp"
 #include "app/string_grid.hpp"
+#include "app/treport.hpp"
 #include "compute/response_spectrum.hpp"
 #include "compute/spectrum_table.hpp"
 #include "compute/synthesis.hpp"
 #include "compute/time_window.hpp"
+#include "data/defaults.hpp"
+#include "data/error.hpp"
 #include "data/messages.hpp"
-#include "files/config.hpp"
 #include "files/open_command.hpp"
 #include "files/save_command.hpp"
 #include "memory/memory.hpp"
-#include "app/treport.hpp"
 #include "report/report.hpp"
 
 namespace accelspec {
@@ -48,9 +50,6 @@ namespace accelspec {
 namespace {
 
 const char* const kCaption = " Расчёт акселерограмм и спектров ответа.";
-const char* const kOpenFilter =
-    "Спектр воздействия  ( *.spv )|*.spv|Акселерограмма  ( *.aks )|*.aks|Спектр ответов  ( *.spo "
-    ")|*.spo|Конфигурация  ( *.cfg )|*.cfg|BRUEL-акселерограмма  ( *.brl )|*.brl";
 
 // Slot colours of the star labels, 1 … 6, and the grey of their shadows.
 const std::array<QColor, 7> kStarColors = {QColor(),           QColor(0, 0, 0),   QColor(255, 0, 0),
@@ -172,7 +171,8 @@ TForma::TForma(Store& store, TReport& report, QWidget* parent)
 
   openDialog_.kind = FileDialogRequest::Kind::Open;
   openDialog_.objectName = "OpenDialogFile";
-  parseFilter(QString::fromUtf8(kOpenFilter), openDialog_);
+  parseFilter(QString::fromUtf8(msg::kOpenFilter.data(), std::ssize(msg::kOpenFilter)),
+              openDialog_);
   saveDialog_.kind = FileDialogRequest::Kind::Save;
   saveDialog_.objectName = "SaveDialogFile";
 
@@ -270,26 +270,28 @@ void TForma::createParameterPanel() {
     return group;
   };
   auto at = [](Edit e) { return static_cast<std::size_t>(e); };
+  auto caption = [](Edit e) {
+    const std::string_view text = fieldCaption(e);
+    return QString::fromUtf8(text.data(), std::ssize(text));
+  };
+  // The defaults in the user's own form, so that a field reads back what it shows.
+  auto initial = [this](Edit e) {
+    return QString::fromStdString(defaultFieldText(e, decimalSeparator()));
+  };
 
   QGroupBox* aks = box("GroupBoxAks", " Для акселерограммы ", 1, 184);
   const struct {
-    const char* label;
     Edit edit;
     const char* name;
-    const char* text;
     int x;
   } aksRows[] = {
-      {"Начальная частота, Гц", Edit::Fbeg, "EditFbeg", "2", 128},
-      {"Конечная частота, Гц", Edit::Fend, "EditFend", "30", 128},
-      {"Шаг по частоте, Гц", Edit::DF, "EditDF", "0.5", 128},
-      {"Коэф. демпфирования", Edit::Psi, "EditPsi", "0.1", 128},
-      {"Начальное время", Edit::Tbeg, "EditTbeg", "0", 104},
-      {"Конечное время", Edit::Tend, "EditTend", "0", 104},
+      {Edit::Fbeg, "EditFbeg", 128}, {Edit::Fend, "EditFend", 128}, {Edit::DF, "EditDF", 128},
+      {Edit::Psi, "EditPsi", 128},   {Edit::Tbeg, "EditTbeg", 104}, {Edit::Tend, "EditTend", 104},
   };
   int y = 24;
   for (const auto& row : aksRows) {
-    addLabel(aks, QString::fromUtf8(row.label), 8, y + 3);
-    edits_[at(row.edit)] = addEdit(aks, row.name, row.text, row.x, y, 49);
+    addLabel(aks, caption(row.edit), 8, y + 3);
+    edits_[at(row.edit)] = addEdit(aks, row.name, initial(row.edit), row.x, y, 49);
     y += 24;
   }
   auto* timeButton = new QToolButton(aks);
@@ -303,19 +305,13 @@ void TForma::createParameterPanel() {
 
   QGroupBox* time = box("GroupBoxTime", " Временные настройки ", 185, 185);
   const struct {
-    const char* label;
     Edit edit;
     const char* name;
-    const char* text;
-  } timeRows[] = {
-      {"Время воздействия", Edit::T, "EditT", "20"},
-      {"Количество данных", Edit::ND, "EditND", "5000"},
-      {"Шаг по времени", Edit::DT, "EditDT", "0.004"},
-  };
+  } timeRows[] = {{Edit::T, "EditT"}, {Edit::ND, "EditND"}, {Edit::DT, "EditDT"}};
   y = 24;
   for (const auto& row : timeRows) {
-    addLabel(time, QString::fromUtf8(row.label), 8, y + 3);
-    edits_[at(row.edit)] = addEdit(time, row.name, row.text, 120, y, 57);
+    addLabel(time, caption(row.edit), 8, y + 3);
+    edits_[at(row.edit)] = addEdit(time, row.name, initial(row.edit), 120, y, 57);
     y += 24;
   }
   memo1_ = new QPlainTextEdit(time);
@@ -324,8 +320,8 @@ void TForma::createParameterPanel() {
   memo1_->setTabChangesFocus(true);
 
   QGroupBox* spv = box("GroupBoxSpv", " Для спектра воздействий ", 370, 160);
-  addLabel(spv, QString::fromUtf8("Количество точек спектра"), 12, 19);
-  edits_[at(Edit::N)] = addEdit(spv, "EditN", "0", 40, 32, 65);
+  addLabel(spv, caption(Edit::N), 12, 19);
+  edits_[at(Edit::N)] = addEdit(spv, "EditN", initial(Edit::N), 40, 32, 65);
   gridSpv_ = new StringGrid({61, 62}, 6, 0, 1, spv);
   gridSpv_->setObjectName("StringGridSpv");
   gridSpv_->setGeometry(8, 60, 145, 105);
@@ -347,7 +343,7 @@ void TForma::createParameterPanel() {
                                     &TForma::Chanel5Click,
                                     &TForma::Chanel6Click};
   for (int k = 1; k <= 6; ++k) {
-    const int pitch = 17 * (k - 1);
+    const int pitch = kGridRowPitch * (k - 1);
     // The shadow first, so that the coloured star is drawn over it.
     auto star = [&](const char* suffix, const QColor& color, int x, int top) {
       auto* label = new QLabel("*", groupBoxMemory_);
@@ -436,6 +432,8 @@ std::string TForma::openDialogFileName() const { return openDialog_.fileName.toS
 void TForma::setSaveDialogFilter(const std::string& filter) {
   parseFilter(QString::fromStdString(filter), saveDialog_);
   saveDialog_.filterIndex = 1;
+  saveDialog_.fileName =
+      QString::fromStdString(offeredSaveName(saveDialog_.fileName.toStdString(), filter));
 }
 
 bool TForma::executeSaveDialog() { return runFileDialog(saveDialog_); }
@@ -469,21 +467,7 @@ bool TForma::runFileDialog(FileDialogRequest& kept) {
 
 // Commands
 
-QString TForma::applicationTitle() {
-  return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-}
-
-void TForma::showError(const std::string& message) {
-  QMessageBox box(QMessageBox::Critical, applicationTitle(),
-                  QString::fromStdString(msg::withFullStop(message)), QMessageBox::Ok, this);
-  // Wide enough for its caption, which a narrow box would cut short.
-  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
-    const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) + 140;
-    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
-                  grid->rowCount(), 0, 1, grid->columnCount());
-  }
-  box.exec();
-}
+QString TForma::applicationTitle() { return accelspec::applicationTitle(); }
 
 template <typename Command>
 bool TForma::run(Command&& command) {
@@ -493,20 +477,23 @@ bool TForma::run(Command&& command) {
   std::optional<std::string> error;
   try {
     command();
-  } catch (const std::exception& e) {
-    error = e.what();
+  } catch (...) {
+    error = userMessage(std::current_exception());
   }
   // The chart shows what the command drew, also when it stopped halfway.
   chart1_->sync(chartModel_);
-  if (error) showError(*error);
+  if (error) showErrorBox(this, *error);
   return !error;
 }
 
 void TForma::FormActivate() {
-  run([&] { formActivate(store_, *this); });
+  run([&] { lifecycle_.formActivate(store_, *this); });
 }
 bool TForma::FormClose() {
-  return run([&] { formClose(store_, *this); });
+  std::string notice;
+  const bool closed = run([&] { notice = lifecycle_.formClose(store_, *this); });
+  if (closed && !notice.empty()) showErrorBox(this, notice, QMessageBox::Warning);
+  return closed;
 }
 void TForma::SpeedButtonOpenClick() {
   run([&] { openFile(store_, *this); });

@@ -9,6 +9,7 @@
 #include "data/chart.hpp"
 #include "data/form.hpp"
 #include "data/store.hpp"
+#include "lifecycle/form_lifecycle.hpp"
 
 class QCheckBox;
 class QFrame;
@@ -108,7 +109,6 @@ class TForma : public QWidget, public Form {
   /// brought up to date whether it failed or not. True when the command finished.
   template <typename Command>
   bool run(Command&& command);
-  void showError(const std::string& message);
 
   void createToolBar();
   void createParameterPanel();
@@ -127,6 +127,7 @@ class TForma : public QWidget, public Form {
 
   Store& store_;
   TReport& report_;
+  FormLifecycle lifecycle_;
   Chart chartModel_;
 
   QFrame* panel1_ = nullptr;

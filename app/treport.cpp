@@ -8,7 +8,6 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QLocale>
-#include <QMessageBox>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPainterPath>
@@ -25,6 +24,7 @@
 #include <cmath>
 #include <memory>
 
+#include "app/error_box.hpp"
 #include "data/messages.hpp"
 
 namespace accelspec {
@@ -330,8 +330,7 @@ class PreviewWindow : public QWidget {
         this, qs(msg::kPreviewExportPdf), QStringLiteral("report.pdf"), qs(msg::kPreviewPdfFilter));
     if (path.isEmpty()) return;
     if (!report_.exportPdf(path)) {
-      QMessageBox::critical(this, QCoreApplication::applicationName(),
-                            qs(msg::withFullStop(msg::kPreviewExportFailed)));
+      showErrorBox(this, msg::withFullStop(msg::kPreviewExportFailed));
     }
   }
 

@@ -128,10 +128,8 @@ std::string runJob(const Job& job) {
     form.saveAccept = true;
     saveFile(*store, form);
     return "";
-  } catch (const AppError& e) {
-    return msg::withFullStop(e.what());
-  } catch (const std::bad_alloc&) {
-    return msg::withFullStop("Out of memory");
+  } catch (...) {
+    return userMessage(std::current_exception());
   }
 }
 

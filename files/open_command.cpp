@@ -7,6 +7,7 @@
 #include "data/numbers.hpp"
 #include "files/config.hpp"
 #include "files/formats.hpp"
+#include "memory/memory.hpp"
 
 namespace accelspec {
 

@@ -3,6 +3,7 @@
 #include "data/plain_form.hpp"
 #include "files/config.hpp"
 #include "fuzz/fuzz_support.hpp"
+#include "memory/memory.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace accelspec;
