@@ -68,6 +68,35 @@ class WindowLocale : public QObject {
     QCOMPARE(s.boxes.take(), QStringList());
   }
 
+  // A first start: the fields show their defaults the user's way, so that the synthesis takes
+  // them as they stand; the configuration written at close keeps the point.
+  void defaultsInTheUsersForm() {
+    {
+      Session s(dir_->path());
+      QVERIFY(s.show());
+      QCOMPARE(s.boxes.take(), QStringList{"File not found."});
+      QCOMPARE(s.edit("EditDF")->text(), QString("0,5"));
+      QCOMPARE(s.edit("EditPsi")->text(), QString("0,1"));
+      QCOMPARE(s.edit("EditDT")->text(), QString("0,004"));
+      s.type("EditN", "2");
+      s.click("EditFbeg");
+      s.typeCell("StringGridSpv", 0, 1, "2");
+      s.typeCell("StringGridSpv", 1, 1, "1");
+      s.typeCell("StringGridSpv", 0, 2, "30");
+      s.typeCell("StringGridSpv", 1, 2, "2");
+      s.click("EditFend");
+      s.press("SpeedButtonAks");
+      QCOMPARE(s.boxes.take(), QStringList());
+      QCOMPARE(s.store->ND, 5000);
+      QCOMPARE(s.store->DT, 0.004L);
+      QVERIFY(s.close());
+      QCOMPARE(s.boxes.take(), QStringList());
+    }
+    const QByteArray config = readFile(dir_->filePath("config.cfg"));
+    QVERIFY(config.contains(": 0.5\r\n"));
+    QVERIFY(config.contains(": 0.004\r\n"));
+  }
+
  private:
   std::unique_ptr<QTemporaryDir> dir_;
 };
