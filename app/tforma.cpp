@@ -12,6 +12,7 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -22,6 +23,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QToolButton>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <exception>
@@ -105,6 +107,21 @@ QStyle* groupBoxStyle() {
   return style;
 }
 
+// The file list of the dialog in detail view: the size, kind and date columns as wide as their
+// texts (Russian ones are long: "Текстовый документ", "19.12.2026 14:05"), the name taking the
+// rest, in a dialog wide enough for all four.
+void fitFileList(QFileDialog& dialog) {
+  dialog.resize(std::max(dialog.width(), 820), std::max(dialog.height(), 460));
+  auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+  if (!list) return;
+  QHeaderView* header = list->header();
+  header->setStretchLastSection(false);
+  header->setMinimumSectionSize(60);
+  header->setSectionResizeMode(0, QHeaderView::Stretch);
+  for (int column = 1; column < header->count(); ++column)
+    header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+}
+
 // The program's own file dialog (never the desktop's: that one would not take a name that does
 // not exist for opening, and would not show the labels as they are written).
 bool showFileDialog(QWidget* parent, FileDialogRequest& request) {
@@ -127,6 +144,7 @@ bool showFileDialog(QWidget* parent, FileDialogRequest& request) {
       kinds->setItemText(i, filters[i]);
   }
   dialog.selectNameFilter(filters.value(request.filterIndex - 1));
+  fitFileList(dialog);
   if (request.fileName.isEmpty()) {
     dialog.setDirectory(QDir::currentPath());
   } else {

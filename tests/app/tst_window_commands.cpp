@@ -478,17 +478,22 @@ class WindowCommands : public QObject {
     s.type("EditDF", "0.0625");
 
     QString label;
+    int captionRoom = 0;
     QTimer stopper;
     connect(&stopper, &QTimer::timeout, this, [&] {
       auto* progress = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
       if (!progress || !progress->isVisible()) return;
       label = progress->labelText();
+      captionRoom = progress->width() -
+                    QFontMetrics(progress->font()).horizontalAdvance(progress->windowTitle());
       if (auto* stop = progress->findChild<QPushButton*>()) stop->click();
     });
     stopper.start(20);
     s.press("SpeedButtonSpo");
     stopper.stop();
     QCOMPARE(label, QString("Расчёт спектра ответа…"));
+    // The box is wide enough for the caption it takes from the main window.
+    QVERIFY2(captionRoom >= 100, qPrintable(QString::number(captionRoom)));
     QCOMPARE(s.boxes.take(), QStringList());
     QCOMPARE(s.store->Mode, kModeResponseSpectrum);
     const qsizetype drawn = s.graph(0).size();

@@ -2,7 +2,12 @@
 // labels use the comma, files keep the point.
 
 #include <QChart>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QTest>
+#include <QTreeView>
+
+#include "app/translations.hpp"
 
 #include "tests/app/window_harness.hpp"
 
@@ -95,6 +100,44 @@ class WindowLocale : public QObject {
     const QByteArray config = readFile(dir_->filePath("config.cfg"));
     QVERIFY(config.contains(": 0.5\r\n"));
     QVERIFY(config.contains(": 0.004\r\n"));
+  }
+
+  // Qt's own texts in Russian, and a file list whose columns show their texts whole.
+  void qtDialogsSpeakRussian() {
+    QVERIFY(installQtTranslations(*qApp));
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QString("Перейти к:"));
+    // 19 bytes: "19 байты" is wider than the size column the dialog gives itself.
+    QVERIFY(writeFile(dir_->filePath("design.spv"), "2 1\r\n10 3\r\n30 222\r\n"));
+    Session s(dir_->path());
+    s.forma->setFileDialogHook({});
+    QVERIFY(s.show());
+    s.boxes.take();
+
+    QStringList headers;
+    QList<int> shortBy;
+    int tries = 0;
+    QTimer look;
+    connect(&look, &QTimer::timeout, this, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog || !dialog->isVisible()) return;
+      dialog->findChild<QAbstractButton*>("detailModeButton")->click();
+      auto* list = dialog->findChild<QTreeView*>("treeView");
+      if (list->model()->rowCount(list->rootIndex()) == 0 && ++tries < 200) return;
+      QHeaderView* header = list->header();
+      for (int c = 0; c < header->count(); ++c) {
+        headers << list->model()->headerData(c, Qt::Horizontal).toString();
+        if (c > 0)
+          shortBy << static_cast<QAbstractItemView*>(list)->sizeHintForColumn(c) -
+                         header->sectionSize(c);
+      }
+      QMetaObject::invokeMethod(dialog, "reject");
+    });
+    look.start(10);
+    s.press("SpeedButtonOpen");
+    look.stop();
+    QCOMPARE(headers, (QStringList{"Имя", "Размер", "Тип", "Дата изменения"}));
+    for (int missing : shortBy) QVERIFY2(missing <= 0, qPrintable(QString::number(missing)));
+    QCOMPARE(s.boxes.take(), QStringList());
   }
 
  private:
