@@ -442,6 +442,31 @@ class WindowCommands : public QObject {
     QCOMPARE(s.boxes.take(), QStringList());
   }
 
+  // Every face drawn, at the size of its button: an SVG that fails to load gives an empty icon.
+  void iconsAreDrawn() {
+    Session s(dir_->path());
+    const struct {
+      const char* button;
+      QSize size;
+    } faces[] = {{"SpeedButtonOpen", {16, 16}},   {"SpeedButtonSave", {16, 16}},
+                 {"SpeedButtonReport", {16, 16}}, {"SpeedButtonPreview", {16, 16}},
+                 {"SpeedButtonAks", {16, 16}},    {"SpeedButtonSpo", {16, 16}},
+                 {"SpeedButtonTime", {19, 40}}};
+    QList<QIcon> icons{s.forma->windowIcon()};
+    for (const auto& face : faces) {
+      QToolButton* button = s.find<QToolButton>(face.button);
+      QCOMPARE(button->iconSize(), face.size);
+      icons << button->icon();
+    }
+    for (const QIcon& icon : icons) {
+      const QImage image = icon.pixmap(QSize(16, 16)).toImage();
+      int painted = 0;
+      for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) painted += qAlpha(image.pixel(x, y)) > 0;
+      QVERIFY2(painted > 20, qPrintable(QString::number(painted)));
+    }
+  }
+
   void failedSaveAndClose() {
     Session s(dir_->path());
     QVERIFY(s.show());
