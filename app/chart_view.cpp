@@ -67,45 +67,9 @@ ChartView::ChartView(QWidget* parent) : QChartView(parent) {
   locale.setNumberOptions(QLocale::OmitGroupSeparator);
   chart->setLocale(locale);
   chart->setLocalizeNumbers(true);
+  createAxes(*chart, parent ? parent->font() : font());
+  createSeries(*chart);
 
-  axisX_ = new QValueAxis(chart);
-  axisY_ = new QValueAxis(chart);
-  for (QValueAxis* axis : {axisX_, axisY_}) {
-    axis->setTitleFont(courier(8));
-    axis->setTitleBrush(Qt::black);
-    axis->setLabelsFont(parent ? parent->font() : font());
-    // "%g" gives no labels at all once numbers are localised; a precision makes it work.
-    axis->setLabelFormat("%.6g");
-    axis->setRange(0, 1);
-  }
-  axisY_->setTitleText(QStringLiteral("Значение ускорения a, м/c^2 "));
-  chart->addAxis(axisX_, Qt::AlignBottom);
-  chart->addAxis(axisY_, Qt::AlignLeft);
-  connect(axisX_, &QValueAxis::rangeChanged, this, [this] {
-    updateTicks(axisX_, 10);
-    if (!fitting_) redrawLong();
-  });
-  connect(chart, &QChart::plotAreaChanged, this, [this] {
-    if (columns() != drawnColumns_) redrawLong();
-  });
-  connect(axisY_, &QValueAxis::rangeChanged, this, [this] { updateTicks(axisY_, 6); });
-
-  for (int i = 0; i < Chart::kSeriesCount; ++i) {
-    auto* series = new QLineSeries(chart);
-    series->setName(QStringLiteral("Series%1").arg(i + 1));
-    series->setObjectName(series->name());
-    chart->addSeries(series);
-    series->attachAxis(axisX_);
-    series->attachAxis(axisY_);
-    // The theme recolours a series when it is added, so the colour comes after.
-    QPen pen(kSeriesColors[static_cast<std::size_t>(i)]);
-    pen.setWidth(1);
-    series->setPen(pen);
-    series_[static_cast<std::size_t>(i)] = series;
-  }
-
-  updateTicks(axisX_, 10);
-  updateTicks(axisY_, 6);
   setChart(chart);
   setBackgroundBrush(Qt::white);
   setFrameStyle(QFrame::NoFrame);
@@ -114,6 +78,48 @@ ChartView::ChartView(QWidget* parent) : QChartView(parent) {
   setFocusPolicy(Qt::NoFocus);
   band_ = new QRubberBand(QRubberBand::Rectangle, viewport());
   band_->hide();
+}
+
+void ChartView::createAxes(QChart& chart, const QFont& labelFont) {
+  axisX_ = new QValueAxis(&chart);
+  axisY_ = new QValueAxis(&chart);
+  for (QValueAxis* axis : {axisX_, axisY_}) {
+    axis->setTitleFont(courier(8));
+    axis->setTitleBrush(Qt::black);
+    axis->setLabelsFont(labelFont);
+    // "%g" gives no labels at all once numbers are localised; a precision makes it work.
+    axis->setLabelFormat("%.6g");
+    axis->setRange(0, 1);
+  }
+  axisY_->setTitleText(QStringLiteral("Значение ускорения a, м/c^2 "));
+  chart.addAxis(axisX_, Qt::AlignBottom);
+  chart.addAxis(axisY_, Qt::AlignLeft);
+  connect(axisX_, &QValueAxis::rangeChanged, this, [this] {
+    updateTicks(axisX_, 10);
+    if (!fitting_) redrawLong();
+  });
+  connect(&chart, &QChart::plotAreaChanged, this, [this] {
+    if (columns() != drawnColumns_) redrawLong();
+  });
+  connect(axisY_, &QValueAxis::rangeChanged, this, [this] { updateTicks(axisY_, 6); });
+  updateTicks(axisX_, 10);
+  updateTicks(axisY_, 6);
+}
+
+void ChartView::createSeries(QChart& chart) {
+  for (int i = 0; i < Chart::kSeriesCount; ++i) {
+    auto* series = new QLineSeries(&chart);
+    series->setName(QStringLiteral("Series%1").arg(i + 1));
+    series->setObjectName(series->name());
+    chart.addSeries(series);
+    series->attachAxis(axisX_);
+    series->attachAxis(axisY_);
+    // The theme recolours a series when it is added, so the colour comes after.
+    QPen pen(kSeriesColors[static_cast<std::size_t>(i)]);
+    pen.setWidth(1);
+    series->setPen(pen);
+    series_[static_cast<std::size_t>(i)] = series;
+  }
 }
 
 void ChartView::sync(const Chart& model) {

@@ -60,6 +60,8 @@ class ChartView : public QChartView {
     double minX = 0, maxX = 0, minY = 0, maxY = 0;
     bool any = false;
   };
+  void createAxes(QChart& chart, const QFont& labelFont);
+  void createSeries(QChart& chart);
   QPointF valueAt(const QPoint& viewPos) const;
   void updateTicks(QValueAxis* axis, int targetTicks);
   int columns() const;

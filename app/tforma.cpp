@@ -279,37 +279,41 @@ void TForma::createParameterPanel() {
   panel2_->setObjectName("Panel2");
   panel2_->setFrameStyle(QFrame::Panel | QFrame::Raised);
   panel2_->setFixedHeight(171);
+  createAksBox();
+  createTimeBox();
+  createSpvBox();
+  createMemoryBox();
+}
 
-  auto box = [this](const char* name, const char* caption, int x, int w) {
-    auto* group = new QGroupBox(QString::fromUtf8(caption), panel2_);
-    group->setObjectName(name);
-    group->setGeometry(x, 1, w, 169);
-    if (QStyle* style = groupBoxStyle()) group->setStyle(style);
-    return group;
-  };
-  auto at = [](Edit e) { return static_cast<std::size_t>(e); };
-  auto caption = [](Edit e) {
-    const std::string_view text = fieldCaption(e);
-    return QString::fromUtf8(text.data(), std::ssize(text));
-  };
-  // The defaults in the user's own form, so that a field reads back what it shows.
-  auto initial = [this](Edit e) {
-    return QString::fromStdString(defaultFieldText(e, decimalSeparator()));
-  };
+QGroupBox* TForma::addGroupBox(const char* name, const char* caption, int x, int w) {
+  auto* group = new QGroupBox(QString::fromUtf8(caption), panel2_);
+  group->setObjectName(name);
+  group->setGeometry(x, 1, w, 169);
+  if (QStyle* style = groupBoxStyle()) group->setStyle(style);
+  return group;
+}
 
-  QGroupBox* aks = box("GroupBoxAks", " Для акселерограммы ", 1, 184);
+void TForma::addParameterRow(QWidget* box, Edit which, const char* name, int x, int y, int w) {
+  const std::string_view caption = fieldCaption(which);
+  addLabel(box, QString::fromUtf8(caption.data(), std::ssize(caption)), 8, y + 3);
+  // The default in the user's own form, so that the field reads back what it shows.
+  const QString text = QString::fromStdString(defaultFieldText(which, decimalSeparator()));
+  edits_[static_cast<std::size_t>(which)] = addEdit(box, name, text, x, y, w);
+}
+
+void TForma::createAksBox() {
+  QGroupBox* aks = addGroupBox("GroupBoxAks", " Для акселерограммы ", 1, 184);
   const struct {
     Edit edit;
     const char* name;
     int x;
-  } aksRows[] = {
+  } rows[] = {
       {Edit::Fbeg, "EditFbeg", 128}, {Edit::Fend, "EditFend", 128}, {Edit::DF, "EditDF", 128},
       {Edit::Psi, "EditPsi", 128},   {Edit::Tbeg, "EditTbeg", 104}, {Edit::Tend, "EditTend", 104},
   };
   int y = 24;
-  for (const auto& row : aksRows) {
-    addLabel(aks, caption(row.edit), 8, y + 3);
-    edits_[at(row.edit)] = addEdit(aks, row.name, initial(row.edit), row.x, y, 49);
+  for (const auto& row : rows) {
+    addParameterRow(aks, row.edit, row.name, row.x, y, 49);
     y += 24;
   }
   auto* timeButton = new QToolButton(aks);
@@ -320,73 +324,77 @@ void TForma::createParameterPanel() {
   timeButton->setIconSize(QSize(19, 40));
   timeButton->setIcon(icons::timeWindow());
   connect(timeButton, &QToolButton::clicked, this, &TForma::SpeedButtonTimeClick);
+}
 
-  QGroupBox* time = box("GroupBoxTime", " Временные настройки ", 185, 185);
-  const struct {
-    Edit edit;
-    const char* name;
-  } timeRows[] = {{Edit::T, "EditT"}, {Edit::ND, "EditND"}, {Edit::DT, "EditDT"}};
-  y = 24;
-  for (const auto& row : timeRows) {
-    addLabel(time, caption(row.edit), 8, y + 3);
-    edits_[at(row.edit)] = addEdit(time, row.name, initial(row.edit), 120, y, 57);
-    y += 24;
-  }
+void TForma::createTimeBox() {
+  QGroupBox* time = addGroupBox("GroupBoxTime", " Временные настройки ", 185, 185);
+  addParameterRow(time, Edit::T, "EditT", 120, 24, 57);
+  addParameterRow(time, Edit::ND, "EditND", 120, 48, 57);
+  addParameterRow(time, Edit::DT, "EditDT", 120, 72, 57);
   memo1_ = new QPlainTextEdit(time);
   memo1_->setObjectName("Memo1");
   memo1_->setGeometry(8, 96, 169, 69);
   memo1_->setTabChangesFocus(true);
+}
 
-  QGroupBox* spv = box("GroupBoxSpv", " Для спектра воздействий ", 370, 160);
-  addLabel(spv, caption(Edit::N), 12, 19);
-  edits_[at(Edit::N)] = addEdit(spv, "EditN", initial(Edit::N), 40, 32, 65);
+void TForma::createSpvBox() {
+  QGroupBox* spv = addGroupBox("GroupBoxSpv", " Для спектра воздействий ", 370, 160);
+  const std::string_view caption = fieldCaption(Edit::N);
+  addLabel(spv, QString::fromUtf8(caption.data(), std::ssize(caption)), 12, 19);
+  edits_[static_cast<std::size_t>(Edit::N)] =
+      addEdit(spv, "EditN", QString::fromStdString(defaultFieldText(Edit::N, decimalSeparator())),
+              40, 32, 65);
   gridSpv_ = new StringGrid({61, 62}, 6, 0, 1, spv);
   gridSpv_->setObjectName("StringGridSpv");
   gridSpv_->setGeometry(8, 60, 145, 105);
   gridSpv_->setSelectionMode(QAbstractItemView::ContiguousSelection);
+}
 
-  groupBoxMemory_ = box("GroupBoxMemory", "Работа с памятью", 530, 480);
+void TForma::createMemoryBox() {
+  groupBoxMemory_ = addGroupBox("GroupBoxMemory", "Работа с памятью", 530, 480);
   gridMemory_ = new StringGrid({37, 274, 132}, 7, 1, 1, groupBoxMemory_);
   gridMemory_->setObjectName("StringGridMemory");
   gridMemory_->setGeometry(24, 14, 449, 123);
   gridMemory_->setSelectionMode(QAbstractItemView::SingleSelection);
   gridMemory_->hide();
+  for (int k = 1; k <= kMaxSlots; ++k) addSlotControls(k);
+}
 
+// Slot k's check box and its star drawn over a grey shadow, one grid row below slot k − 1's.
+void TForma::addSlotControls(int k) {
   using Handler = void (TForma::*)();
-  const Handler chanelHandlers[] = {nullptr,
-                                    &TForma::Chanel1Click,
-                                    &TForma::Chanel2Click,
-                                    &TForma::Chanel3Click,
-                                    &TForma::Chanel4Click,
-                                    &TForma::Chanel5Click,
-                                    &TForma::Chanel6Click};
-  for (int k = 1; k <= 6; ++k) {
-    const int pitch = kGridRowPitch * (k - 1);
-    // The shadow first, so that the coloured star is drawn over it.
-    auto star = [&](const char* suffix, const QColor& color, int x, int top) {
-      auto* label = new QLabel("*", groupBoxMemory_);
-      label->setObjectName(QStringLiteral("Label%1%2").arg(k).arg(suffix));
-      label->setFont(formFont(18, true));
-      QPalette palette = label->palette();
-      palette.setColor(QPalette::WindowText, color);
-      label->setPalette(palette);
-      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-      label->setGeometry(x, top, 12, 29);
-      label->hide();
-      return label;
-    };
-    shadowLabels_[static_cast<std::size_t>(k)] = star("t", kShadowColor, 11, 31 + pitch);
-    starLabels_[static_cast<std::size_t>(k)] =
-        star("k", kStarColors[static_cast<std::size_t>(k)], 10, 30 + pitch);
+  static constexpr Handler kChanelHandlers[] = {nullptr,
+                                                &TForma::Chanel1Click,
+                                                &TForma::Chanel2Click,
+                                                &TForma::Chanel3Click,
+                                                &TForma::Chanel4Click,
+                                                &TForma::Chanel5Click,
+                                                &TForma::Chanel6Click};
+  const auto slot = static_cast<std::size_t>(k);
+  const int pitch = kGridRowPitch * (k - 1);
+  auto star = [&](const char* suffix, const QColor& color, int x, int top) {
+    auto* label = new QLabel("*", groupBoxMemory_);
+    label->setObjectName(QStringLiteral("Label%1%2").arg(k).arg(suffix));
+    label->setFont(formFont(18, true));
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setGeometry(x, top, 12, 29);
+    label->hide();
+    return label;
+  };
+  // The shadow first, so that the coloured star is drawn over it.
+  shadowLabels_[slot] = star("t", kShadowColor, 11, 31 + pitch);
+  starLabels_[slot] = star("k", kStarColors[slot], 10, 30 + pitch);
 
-    auto* check = new QCheckBox(QString::number(k), groupBoxMemory_);
-    check->setObjectName(QStringLiteral("Chanel%1").arg(k));
-    check->setGeometry(27, 34 + pitch, 35, 14);
-    check->setChecked(true);
-    check->hide();
-    connect(check, &QCheckBox::clicked, this, chanelHandlers[k]);
-    chanels_[static_cast<std::size_t>(k)] = check;
-  }
+  auto* check = new QCheckBox(QString::number(k), groupBoxMemory_);
+  check->setObjectName(QStringLiteral("Chanel%1").arg(k));
+  check->setGeometry(27, 34 + pitch, 35, 14);
+  check->setChecked(true);
+  check->hide();
+  connect(check, &QCheckBox::clicked, this, kChanelHandlers[k]);
+  chanels_[slot] = check;
 }
 
 // Form

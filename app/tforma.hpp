@@ -112,6 +112,14 @@ class TForma : public QWidget, public Form {
 
   void createToolBar();
   void createParameterPanel();
+  void createAksBox();
+  void createTimeBox();
+  void createSpvBox();
+  void createMemoryBox();
+  void addSlotControls(int slot);
+  QGroupBox* addGroupBox(const char* name, const char* caption, int x, int w);
+  /// A field's caption and its edit, showing the field's default text, on line `y`.
+  void addParameterRow(QWidget* box, Edit which, const char* name, int x, int y, int w);
   QLineEdit* addEdit(QWidget* box, const char* name, const QString& text, int x, int y, int w);
   QLabel* addLabel(QWidget* box, const QString& text, int x, int y);
   QToolButton* addToolButton(QWidget* parent, const char* name, int x, const QString& hint);
