@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "app/decimate.hpp"
+#include "report/report.hpp"
 
 namespace accelspec {
 
@@ -30,16 +31,28 @@ QFont courier(int points) {
 constexpr int kMinColumns = 1000;
 constexpr std::size_t kLongSeries = 4 * kMinColumns;
 
-// A step of 1, 2 or 5 times a power of ten that cuts `range` into about `parts` pieces.
-double niceStep(double range, int parts) {
-  const double raw = range / parts;
-  const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-  const double norm = raw / magnitude;
-  const double factor = norm < 1.5 ? 1 : norm < 3 ? 2 : norm < 7 ? 5 : 10;
-  return factor * magnitude;
-}
-
 }  // namespace
+
+AxisTicks axisTicks(double min, double max, double step) {
+  AxisTicks ticks;
+  ticks.anchor = std::ceil(min / step) * step;
+  ticks.interval = step;
+  const double tolerance = 1e-9 * step;
+  auto onTick = [&](double v) { return std::abs(v - std::round(v / step) * step) <= tolerance; };
+  const double count = std::round((max - min) / step);
+  // The axis places dynamic ticks by adding the step again and again, so a tick that falls on
+  // the end of the range (a 0 … 3 s record in steps of 0.2) lands a rounding error past it and
+  // is dropped with its label and grid line. Fixed ticks are placed by division and always
+  // include both ends: they serve whenever both ends lie on the step.
+  if (onTick(min) && onTick(max) && count >= 1 && count <= 100) {
+    ticks.fixedCount = static_cast<int>(count) + 1;
+  } else if (onTick(max) && min >= 0) {
+    // Only the end lies on the step: a step shorter by far less than a pixel over the whole
+    // axis keeps the last tick inside. Not across zero, where a tick would read "1e-13".
+    ticks.interval = step * (1 - 1e-12);
+  }
+  return ticks;
+}
 
 ChartView::ChartView(QWidget* parent) : QChartView(parent) {
   auto* chart = new QChart;
@@ -54,45 +67,9 @@ ChartView::ChartView(QWidget* parent) : QChartView(parent) {
   locale.setNumberOptions(QLocale::OmitGroupSeparator);
   chart->setLocale(locale);
   chart->setLocalizeNumbers(true);
+  createAxes(*chart, parent ? parent->font() : font());
+  createSeries(*chart);
 
-  axisX_ = new QValueAxis(chart);
-  axisY_ = new QValueAxis(chart);
-  for (QValueAxis* axis : {axisX_, axisY_}) {
-    axis->setTitleFont(courier(8));
-    axis->setTitleBrush(Qt::black);
-    axis->setLabelsFont(parent ? parent->font() : font());
-    // "%g" gives no labels at all once numbers are localised; a precision makes it work.
-    axis->setLabelFormat("%.6g");
-    axis->setRange(0, 1);
-  }
-  axisY_->setTitleText(QStringLiteral("Значение ускорения a, м/c^2 "));
-  chart->addAxis(axisX_, Qt::AlignBottom);
-  chart->addAxis(axisY_, Qt::AlignLeft);
-  connect(axisX_, &QValueAxis::rangeChanged, this, [this] {
-    updateTicks(axisX_, 10);
-    if (!fitting_) redrawLong();
-  });
-  connect(chart, &QChart::plotAreaChanged, this, [this] {
-    if (columns() != drawnColumns_) redrawLong();
-  });
-  connect(axisY_, &QValueAxis::rangeChanged, this, [this] { updateTicks(axisY_, 6); });
-
-  for (int i = 0; i < Chart::kSeriesCount; ++i) {
-    auto* series = new QLineSeries(chart);
-    series->setName(QStringLiteral("Series%1").arg(i + 1));
-    series->setObjectName(series->name());
-    chart->addSeries(series);
-    series->attachAxis(axisX_);
-    series->attachAxis(axisY_);
-    // The theme recolours a series when it is added, so the colour comes after.
-    QPen pen(kSeriesColors[static_cast<std::size_t>(i)]);
-    pen.setWidth(1);
-    series->setPen(pen);
-    series_[static_cast<std::size_t>(i)] = series;
-  }
-
-  updateTicks(axisX_, 10);
-  updateTicks(axisY_, 6);
   setChart(chart);
   setBackgroundBrush(Qt::white);
   setFrameStyle(QFrame::NoFrame);
@@ -101,6 +78,48 @@ ChartView::ChartView(QWidget* parent) : QChartView(parent) {
   setFocusPolicy(Qt::NoFocus);
   band_ = new QRubberBand(QRubberBand::Rectangle, viewport());
   band_->hide();
+}
+
+void ChartView::createAxes(QChart& chart, const QFont& labelFont) {
+  axisX_ = new QValueAxis(&chart);
+  axisY_ = new QValueAxis(&chart);
+  for (QValueAxis* axis : {axisX_, axisY_}) {
+    axis->setTitleFont(courier(8));
+    axis->setTitleBrush(Qt::black);
+    axis->setLabelsFont(labelFont);
+    // "%g" gives no labels at all once numbers are localised; a precision makes it work.
+    axis->setLabelFormat("%.6g");
+    axis->setRange(0, 1);
+  }
+  axisY_->setTitleText(QStringLiteral("Значение ускорения a, м/c^2 "));
+  chart.addAxis(axisX_, Qt::AlignBottom);
+  chart.addAxis(axisY_, Qt::AlignLeft);
+  connect(axisX_, &QValueAxis::rangeChanged, this, [this] {
+    updateTicks(axisX_, 10);
+    if (!fitting_) redrawLong();
+  });
+  connect(&chart, &QChart::plotAreaChanged, this, [this] {
+    if (columns() != drawnColumns_) redrawLong();
+  });
+  connect(axisY_, &QValueAxis::rangeChanged, this, [this] { updateTicks(axisY_, 6); });
+  updateTicks(axisX_, 10);
+  updateTicks(axisY_, 6);
+}
+
+void ChartView::createSeries(QChart& chart) {
+  for (int i = 0; i < Chart::kSeriesCount; ++i) {
+    auto* series = new QLineSeries(&chart);
+    series->setName(QStringLiteral("Series%1").arg(i + 1));
+    series->setObjectName(series->name());
+    chart.addSeries(series);
+    series->attachAxis(axisX_);
+    series->attachAxis(axisY_);
+    // The theme recolours a series when it is added, so the colour comes after.
+    QPen pen(kSeriesColors[static_cast<std::size_t>(i)]);
+    pen.setWidth(1);
+    series->setPen(pen);
+    series_[static_cast<std::size_t>(i)] = series;
+  }
 }
 
 void ChartView::sync(const Chart& model) {
@@ -185,15 +204,24 @@ void ChartView::showWholeGraph() {
 }
 
 void ChartView::updateTicks(QValueAxis* axis, int targetTicks) {
-  const double range = axis->max() - axis->min();
+  const double min = axis->min(), max = axis->max();
+  const double range = max - min;
   if (!(range > 0) || !std::isfinite(range)) {
     axis->setTickType(QValueAxis::TicksFixed);
     return;
   }
-  const double step = niceStep(range, targetTicks);
-  axis->setTickType(QValueAxis::TicksDynamic);
-  axis->setTickAnchor(std::ceil(axis->min() / step) * step);
+  // About targetTicks pieces: the step nearest to range / targetTicks rather than above it.
+  const double step = niceStep(range / targetTicks / 1.5);
   axis->setTickInterval(step);
+  const AxisTicks ticks = axisTicks(min, max, step);
+  if (ticks.fixedCount > 0) {
+    axis->setTickType(QValueAxis::TicksFixed);
+    axis->setTickCount(ticks.fixedCount);
+    return;
+  }
+  axis->setTickType(QValueAxis::TicksDynamic);
+  axis->setTickAnchor(ticks.anchor);
+  axis->setTickInterval(ticks.interval);
 }
 
 QPointF ChartView::valueAt(const QPoint& viewPos) const {

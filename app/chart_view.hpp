@@ -13,6 +13,15 @@ class QRubberBand;
 
 namespace accelspec {
 
+/// How an axis from `min` to `max` places its ticks `step` apart: fixed ticks (fixedCount > 0,
+/// both ends on the step) or dynamic ones from `anchor` every `interval`. Every tick that lies
+/// within the range, its ends included, gets its label and grid line.
+struct AxisTicks {
+  int fixedCount = 0;
+  double anchor = 0, interval = 1;
+};
+AxisTicks axisTicks(double min, double max, double step);
+
 /// Chart1: the Qt view of the chart model. The commands draw into the model; sync() brings the
 /// view up to date after each command. Dragging a rectangle to the lower right zooms into it;
 /// dragging toward the upper left, or a double click, shows the whole graph again.
@@ -51,6 +60,8 @@ class ChartView : public QChartView {
     double minX = 0, maxX = 0, minY = 0, maxY = 0;
     bool any = false;
   };
+  void createAxes(QChart& chart, const QFont& labelFont);
+  void createSeries(QChart& chart);
   QPointF valueAt(const QPoint& viewPos) const;
   void updateTicks(QValueAxis* axis, int targetTicks);
   int columns() const;

@@ -4,8 +4,9 @@
 
 namespace accelspec::icons {
 
-/// Faces of the tool buttons and the window icon, drawn by the program itself so that they look
-/// the same under every desktop theme.
+/// Faces of the tool buttons and the window icon: the program's own drawings (SVG files in the
+/// resources, app/icons/), so that they look the same under every desktop theme and stay sharp
+/// at any scale.
 QIcon open();
 QIcon save();
 QIcon report();

@@ -1,11 +1,13 @@
 #include <QApplication>
 
 #include "app/tforma.hpp"
+#include "app/translations.hpp"
 #include "app/treport.hpp"
 #include "data/store.hpp"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  accelspec::installQtTranslations(app);
   auto store = accelspec::makeStore();
   accelspec::TReport report;
   accelspec::TForma forma(*store, report);

@@ -1,6 +1,8 @@
 #include "app/response_progress.hpp"
 
+#include <QFontMetrics>
 #include <QProgressDialog>
+#include <algorithm>
 
 #include "data/messages.hpp"
 
@@ -13,6 +15,16 @@ constexpr qint64 kUpdateMs = 50;
 constexpr double kMinRemainingMs = 1000;
 
 QString text(std::string_view s) { return QString::fromUtf8(s.data(), std::ssize(s)); }
+
+// The box takes the main window's caption, which is far wider than its label: a box only as wide
+// as the label shows the caption cut in the middle. The frame's own caption font is bolder and
+// its buttons take room too, hence the margins.
+void fitCaption(QProgressDialog& box) {
+  QFont captionFont = box.font();
+  captionFont.setBold(true);
+  const int caption = QFontMetrics(captionFont).horizontalAdvance(box.windowTitle());
+  box.setMinimumWidth(std::max(box.minimumWidth(), caption * 5 / 4 + 120));
+}
 
 }  // namespace
 
@@ -39,6 +51,7 @@ bool ResponseProgressDialog::proceed(std::int64_t done, std::int64_t total) {
     dialog_->setAutoClose(false);
     dialog_->setAutoReset(false);
     dialog_->setMinimumDuration(0);
+    fitCaption(*dialog_);
   } else if (now - lastUpdate_ < kUpdateMs) {
     return !dialog_->wasCanceled();
   }

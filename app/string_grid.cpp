@@ -6,12 +6,12 @@
 #include <QStyledItemDelegate>
 #include <algorithm>
 
+#include "data/form.hpp"
+
 namespace accelspec {
 
 namespace {
 
-// Cell height and the grid line below it: one row every 17 pixels.
-constexpr int kRowPitch = 17;
 const QColor kFixedColor(0x00, 0xFF, 0x00);  // lime
 
 // Writing an open editor's text into its cell would set the same text back into the editor and
@@ -34,7 +34,7 @@ StringGrid::StringGrid(std::initializer_list<int> columnWidths, int rows, int fi
   horizontalHeader()->hide();
   verticalHeader()->hide();
   verticalHeader()->setMinimumSectionSize(1);
-  verticalHeader()->setDefaultSectionSize(kRowPitch);
+  verticalHeader()->setDefaultSectionSize(kGridRowPitch);
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   horizontalHeader()->setMinimumSectionSize(1);
   horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);

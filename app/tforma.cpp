@@ -12,6 +12,7 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -22,12 +23,14 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QToolButton>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <exception>
 #include <optional>
 
 #include "app/chart_view.hpp"
+#include "app/error_box.hpp"
 #include "app/icons.hpp"
 #include "app/response_progress.hpp"
 #include "app/string_grid.hpp"
@@ -36,8 +39,9 @@
 #include "compute/spectrum_table.hpp"
 #include "compute/synthesis.hpp"
 #include "compute/time_window.hpp"
+#include "data/defaults.hpp"
+#include "data/error.hpp"
 #include "data/messages.hpp"
-#include "files/config.hpp"
 #include "files/open_command.hpp"
 #include "files/save_command.hpp"
 #include "memory/memory.hpp"
@@ -48,9 +52,6 @@ namespace accelspec {
 namespace {
 
 const char* const kCaption = " Расчёт акселерограмм и спектров ответа.";
-const char* const kOpenFilter =
-    "Спектр воздействия  ( *.spv )|*.spv|Акселерограмма  ( *.aks )|*.aks|Спектр ответов  ( *.spo "
-    ")|*.spo|Конфигурация  ( *.cfg )|*.cfg|BRUEL-акселерограмма  ( *.brl )|*.brl";
 
 // Slot colours of the star labels, 1 … 6, and the grey of their shadows.
 const std::array<QColor, 7> kStarColors = {QColor(),           QColor(0, 0, 0),   QColor(255, 0, 0),
@@ -106,6 +107,21 @@ QStyle* groupBoxStyle() {
   return style;
 }
 
+// The file list of the dialog in detail view: the size, kind and date columns as wide as their
+// texts (Russian ones are long: "Текстовый документ", "19.12.2026 14:05"), the name taking the
+// rest, in a dialog wide enough for all four.
+void fitFileList(QFileDialog& dialog) {
+  dialog.resize(std::max(dialog.width(), 820), std::max(dialog.height(), 460));
+  auto* list = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+  if (!list) return;
+  QHeaderView* header = list->header();
+  header->setStretchLastSection(false);
+  header->setMinimumSectionSize(60);
+  header->setSectionResizeMode(0, QHeaderView::Stretch);
+  for (int column = 1; column < header->count(); ++column)
+    header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+}
+
 // The program's own file dialog (never the desktop's: that one would not take a name that does
 // not exist for opening, and would not show the labels as they are written).
 bool showFileDialog(QWidget* parent, FileDialogRequest& request) {
@@ -128,6 +144,7 @@ bool showFileDialog(QWidget* parent, FileDialogRequest& request) {
       kinds->setItemText(i, filters[i]);
   }
   dialog.selectNameFilter(filters.value(request.filterIndex - 1));
+  fitFileList(dialog);
   if (request.fileName.isEmpty()) {
     dialog.setDirectory(QDir::currentPath());
   } else {
@@ -172,7 +189,8 @@ TForma::TForma(Store& store, TReport& report, QWidget* parent)
 
   openDialog_.kind = FileDialogRequest::Kind::Open;
   openDialog_.objectName = "OpenDialogFile";
-  parseFilter(QString::fromUtf8(kOpenFilter), openDialog_);
+  parseFilter(QString::fromUtf8(msg::kOpenFilter.data(), std::ssize(msg::kOpenFilter)),
+              openDialog_);
   saveDialog_.kind = FileDialogRequest::Kind::Save;
   saveDialog_.objectName = "SaveDialogFile";
 
@@ -261,35 +279,41 @@ void TForma::createParameterPanel() {
   panel2_->setObjectName("Panel2");
   panel2_->setFrameStyle(QFrame::Panel | QFrame::Raised);
   panel2_->setFixedHeight(171);
+  createAksBox();
+  createTimeBox();
+  createSpvBox();
+  createMemoryBox();
+}
 
-  auto box = [this](const char* name, const char* caption, int x, int w) {
-    auto* group = new QGroupBox(QString::fromUtf8(caption), panel2_);
-    group->setObjectName(name);
-    group->setGeometry(x, 1, w, 169);
-    if (QStyle* style = groupBoxStyle()) group->setStyle(style);
-    return group;
-  };
-  auto at = [](Edit e) { return static_cast<std::size_t>(e); };
+QGroupBox* TForma::addGroupBox(const char* name, const char* caption, int x, int w) {
+  auto* group = new QGroupBox(QString::fromUtf8(caption), panel2_);
+  group->setObjectName(name);
+  group->setGeometry(x, 1, w, 169);
+  if (QStyle* style = groupBoxStyle()) group->setStyle(style);
+  return group;
+}
 
-  QGroupBox* aks = box("GroupBoxAks", " Для акселерограммы ", 1, 184);
+void TForma::addParameterRow(QWidget* box, Edit which, const char* name, int x, int y, int w) {
+  const std::string_view caption = fieldCaption(which);
+  addLabel(box, QString::fromUtf8(caption.data(), std::ssize(caption)), 8, y + 3);
+  // The default in the user's own form, so that the field reads back what it shows.
+  const QString text = QString::fromStdString(defaultFieldText(which, decimalSeparator()));
+  edits_[static_cast<std::size_t>(which)] = addEdit(box, name, text, x, y, w);
+}
+
+void TForma::createAksBox() {
+  QGroupBox* aks = addGroupBox("GroupBoxAks", " Для акселерограммы ", 1, 184);
   const struct {
-    const char* label;
     Edit edit;
     const char* name;
-    const char* text;
     int x;
-  } aksRows[] = {
-      {"Начальная частота, Гц", Edit::Fbeg, "EditFbeg", "2", 128},
-      {"Конечная частота, Гц", Edit::Fend, "EditFend", "30", 128},
-      {"Шаг по частоте, Гц", Edit::DF, "EditDF", "0.5", 128},
-      {"Коэф. демпфирования", Edit::Psi, "EditPsi", "0.1", 128},
-      {"Начальное время", Edit::Tbeg, "EditTbeg", "0", 104},
-      {"Конечное время", Edit::Tend, "EditTend", "0", 104},
+  } rows[] = {
+      {Edit::Fbeg, "EditFbeg", 128}, {Edit::Fend, "EditFend", 128}, {Edit::DF, "EditDF", 128},
+      {Edit::Psi, "EditPsi", 128},   {Edit::Tbeg, "EditTbeg", 104}, {Edit::Tend, "EditTend", 104},
   };
   int y = 24;
-  for (const auto& row : aksRows) {
-    addLabel(aks, QString::fromUtf8(row.label), 8, y + 3);
-    edits_[at(row.edit)] = addEdit(aks, row.name, row.text, row.x, y, 49);
+  for (const auto& row : rows) {
+    addParameterRow(aks, row.edit, row.name, row.x, y, 49);
     y += 24;
   }
   auto* timeButton = new QToolButton(aks);
@@ -300,79 +324,77 @@ void TForma::createParameterPanel() {
   timeButton->setIconSize(QSize(19, 40));
   timeButton->setIcon(icons::timeWindow());
   connect(timeButton, &QToolButton::clicked, this, &TForma::SpeedButtonTimeClick);
+}
 
-  QGroupBox* time = box("GroupBoxTime", " Временные настройки ", 185, 185);
-  const struct {
-    const char* label;
-    Edit edit;
-    const char* name;
-    const char* text;
-  } timeRows[] = {
-      {"Время воздействия", Edit::T, "EditT", "20"},
-      {"Количество данных", Edit::ND, "EditND", "5000"},
-      {"Шаг по времени", Edit::DT, "EditDT", "0.004"},
-  };
-  y = 24;
-  for (const auto& row : timeRows) {
-    addLabel(time, QString::fromUtf8(row.label), 8, y + 3);
-    edits_[at(row.edit)] = addEdit(time, row.name, row.text, 120, y, 57);
-    y += 24;
-  }
+void TForma::createTimeBox() {
+  QGroupBox* time = addGroupBox("GroupBoxTime", " Временные настройки ", 185, 185);
+  addParameterRow(time, Edit::T, "EditT", 120, 24, 57);
+  addParameterRow(time, Edit::ND, "EditND", 120, 48, 57);
+  addParameterRow(time, Edit::DT, "EditDT", 120, 72, 57);
   memo1_ = new QPlainTextEdit(time);
   memo1_->setObjectName("Memo1");
   memo1_->setGeometry(8, 96, 169, 69);
   memo1_->setTabChangesFocus(true);
+}
 
-  QGroupBox* spv = box("GroupBoxSpv", " Для спектра воздействий ", 370, 160);
-  addLabel(spv, QString::fromUtf8("Количество точек спектра"), 12, 19);
-  edits_[at(Edit::N)] = addEdit(spv, "EditN", "0", 40, 32, 65);
+void TForma::createSpvBox() {
+  QGroupBox* spv = addGroupBox("GroupBoxSpv", " Для спектра воздействий ", 370, 160);
+  const std::string_view caption = fieldCaption(Edit::N);
+  addLabel(spv, QString::fromUtf8(caption.data(), std::ssize(caption)), 12, 19);
+  edits_[static_cast<std::size_t>(Edit::N)] =
+      addEdit(spv, "EditN", QString::fromStdString(defaultFieldText(Edit::N, decimalSeparator())),
+              40, 32, 65);
   gridSpv_ = new StringGrid({61, 62}, 6, 0, 1, spv);
   gridSpv_->setObjectName("StringGridSpv");
   gridSpv_->setGeometry(8, 60, 145, 105);
   gridSpv_->setSelectionMode(QAbstractItemView::ContiguousSelection);
+}
 
-  groupBoxMemory_ = box("GroupBoxMemory", "Работа с памятью", 530, 480);
+void TForma::createMemoryBox() {
+  groupBoxMemory_ = addGroupBox("GroupBoxMemory", "Работа с памятью", 530, 480);
   gridMemory_ = new StringGrid({37, 274, 132}, 7, 1, 1, groupBoxMemory_);
   gridMemory_->setObjectName("StringGridMemory");
   gridMemory_->setGeometry(24, 14, 449, 123);
   gridMemory_->setSelectionMode(QAbstractItemView::SingleSelection);
   gridMemory_->hide();
+  for (int k = 1; k <= kMaxSlots; ++k) addSlotControls(k);
+}
 
+// Slot k's check box and its star drawn over a grey shadow, one grid row below slot k − 1's.
+void TForma::addSlotControls(int k) {
   using Handler = void (TForma::*)();
-  const Handler chanelHandlers[] = {nullptr,
-                                    &TForma::Chanel1Click,
-                                    &TForma::Chanel2Click,
-                                    &TForma::Chanel3Click,
-                                    &TForma::Chanel4Click,
-                                    &TForma::Chanel5Click,
-                                    &TForma::Chanel6Click};
-  for (int k = 1; k <= 6; ++k) {
-    const int pitch = 17 * (k - 1);
-    // The shadow first, so that the coloured star is drawn over it.
-    auto star = [&](const char* suffix, const QColor& color, int x, int top) {
-      auto* label = new QLabel("*", groupBoxMemory_);
-      label->setObjectName(QStringLiteral("Label%1%2").arg(k).arg(suffix));
-      label->setFont(formFont(18, true));
-      QPalette palette = label->palette();
-      palette.setColor(QPalette::WindowText, color);
-      label->setPalette(palette);
-      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-      label->setGeometry(x, top, 12, 29);
-      label->hide();
-      return label;
-    };
-    shadowLabels_[static_cast<std::size_t>(k)] = star("t", kShadowColor, 11, 31 + pitch);
-    starLabels_[static_cast<std::size_t>(k)] =
-        star("k", kStarColors[static_cast<std::size_t>(k)], 10, 30 + pitch);
+  static constexpr Handler kChanelHandlers[] = {nullptr,
+                                                &TForma::Chanel1Click,
+                                                &TForma::Chanel2Click,
+                                                &TForma::Chanel3Click,
+                                                &TForma::Chanel4Click,
+                                                &TForma::Chanel5Click,
+                                                &TForma::Chanel6Click};
+  const auto slot = static_cast<std::size_t>(k);
+  const int pitch = kGridRowPitch * (k - 1);
+  auto star = [&](const char* suffix, const QColor& color, int x, int top) {
+    auto* label = new QLabel("*", groupBoxMemory_);
+    label->setObjectName(QStringLiteral("Label%1%2").arg(k).arg(suffix));
+    label->setFont(formFont(18, true));
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setGeometry(x, top, 12, 29);
+    label->hide();
+    return label;
+  };
+  // The shadow first, so that the coloured star is drawn over it.
+  shadowLabels_[slot] = star("t", kShadowColor, 11, 31 + pitch);
+  starLabels_[slot] = star("k", kStarColors[slot], 10, 30 + pitch);
 
-    auto* check = new QCheckBox(QString::number(k), groupBoxMemory_);
-    check->setObjectName(QStringLiteral("Chanel%1").arg(k));
-    check->setGeometry(27, 34 + pitch, 35, 14);
-    check->setChecked(true);
-    check->hide();
-    connect(check, &QCheckBox::clicked, this, chanelHandlers[k]);
-    chanels_[static_cast<std::size_t>(k)] = check;
-  }
+  auto* check = new QCheckBox(QString::number(k), groupBoxMemory_);
+  check->setObjectName(QStringLiteral("Chanel%1").arg(k));
+  check->setGeometry(27, 34 + pitch, 35, 14);
+  check->setChecked(true);
+  check->hide();
+  connect(check, &QCheckBox::clicked, this, kChanelHandlers[k]);
+  chanels_[slot] = check;
 }
 
 // Form
@@ -436,6 +458,8 @@ std::string TForma::openDialogFileName() const { return openDialog_.fileName.toS
 void TForma::setSaveDialogFilter(const std::string& filter) {
   parseFilter(QString::fromStdString(filter), saveDialog_);
   saveDialog_.filterIndex = 1;
+  saveDialog_.fileName =
+      QString::fromStdString(offeredSaveName(saveDialog_.fileName.toStdString(), filter));
 }
 
 bool TForma::executeSaveDialog() { return runFileDialog(saveDialog_); }
@@ -469,21 +493,7 @@ bool TForma::runFileDialog(FileDialogRequest& kept) {
 
 // Commands
 
-QString TForma::applicationTitle() {
-  return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-}
-
-void TForma::showError(const std::string& message) {
-  QMessageBox box(QMessageBox::Critical, applicationTitle(),
-                  QString::fromStdString(msg::withFullStop(message)), QMessageBox::Ok, this);
-  // Wide enough for its caption, which a narrow box would cut short.
-  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
-    const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) + 140;
-    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
-                  grid->rowCount(), 0, 1, grid->columnCount());
-  }
-  box.exec();
-}
+QString TForma::applicationTitle() { return accelspec::applicationTitle(); }
 
 template <typename Command>
 bool TForma::run(Command&& command) {
@@ -493,20 +503,23 @@ bool TForma::run(Command&& command) {
   std::optional<std::string> error;
   try {
     command();
-  } catch (const std::exception& e) {
-    error = e.what();
+  } catch (...) {
+    error = userMessage(std::current_exception());
   }
   // The chart shows what the command drew, also when it stopped halfway.
   chart1_->sync(chartModel_);
-  if (error) showError(*error);
+  if (error) showErrorBox(this, *error);
   return !error;
 }
 
 void TForma::FormActivate() {
-  run([&] { formActivate(store_, *this); });
+  run([&] { lifecycle_.formActivate(store_, *this); });
 }
 bool TForma::FormClose() {
-  return run([&] { formClose(store_, *this); });
+  std::string notice;
+  const bool closed = run([&] { notice = lifecycle_.formClose(store_, *this); });
+  if (closed && !notice.empty()) showErrorBox(this, notice, QMessageBox::Warning);
+  return closed;
 }
 void TForma::SpeedButtonOpenClick() {
   run([&] { openFile(store_, *this); });

@@ -9,6 +9,7 @@
 #include "data/chart.hpp"
 #include "data/form.hpp"
 #include "data/store.hpp"
+#include "lifecycle/form_lifecycle.hpp"
 
 class QCheckBox;
 class QFrame;
@@ -108,10 +109,17 @@ class TForma : public QWidget, public Form {
   /// brought up to date whether it failed or not. True when the command finished.
   template <typename Command>
   bool run(Command&& command);
-  void showError(const std::string& message);
 
   void createToolBar();
   void createParameterPanel();
+  void createAksBox();
+  void createTimeBox();
+  void createSpvBox();
+  void createMemoryBox();
+  void addSlotControls(int slot);
+  QGroupBox* addGroupBox(const char* name, const char* caption, int x, int w);
+  /// A field's caption and its edit, showing the field's default text, on line `y`.
+  void addParameterRow(QWidget* box, Edit which, const char* name, int x, int y, int w);
   QLineEdit* addEdit(QWidget* box, const char* name, const QString& text, int x, int y, int w);
   QLabel* addLabel(QWidget* box, const QString& text, int x, int y);
   QToolButton* addToolButton(QWidget* parent, const char* name, int x, const QString& hint);
@@ -127,6 +135,7 @@ class TForma : public QWidget, public Form {
 
   Store& store_;
   TReport& report_;
+  FormLifecycle lifecycle_;
   Chart chartModel_;
 
   QFrame* panel1_ = nullptr;

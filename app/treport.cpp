@@ -8,7 +8,6 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QLocale>
-#include <QMessageBox>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPainterPath>
@@ -25,6 +24,7 @@
 #include <cmath>
 #include <memory>
 
+#include "app/error_box.hpp"
 #include "data/messages.hpp"
 
 namespace accelspec {
@@ -97,127 +97,146 @@ QString groupSeparatorFor(char decimalSeparator) {
 class ChartPainter {
  public:
   ChartPainter(QPainter& painter, const PageMapper& m, const ReportPage& page)
-      : p_(painter), m_(m), page_(page) {}
+      : p_(painter),
+        m_(m),
+        page_(page),
+        titleFont_(courierFont(pixelsToPoints(13))),
+        axisFont_(courierFont(pixelsToPoints(11))),
+        axisMetrics_(axisFont_, painter.device()),
+        axisH_(m.toMmY(axisMetrics_.height())) {}
 
   void paint(const RectMm& frame) {
-    const QFont titleFont = courierFont(pixelsToPoints(13));
-    const QFont axisFont = courierFont(pixelsToPoints(11));
-    const QFontMetricsF titleMetrics(titleFont, p_.device());
-    const QFontMetricsF axisMetrics(axisFont, p_.device());
-    const double titleH = m_.toMmY(titleMetrics.height());
-    const double axisH = m_.toMmY(axisMetrics.height());
-
     p_.fillRect(m_.rect(frame), Qt::white);
+    const double titleBottom = paintTitle(frame);
+    findExtent();
+    placePlot(frame, titleBottom);
+    paintGrid();
+    paintAxes();
+    paintAxisTitles(frame);
+    paintLine();
+  }
 
-    // Title, one line, centred at the top.
-    const RectMm titleBox{frame.left, frame.top + 1.5, frame.width, titleH};
-    p_.setFont(titleFont);
+ private:
+  static constexpr double kTick = 1.2, kGap = 1.0;
+
+  // The title, one line, centred at the top; returns its bottom (mm).
+  double paintTitle(const RectMm& frame) {
+    const QFontMetricsF titleMetrics(titleFont_, p_.device());
+    const RectMm titleBox{frame.left, frame.top + 1.5, frame.width,
+                          m_.toMmY(titleMetrics.height())};
+    p_.setFont(titleFont_);
     p_.setPen(Qt::black);
     p_.drawText(m_.rect(titleBox), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,
                 qs(page_.chartTitle));
+    return titleBox.bottom();
+  }
 
-    // Data extent, finite points only.
-    const auto& points = page_.series.points();
-    double xLo = INFINITY, xHi = -INFINITY, yLo = INFINITY, yHi = -INFINITY;
-    for (const ChartPoint& pt : points) {
+  // The data extent, finite points only (infinite bounds when there is none).
+  void findExtent() {
+    for (const ChartPoint& pt : page_.series.points()) {
       if (!std::isfinite(pt.x) || !std::isfinite(pt.y)) continue;
-      xLo = std::min(xLo, pt.x);
-      xHi = std::max(xHi, pt.x);
-      yLo = std::min(yLo, pt.y);
-      yHi = std::max(yHi, pt.y);
+      xLo_ = std::min(xLo_, pt.x);
+      xHi_ = std::max(xHi_, pt.x);
+      yLo_ = std::min(yLo_, pt.y);
+      yHi_ = std::max(yHi_, pt.y);
     }
+  }
 
+  // The scales, their labels and the plot rectangle that leaves room for them.
+  void placePlot(const RectMm& frame, double titleBottom) {
     const char sep = page_.decimalSeparator;
     const std::string group = groupSeparatorFor(sep).toStdString();
-    const double tick = 1.2, gap = 1.0;
-
     // Vertical room: title on top; ticks, labels and the axis title below the plot, ending
     // clear of the number columns that start 2.35 mm above the frame's bottom edge.
-    const double plotTop = titleBox.bottom() + 3.0;
-    const double plotBottom = frame.bottom() - 3.5 - axisH - gap - axisH - gap - tick;
+    const double plotTop = titleBottom + 3.0;
+    const double plotBottom = frame.bottom() - 3.5 - axisH_ - kGap - axisH_ - kGap - kTick;
 
-    const int leftTicks = std::max(2, static_cast<int>((plotBottom - plotTop) / (axisH * 2.2)));
-    const AxisScale yScale = niceScale(yLo, yHi, leftTicks);
-    std::vector<QString> yLabels;
-    double yLabelW = 0;
-    for (double v : yScale.ticks) {
-      yLabels.push_back(qs(axisLabelText(v, 6, sep, group)));
-      yLabelW = std::max(yLabelW, m_.toMmX(axisMetrics.horizontalAdvance(yLabels.back())));
+    const int leftTicks = std::max(2, static_cast<int>((plotBottom - plotTop) / (axisH_ * 2.2)));
+    yScale_ = niceScale(yLo_, yHi_, leftTicks);
+    for (double v : yScale_.ticks) {
+      yLabels_.push_back(qs(axisLabelText(v, 6, sep, group)));
+      yLabelW_ = std::max(yLabelW_, m_.toMmX(axisMetrics_.horizontalAdvance(yLabels_.back())));
     }
-    double plotLeft = frame.left + 2.0 + axisH + gap + yLabelW + gap + tick;
+    const double leftOfLabels = frame.left + 2.0 + axisH_ + kGap + yLabelW_ + kGap + kTick;
+    double plotLeft = leftOfLabels;
     double plotRight = frame.right() - 6.0;
 
     // As many bottom labels as fit side by side with some air between them; the outer labels,
     // centred on the plot's edges, stay inside the frame.
-    AxisScale xScale;
-    std::vector<QString> xLabels;
     for (int wanted = 12; wanted >= 1; --wanted) {
-      xScale = niceScale(xLo, xHi, wanted);
-      xLabels.clear();
+      xScale_ = niceScale(xLo_, xHi_, wanted);
+      xLabels_.clear();
       double widest = 0;
-      for (double v : xScale.ticks) {
-        xLabels.push_back(qs(axisLabelText(v, 3, sep, group)));
-        widest = std::max(widest, m_.toMmX(axisMetrics.horizontalAdvance(xLabels.back())));
+      for (double v : xScale_.ticks) {
+        xLabels_.push_back(qs(axisLabelText(v, 3, sep, group)));
+        widest = std::max(widest, m_.toMmX(axisMetrics_.horizontalAdvance(xLabels_.back())));
       }
-      const double firstHalf = m_.toMmX(axisMetrics.horizontalAdvance(xLabels.front())) / 2;
-      const double lastHalf = m_.toMmX(axisMetrics.horizontalAdvance(xLabels.back())) / 2;
-      plotLeft = std::max(frame.left + 2.0 + axisH + gap + yLabelW + gap + tick,
-                          frame.left + firstHalf + 1.0);
+      const double firstHalf = m_.toMmX(axisMetrics_.horizontalAdvance(xLabels_.front())) / 2;
+      const double lastHalf = m_.toMmX(axisMetrics_.horizontalAdvance(xLabels_.back())) / 2;
+      plotLeft = std::max(leftOfLabels, frame.left + firstHalf + 1.0);
       plotRight = frame.right() - std::max(6.0, lastHalf + 1.0);
-      if (static_cast<double>(xScale.ticks.size()) * (widest + 3.0) <= plotRight - plotLeft) break;
+      if (static_cast<double>(xScale_.ticks.size()) * (widest + 3.0) <= plotRight - plotLeft) break;
     }
+    plot_ = {plotLeft, plotTop, plotRight - plotLeft, plotBottom - plotTop};
+    plotRect_ = m_.rect(plot_);
+  }
 
-    const RectMm plot{plotLeft, plotTop, plotRight - plotLeft, plotBottom - plotTop};
-    auto mapX = [&](double v) {
-      return m_.x(plot.left + (v - xScale.min) / (xScale.max - xScale.min) * plot.width);
-    };
-    auto mapY = [&](double v) {
-      return m_.y(plot.bottom() - (v - yScale.min) / (yScale.max - yScale.min) * plot.height);
-    };
-    const QRectF plotRect = m_.rect(plot);
+  double mapX(double v) const {
+    return m_.x(plot_.left + (v - xScale_.min) / (xScale_.max - xScale_.min) * plot_.width);
+  }
+  double mapY(double v) const {
+    return m_.y(plot_.bottom() - (v - yScale_.min) / (yScale_.max - yScale_.min) * plot_.height);
+  }
 
-    // Back wall: white, dotted grid at every label.
-    p_.fillRect(plotRect, Qt::white);
+  // The back wall: white, a dotted grid line at every label.
+  void paintGrid() {
+    p_.fillRect(plotRect_, Qt::white);
     p_.setPen(mmPen(m_, QColor(150, 150, 150), 0.15, Qt::DotLine));
-    for (double v : xScale.ticks)
-      p_.drawLine(QPointF(mapX(v), plotRect.top()), QPointF(mapX(v), plotRect.bottom()));
-    for (double v : yScale.ticks)
-      p_.drawLine(QPointF(plotRect.left(), mapY(v)), QPointF(plotRect.right(), mapY(v)));
+    for (double v : xScale_.ticks)
+      p_.drawLine(QPointF(mapX(v), plotRect_.top()), QPointF(mapX(v), plotRect_.bottom()));
+    for (double v : yScale_.ticks)
+      p_.drawLine(QPointF(plotRect_.left(), mapY(v)), QPointF(plotRect_.right(), mapY(v)));
+  }
 
-    // Axes, ticks and labels.
+  // The frame of the plot, the ticks and their labels.
+  void paintAxes() {
     p_.setPen(mmPen(m_, Qt::black, 0.25));
-    p_.drawRect(plotRect);
-    p_.setFont(axisFont);
-    for (std::size_t i = 0; i < yScale.ticks.size(); ++i) {
-      const double yy = mapY(yScale.ticks[i]);
-      p_.drawLine(QPointF(plotRect.left() - m_.w(tick), yy), QPointF(plotRect.left(), yy));
-      const QRectF box(m_.x(plot.left - tick - gap - yLabelW - 1.0), yy - m_.h(axisH),
-                       m_.w(yLabelW + 1.0), m_.h(2 * axisH));
-      p_.drawText(box, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, yLabels[i]);
+    p_.drawRect(plotRect_);
+    p_.setFont(axisFont_);
+    for (std::size_t i = 0; i < yScale_.ticks.size(); ++i) {
+      const double yy = mapY(yScale_.ticks[i]);
+      p_.drawLine(QPointF(plotRect_.left() - m_.w(kTick), yy), QPointF(plotRect_.left(), yy));
+      const QRectF box(m_.x(plot_.left - kTick - kGap - yLabelW_ - 1.0), yy - m_.h(axisH_),
+                       m_.w(yLabelW_ + 1.0), m_.h(2 * axisH_));
+      p_.drawText(box, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, yLabels_[i]);
     }
-    for (std::size_t i = 0; i < xScale.ticks.size(); ++i) {
-      const double xx = mapX(xScale.ticks[i]);
-      p_.drawLine(QPointF(xx, plotRect.bottom()), QPointF(xx, plotRect.bottom() + m_.h(tick)));
-      const QRectF box(xx - m_.w(60), m_.y(plot.bottom() + tick + gap), m_.w(120), m_.h(axisH));
-      p_.drawText(box, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, xLabels[i]);
+    for (std::size_t i = 0; i < xScale_.ticks.size(); ++i) {
+      const double xx = mapX(xScale_.ticks[i]);
+      p_.drawLine(QPointF(xx, plotRect_.bottom()), QPointF(xx, plotRect_.bottom() + m_.h(kTick)));
+      const QRectF box(xx - m_.w(60), m_.y(plot_.bottom() + kTick + kGap), m_.w(120), m_.h(axisH_));
+      p_.drawText(box, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, xLabels_[i]);
     }
+  }
 
-    // Axis titles.
-    const RectMm bottomTitle{plot.left, plot.bottom() + tick + gap + axisH + gap, plot.width,
-                             axisH};
+  void paintAxisTitles(const RectMm& frame) {
+    const RectMm bottomTitle{plot_.left, plot_.bottom() + kTick + kGap + axisH_ + kGap, plot_.width,
+                             axisH_};
     p_.drawText(m_.rect(bottomTitle), Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,
                 qs(msg::kAxisFrequency));
     p_.save();
-    p_.translate(m_.x(frame.left + 2.0), m_.y(plot.bottom()));
+    p_.translate(m_.x(frame.left + 2.0), m_.y(plot_.bottom()));
     p_.rotate(-90);
-    p_.drawText(QRectF(0, 0, m_.h(plot.height), m_.w(axisH)),
+    p_.drawText(QRectF(0, 0, m_.h(plot_.height), m_.w(axisH_)),
                 Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine,
                 qs(msg::kReportAxisAcceleration));
     p_.restore();
+  }
 
-    // The line; a non-finite point breaks it.
+  // The line through the points; a non-finite point breaks it.
+  void paintLine() {
+    const auto& points = page_.series.points();
     p_.save();
-    p_.setClipRect(plotRect);
+    p_.setClipRect(plotRect_);
     QPen line = mmPen(m_, Qt::black, 0.3);
     line.setCapStyle(Qt::RoundCap);
     line.setJoinStyle(Qt::RoundJoin);
@@ -242,10 +261,18 @@ class ChartPainter {
     p_.restore();
   }
 
- private:
   QPainter& p_;
   const PageMapper& m_;
   const ReportPage& page_;
+  const QFont titleFont_, axisFont_;
+  const QFontMetricsF axisMetrics_;
+  const double axisH_;
+  double xLo_ = INFINITY, xHi_ = -INFINITY, yLo_ = INFINITY, yHi_ = -INFINITY;
+  AxisScale xScale_, yScale_;
+  std::vector<QString> xLabels_, yLabels_;
+  double yLabelW_ = 0;
+  RectMm plot_{};
+  QRectF plotRect_;
 };
 
 // A text column: one line per entry from the top, as many whole lines as its height holds.
@@ -330,8 +357,7 @@ class PreviewWindow : public QWidget {
         this, qs(msg::kPreviewExportPdf), QStringLiteral("report.pdf"), qs(msg::kPreviewPdfFilter));
     if (path.isEmpty()) return;
     if (!report_.exportPdf(path)) {
-      QMessageBox::critical(this, QCoreApplication::applicationName(),
-                            qs(msg::withFullStop(msg::kPreviewExportFailed)));
+      showErrorBox(this, msg::withFullStop(msg::kPreviewExportFailed));
     }
   }
 

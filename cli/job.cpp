@@ -29,10 +29,8 @@ JobResult runJob(const Job& job) {
     form.saveFileName = job.output;
     form.saveAccept = true;
     saveFile(*store, form);
-  } catch (const AppError& e) {
-    result = {msg::withFullStop(e.what()), {}};
-  } catch (const std::bad_alloc&) {
-    result = {msg::withFullStop("Out of memory"), {}};
+  } catch (...) {
+    result = {userMessage(std::current_exception()), {}};
   }
   return result;
 }

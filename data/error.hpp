@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <stdexcept>
 #include <string>
 
@@ -22,5 +23,11 @@ class IoError : public AppError {
  private:
   int code_;
 };
+
+/// The text the user sees for any error a command threw, full stop included: what() of the
+/// program's own errors, "Out of memory." for an allocation that failed. The window's error
+/// box, the report preview and the command-line tool all show this. Never throws but
+/// std::bad_alloc while building the text.
+std::string userMessage(std::exception_ptr error);
 
 }  // namespace accelspec

@@ -9,6 +9,10 @@ namespace accelspec {
 /// The edit fields of the main window.
 enum class Edit { Fbeg, Fend, DF, Psi, Tbeg, Tend, T, ND, DT, N };
 
+/// Rows of both string grids follow each other every this many pixels (cell and grid line);
+/// the memory list's height and its slot controls are placed by it.
+inline constexpr int kGridRowPitch = 17;
+
 /// The two string grids: the input spectrum table and the memory list.
 enum class Grid { Spv, Memory };
 

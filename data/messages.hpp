@@ -21,6 +21,10 @@ inline constexpr std::string_view kReadBeyondEof = "Read beyond end of file";   
 inline constexpr std::string_view kDiskFull = "Disk full";                         // 101
 inline constexpr std::string_view kInvalidNumericInput = "Invalid numeric input";  // 106
 
+// Errors that are not input/output errors.
+inline constexpr std::string_view kOutOfMemory = "Out of memory";
+inline constexpr std::string_view kUnknownError = "Unknown error";
+
 /// "I/O error %d" for any other code.
 std::string ioErrorText(int code);
 
@@ -39,6 +43,11 @@ inline constexpr std::string_view kHeaderChannel = "Канал";
 inline constexpr std::string_view kHeaderFileName =
     "                    Имя файла  ( *.aks , *.spv )";
 inline constexpr std::string_view kHeaderGraphTitle = "   Название графика";
+
+// The open dialog's filter: label and pattern of each kind, in the order of its filter index.
+inline constexpr std::string_view kOpenFilter =
+    "Спектр воздействия  ( *.spv )|*.spv|Акселерограмма  ( *.aks )|*.aks|Спектр ответов  ( *.spo "
+    ")|*.spo|Конфигурация  ( *.cfg )|*.cfg|BRUEL-акселерограмма  ( *.brl )|*.brl";
 
 // The save dialog's one filter entry, by the kind of graph held.
 inline constexpr std::string_view kSaveFilterConfiguration = "Конфигурация  ( *.cfg )|*.cfg";
@@ -109,6 +118,10 @@ inline constexpr std::string_view kPreviewExportFailed = "Не удалось з
 // Progress of a long response spectrum run in the main window.
 inline constexpr std::string_view kProgressResponseSpectrum = "Расчёт спектра ответа…";
 inline constexpr std::string_view kProgressStop = "Прервать";
+
+// Closing with a parameter field that the next start could not read.
+inline constexpr std::string_view kKeptParameters =
+    "Эти поля не содержат числа, и в config.cfg для них сохранены прежние значения:";
 
 /// The text shown in the error box: a full stop is appended when the last character sorts after
 /// "." in the Windows-1251 code (letters, digits, ':' and '?'), not after '.', ')', '!' or a blank.

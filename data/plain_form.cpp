@@ -1,11 +1,12 @@
 #include "data/plain_form.hpp"
 
+#include "data/defaults.hpp"
+
 namespace accelspec {
 
-PlainForm::PlainForm() {
-  texts = {{Edit::Fbeg, "2"},   {Edit::Fend, "30"}, {Edit::DF, "0.5"}, {Edit::Psi, "0.1"},
-           {Edit::Tbeg, "0"},   {Edit::Tend, "0"},  {Edit::T, "20"},   {Edit::ND, "5000"},
-           {Edit::DT, "0.004"}, {Edit::N, "0"}};
+PlainForm::PlainForm(char decimalSeparator) : separator(decimalSeparator) {
+  for (const auto& entry : kDefaultFieldTexts)
+    texts[entry.first] = defaultFieldText(entry.first, separator);
 }
 
 std::string PlainForm::text(Edit edit) const {

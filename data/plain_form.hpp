@@ -9,11 +9,12 @@
 
 namespace accelspec {
 
-/// A Form held as plain data, with the window's creation-time texts. Serves the command-line
-/// tool and the tests; the dialogs answer from the fields below (or from a callback).
+/// A Form held as plain data, with the window's creation-time texts written with the given
+/// decimal separator. Serves the command-line tool and the tests; the dialogs answer from the
+/// fields below (or from a callback).
 class PlainForm : public Form {
  public:
-  PlainForm();
+  explicit PlainForm(char decimalSeparator = '.');
 
   char decimalSeparator() const override { return separator; }
   std::string text(Edit edit) const override;

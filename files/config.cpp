@@ -21,7 +21,7 @@ struct ParameterLine {
   long double Store::*value;  // null: the field alone (the damping ratio)
 };
 
-constexpr std::array<ParameterLine, 7> kParameterLines{{
+constexpr std::array<ParameterLine, kParameterLineCount> kParameterLines{{
     {"Начальная частота, Гц : ", Edit::Fbeg, &Store::Fbeg},
     {"Конечная частота, Гц  : ", Edit::Fend, &Store::Fend},
     {"Шаг по частоте, Гц    : ", Edit::DF, &Store::DF},
@@ -48,6 +48,13 @@ std::string lineText(const std::string& utf8) {
     if (c == '\r' || c == '\n' || c == '\x1a') c = ' ';
   return bytes;
 }
+
+constexpr bool sameFields() {
+  for (std::size_t i = 0; i < kParameterLines.size(); ++i)
+    if (kParameterLines[i].edit != kConfigurationFields[i]) return false;
+  return true;
+}
+static_assert(sameFields());
 
 }  // namespace
 
@@ -95,20 +102,45 @@ void readConfiguration(const std::string& path, Store& store, Form& form) {
   readFile(path, inputLimit(kCfg), [&](TextReader& in) { readConfiguration(in, store, form); });
 }
 
-std::string formatConfiguration(const Store& store, const Form& form) {
-  if (store.NMem < 0 || store.NMem > kMaxSlots) throw AppError(std::string(msg::kBadMemoryCount));
-  std::string out;
+std::string parameterFileText(const Form& form, Edit edit) {
+  std::string value = form.text(edit);
+  // The fields show the user's decimal separator; the file always keeps '.', or the next
+  // start would stop at this line and lose the memory list.
   const char sep = form.decimalSeparator();
-  for (const ParameterLine& line : kParameterLines) {
-    out += utf8ToCp1251(line.label);
-    std::string value = form.text(line.edit);
-    // The fields show the user's decimal separator; the file always keeps '.', or the next
-    // start would stop at this line and lose the memory list.
-    if (sep != '.') std::replace(value.begin(), value.end(), sep, '.');
-    out += lineText(value);
+  if (sep != '.') std::replace(value.begin(), value.end(), sep, '.');
+  return value;
+}
+
+bool parameterReadsBack(Edit edit, const std::string& fileText) {
+  const std::string line = lineText(fileText);
+  // An empty value would make the reader take the next line's first word.
+  if (line.find_first_not_of(" \t") == std::string::npos) return false;
+  TextReader in(line);
+  try {
+    if (edit == Edit::ND) {
+      in.readInteger();
+    } else {
+      in.readReal();
+    }
+  } catch (const AppError&) {
+    return false;
+  }
+  return true;
+}
+
+std::string formatParameterLines(const ParameterTexts& texts) {
+  std::string out;
+  for (std::size_t i = 0; i < kParameterLines.size(); ++i) {
+    out += utf8ToCp1251(kParameterLines[i].label);
+    out += lineText(texts[i]);
     out += "\r\n";
   }
-  out += utf8ToCp1251(kMemoryCountLabel);
+  return out;
+}
+
+std::string formatMemoryBlock(const Store& store, const Form& form) {
+  if (store.NMem < 0 || store.NMem > kMaxSlots) throw AppError(std::string(msg::kBadMemoryCount));
+  std::string out = utf8ToCp1251(kMemoryCountLabel);
   appendInteger(out, store.NMem);
   out += "\r\n";
 
@@ -133,32 +165,16 @@ std::string formatConfiguration(const Store& store, const Form& form) {
   return out;
 }
 
+std::string formatConfiguration(const Store& store, const Form& form) {
+  std::string memory = formatMemoryBlock(store, form);
+  ParameterTexts texts;
+  for (std::size_t i = 0; i < kParameterLines.size(); ++i)
+    texts[i] = parameterFileText(form, kConfigurationFields[i]);
+  return formatParameterLines(texts) + memory;
+}
+
 void writeConfiguration(const std::string& path, const Store& store, const Form& form) {
   replaceFile(path, formatConfiguration(store, form));
-}
-
-void showMemoryList(const Store& store, Form& form) {
-  if (store.NMem > 0) {
-    form.setMemoryGridVisible(true);
-    form.setRowCount(Grid::Memory, store.NMem + 1);
-    form.setMemoryGridHeight(17 * store.NMem + 20);
-  }
-  for (int k = 1; k <= kMaxSlots && k <= store.NMem; ++k) form.setSlotControlsVisible(k, true);
-}
-
-void formActivate(Store& store, Form& form) {
-  readConfiguration(kConfigFileName, store, form);
-  store.Mode = kModeNone;
-  showMemoryList(store, form);
-  form.setCell(Grid::Spv, 0, 0, std::string(msg::kHeaderFrequency));
-  form.setCell(Grid::Spv, 1, 0, std::string(msg::kHeaderAcceleration));
-  form.setCell(Grid::Memory, 0, 0, std::string(msg::kHeaderChannel));
-  form.setCell(Grid::Memory, 1, 0, std::string(msg::kHeaderFileName));
-  form.setCell(Grid::Memory, 2, 0, std::string(msg::kHeaderGraphTitle));
-}
-
-void formClose(const Store& store, const Form& form) {
-  writeConfiguration(kConfigFileName, store, form);
 }
 
 }  // namespace accelspec

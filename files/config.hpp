@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <string>
 
 #include "data/form.hpp"
@@ -26,18 +28,31 @@ void readConfiguration(TextReader& in, Store& store, Form& form);
 /// once the new one is complete. Throws input/output errors.
 void writeConfiguration(const std::string& path, const Store& store, const Form& form);
 
+/// The fields of the parameter lines 1 … 7, in the file's order; line 6 (ND) holds an integer.
+inline constexpr std::size_t kParameterLineCount = 7;
+inline constexpr std::array<Edit, kParameterLineCount> kConfigurationFields{
+    Edit::Fbeg, Edit::Fend, Edit::DF, Edit::Psi, Edit::T, Edit::ND, Edit::DT};
+
+/// Texts of the parameter lines, UTF-8, '.' as decimal point, in kConfigurationFields' order.
+using ParameterTexts = std::array<std::string, kParameterLineCount>;
+
+/// The text of field `edit` as the file carries it: the user's decimal separator made '.'.
+std::string parameterFileText(const Form& form, Edit edit);
+
+/// True when `fileText`, written on the line of field `edit`, reads back without error: it holds
+/// a value (an empty text would make the reader take the next line's first word) that converts
+/// as a real (as an integer for ND). Text after the value is ignored, as the reader does.
+bool parameterReadsBack(Edit edit, const std::string& fileText);
+
+/// Lines 1 … 7 in Windows-1251: each label, then its text as it stands. Never throws.
+std::string formatParameterLines(const ParameterTexts& texts);
+
+/// Line 8 and the memory list in Windows-1251. Throws the errors of formatConfiguration.
+std::string formatMemoryBlock(const Store& store, const Form& form);
+
 /// The Windows-1251 text writeConfiguration writes. Throws the capacity errors for an NMem
 /// outside 0 … 6 or a slot of more than 999 points, and "Invalid floating point operation" for
 /// a slot count that does not round to an integer.
 std::string formatConfiguration(const Store& store, const Form& form);
-
-/// ShowMemoryList: shows (never hides) the memory list and slot controls for NMem slots.
-void showMemoryList(const Store& store, Form& form);
-
-/// FormActivate: readConfiguration on config.cfg, Mode := 0, showMemoryList, grid headers.
-void formActivate(Store& store, Form& form);
-
-/// FormClose: writeConfiguration on config.cfg.
-void formClose(const Store& store, const Form& form);
 
 }  // namespace accelspec

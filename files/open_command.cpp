@@ -8,6 +8,7 @@
 #include "files/config.hpp"
 #include "files/file_kind.hpp"
 #include "files/formats.hpp"
+#include "memory/memory.hpp"
 
 namespace accelspec {
 

@@ -1,5 +1,6 @@
 #include "files/save_command.hpp"
 
+#include <filesystem>
 #include <string>
 
 #include "data/messages.hpp"
@@ -7,6 +8,19 @@
 #include "files/formats.hpp"
 
 namespace accelspec {
+
+std::string offeredSaveName(const std::string& kept, std::string_view filter) {
+  const std::size_t bar = filter.find('|');
+  if (kept.empty() || bar == std::string_view::npos) return kept;
+  const std::string_view pattern = filter.substr(bar + 1);
+  if (pattern.size() < 3 || pattern.substr(0, 2) != "*." ||
+      pattern.find_first_of("*?|", 1) != std::string_view::npos)
+    return kept;
+  std::filesystem::path name(kept);
+  if (!name.has_filename()) return kept;
+  name.replace_extension(std::string(pattern.substr(1)));
+  return name.string();
+}
 
 void saveFile(const Store& store, Form& form) {
   const ModeKind mode = store.Mode;

@@ -3,6 +3,7 @@
 #include "data/plain_form.hpp"
 #include "files/config.hpp"
 #include "fuzz/fuzz_support.hpp"
+#include "memory/memory.hpp"
 
 namespace {
 

@@ -10,7 +10,8 @@ namespace accelspec {
 
 namespace {
 
-int memoryGridHeight(int slots) { return 17 * slots + 20; }
+// The grid's height for `slots` rows under its header row.
+int memoryGridHeight(int slots) { return kGridRowPitch * slots + 20; }
 
 // Copies slot `from` (its last index and points 0 … n) into slot `to`.
 void moveSlot(Store& s, int from, int to) {
@@ -24,6 +25,15 @@ void moveSlot(Store& s, int from, int to) {
 }
 
 }  // namespace
+
+void showMemoryList(const Store& store, Form& form) {
+  if (store.NMem > 0) {
+    form.setMemoryGridVisible(true);
+    form.setRowCount(Grid::Memory, store.NMem + 1);
+    form.setMemoryGridHeight(memoryGridHeight(store.NMem));
+  }
+  for (int k = 1; k <= kMaxSlots && k <= store.NMem; ++k) form.setSlotControlsVisible(k, true);
+}
 
 void takeIntoMemory(Store& s, Form& form) {
   if (s.Mode != kModeResponseSpectrum) return;
@@ -68,7 +78,7 @@ void deleteFromMemory(Store& s, Form& form) {
   form.setSlotControlsVisible(last, false);
   if (last == 1) form.setMemoryGridVisible(false);
   form.setRowCount(Grid::Memory, last);
-  form.setMemoryGridHeight(17 * last + 3);
+  form.setMemoryGridHeight(kGridRowPitch * last + 3);
   s.NMem = last - 1;
   for (int k = r; k <= s.NMem; ++k) {
     if (k < 1) continue;

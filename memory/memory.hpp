@@ -5,6 +5,9 @@
 
 namespace accelspec {
 
+/// ShowMemoryList: shows (never hides) the memory list and slot controls for NMem slots.
+void showMemoryList(const Store& store, Form& form);
+
 /// SpeedButtonMemoryClick: takes the response spectrum into the next slot (Mode 3 only, at most
 /// six slots). Throws the capacity error for a spectrum of more than 999 points, before any change.
 void takeIntoMemory(Store& store, Form& form);

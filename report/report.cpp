@@ -30,16 +30,6 @@ void startPage(ReportPage& page, std::string_view heading, std::string_view titl
   page.accelerationLines.emplace_back(msg::kReportColumnAcceleration);
 }
 
-// The smallest of 1, 2, 5, 10 times 10^k not below `raw` (raw > 0 and finite).
-double niceStep(double raw) {
-  const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-  for (double f : {1.0, 2.0, 5.0, 10.0}) {
-    const double step = f * magnitude;
-    if (step >= raw * (1 - 1e-12)) return step;
-  }
-  return 10.0 * magnitude;
-}
-
 }  // namespace
 
 void fillReport(const Store& store, ReportPage& page, char sep) {
@@ -59,6 +49,15 @@ void fillReport(const Store& store, ReportPage& page, char sep) {
       appendPoint(page, store.SpF[kResponseBase + j], store.SpA[kResponseBase + j], sep);
     }
   }
+}
+
+double niceStep(double raw) {
+  const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double f : {1.0, 2.0, 5.0, 10.0}) {
+    const double step = f * magnitude;
+    if (step >= raw * (1 - 1e-12)) return step;
+  }
+  return 10.0 * magnitude;
 }
 
 int linesThatFit(double height, double lineHeight) {

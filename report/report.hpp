@@ -62,6 +62,10 @@ constexpr RectMm onPage(const RectMm& band, const RectMm& part) {
 /// height or line. A line that ends within a micrometre of the bottom still counts as whole.
 int linesThatFit(double height, double lineHeight);
 
+/// The smallest of 1, 2, 5 and 10 times a power of ten that is not below `raw` (> 0, finite):
+/// the step of every axis of the program, on the screen and on paper.
+double niceStep(double raw);
+
 /// The scale of a chart axis: labelled values from `min` to `max` in steps of `step`.
 struct AxisScale {
   double min = 0, max = 1, step = 1;

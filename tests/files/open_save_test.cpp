@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "data/error.hpp"
+#include "data/messages.hpp"
 #include "data/plain_form.hpp"
 #include "files/config.hpp"
 #include "files/cp1251.hpp"
@@ -353,6 +354,37 @@ TEST_F(OpenSave, AccelerogramAndSpectrumRoundTrips) {
   EXPECT_EQ(store_->SpF[2], 0.333333333333333L);
   EXPECT_EQ(store_->SpA[3], 1e-7L);
   EXPECT_EQ(save(), spectrum);
+}
+
+TEST(OfferedSaveName, TakesTheExtensionOfTheKindToBeSaved) {
+  const struct {
+    const char* kept;
+    std::string_view filter;
+    const char* offered;
+  } cases[] = {
+      {"/data/rec.aks", msg::kSaveFilterResponseSpectrum, "/data/rec.spo"},
+      {"/data/rec.spo", msg::kSaveFilterConfiguration, "/data/rec.cfg"},
+      {"/data/rec.spo", msg::kSaveFilterResponseSpectrum, "/data/rec.spo"},
+      {"/data/rec", msg::kSaveFilterInputSpectrum, "/data/rec.spv"},
+      {"/data/rec.2024.aks", msg::kSaveFilterAccelerogram, "/data/rec.2024.aks"},
+      {"/data.old/rec", msg::kSaveFilterAccelerogram, "/data.old/rec.aks"},
+      {"", msg::kSaveFilterResponseSpectrum, ""},
+      {"/data/", msg::kSaveFilterResponseSpectrum, "/data/"},
+      {"/data/rec.aks", "Все файлы|*", "/data/rec.aks"},
+      {"/data/rec.aks", "no pattern", "/data/rec.aks"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(offeredSaveName(c.kept, c.filter), c.offered) << c.kept;
+}
+
+TEST(UserMessage, EveryErrorGetsTheTextTheUserSees) {
+  auto message = [](auto error) { return userMessage(std::make_exception_ptr(error)); };
+  EXPECT_EQ(message(std::bad_alloc()), "Out of memory.");
+  EXPECT_EQ(message(IoError(106, "Invalid numeric input")), "Invalid numeric input.");
+  EXPECT_EQ(message(AppError("'x' is not a valid floating point value")),
+            "'x' is not a valid floating point value.");
+  EXPECT_EQ(message(std::runtime_error("Спектр")), "Спектр.");
+  EXPECT_EQ(message(42), "Unknown error.");
+  EXPECT_EQ(userMessage(nullptr), "");
 }
 
 }  // namespace

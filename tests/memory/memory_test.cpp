@@ -2,6 +2,7 @@
 
 #include "../compute/compute_test_support.hpp"
 #include "data/messages.hpp"
+#include "data/plain_form.hpp"
 
 namespace accelspec {
 namespace {
@@ -129,6 +130,24 @@ TEST(Memory, OverlayOfEmptyMemoryClearsAndTitles) {
   overlayMemory(t.s, t.form);
   for (int i = 0; i < 7; ++i) EXPECT_TRUE(t.form.chart().series(i).empty());
   EXPECT_EQ(t.s.Mode, kModeNone);
+}
+
+TEST(ShowMemoryList, ShowsOnlyAndNeverHides) {
+  auto store = makeStore();
+  PlainForm form;
+  form.slotVisible[5] = true;
+  showMemoryList(*store, form);  // no slots: nothing changes
+  EXPECT_FALSE(form.memoryGridVisible);
+  EXPECT_EQ(form.rows[1], 7);
+  EXPECT_EQ(form.memoryGridHeight, 123);
+
+  store->NMem = 3;
+  showMemoryList(*store, form);
+  EXPECT_TRUE(form.memoryGridVisible);
+  EXPECT_EQ(form.rowCount(Grid::Memory), 4);
+  EXPECT_EQ(form.memoryGridHeight, 71);
+  const bool expected[] = {false, true, true, true, false, true, false};
+  for (int k = 1; k <= 6; ++k) EXPECT_EQ(form.slotVisible[k], expected[k]) << k;
 }
 
 }  // namespace
