@@ -73,7 +73,7 @@ using FormActivateClose = InWorkingFolder;
 
 TEST_F(FormActivateClose, MissingConfigurationChangesNothing) {
   auto store = makeStore();
-  store->Mode = 3;
+  store->Mode = kModeResponseSpectrum;
   PlainForm form;
   try {
     FormLifecycle().formActivate(*store, form);
@@ -81,7 +81,7 @@ TEST_F(FormActivateClose, MissingConfigurationChangesNothing) {
   } catch (const IoError& e) {
     EXPECT_STREQ(e.what(), "File not found");
   }
-  EXPECT_EQ(store->Mode, 3);
+  EXPECT_EQ(store->Mode, kModeResponseSpectrum);
   EXPECT_EQ(form.text(Edit::Fend), "30");
   EXPECT_EQ(form.cell(Grid::Spv, 0, 0), "");
   EXPECT_EQ(form.cell(Grid::Memory, 1, 0), "");
@@ -90,14 +90,14 @@ TEST_F(FormActivateClose, MissingConfigurationChangesNothing) {
 TEST_F(FormActivateClose, EmptyConfigurationSetsZerosAndHeaders) {
   writeBytes("config.cfg", "");
   auto store = makeStore();
-  store->Mode = 2;
+  store->Mode = kModeAccelerogram;
   store->Fbeg = 5;
   PlainForm form;
   FormLifecycle().formActivate(*store, form);
   for (Edit e : {Edit::Fbeg, Edit::Fend, Edit::DF, Edit::Psi, Edit::T, Edit::ND, Edit::DT})
     EXPECT_EQ(form.text(e), "0");
   EXPECT_EQ(store->Fbeg, 0);
-  EXPECT_EQ(store->Mode, 0);
+  EXPECT_EQ(store->Mode, kModeNone);
   EXPECT_EQ(form.cell(Grid::Spv, 0, 0), "Частота");
   EXPECT_EQ(form.cell(Grid::Spv, 1, 0), "Ускорение");
   EXPECT_EQ(form.cell(Grid::Memory, 0, 0), "Канал");
