@@ -88,14 +88,14 @@ std::vector<double> readBlock(LineCursor& lines, const Block& b, const std::stri
                               const std::string& what, std::string_view text) {
   std::vector<double> values;
   values.reserve(std::min<std::size_t>(static_cast<std::size_t>(b.count), text.size() / 2 + 1));
-  FixedFieldReader reader(lines, b.format, path, what);
+  FixedFieldReader reader(lines, b.format, path, what, b.count);
   for (long long i = 0; i < b.count; ++i) values.push_back(reader.next());
   reader.expectLineEnd();
   std::string_view after;
   if (lines.peek(after) && looksNumeric(after))
     failAt(path, lines.number() + 1,
-           "блок «" + what + "» в строке " + std::to_string(b.headerLine) + " объявляет " +
-               std::to_string(b.count) + " значений, а за ними есть ещё числа");
+           "блок «" + what + "» в строке " + std::to_string(b.headerLine) +
+               " объявляет значений: " + std::to_string(b.count) + ", а за ними есть ещё числа");
   return values;
 }
 
@@ -210,8 +210,8 @@ ParsedRecord parseCosmos(std::string_view text, const std::string& path, int cha
       failAt(path, first, "в канале " + std::to_string(channel) + " нет блока ускорений");
     if (real.size() < kSamplingIntervalValue)
       failAt(path, reals.headerLine,
-             "в вещественном заголовке " + std::to_string(real.size()) +
-                 " значений: нет значения 62 (шаг по времени, мс)");
+             "значений в вещественном заголовке: " + std::to_string(real.size()) +
+                 "; нет значения 62 (шаг по времени, мс)");
     const double ms = real[kSamplingIntervalValue - 1];
     if (!(ms > 0))
       failAt(path, reals.headerLine,

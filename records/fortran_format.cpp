@@ -166,12 +166,14 @@ bool readFortranValue(std::string_view field, const FortranField& format, double
 }
 
 FixedFieldReader::FixedFieldReader(LineCursor& lines, const FortranFormat& format,
-                                   const std::string& path, std::string what)
-    : lines_(lines), format_(format), path_(path), what_(std::move(what)) {}
+                                   const std::string& path, std::string what, long long count)
+    : lines_(lines), format_(format), path_(path), what_(std::move(what)), count_(count) {}
 
 void FixedFieldReader::newLine() {
   if (!lines_.next(line_))
-    failAt(path_, lines_.number() + 1, "файл кончается внутри блока «" + what_ + "»");
+    failAt(path_, lines_.number() + 1,
+           "файл кончается внутри блока «" + what_ + "»: прочитано значений " +
+               std::to_string(read_) + " из " + std::to_string(count_));
   haveLine_ = true;
   column_ = 0;
   ++linesUsed_;
@@ -192,14 +194,16 @@ double FixedFieldReader::next() {
     const std::size_t start = column_;
     column_ += static_cast<std::size_t>(f.width);
     if (f.kind == 'X') continue;
-    const std::string where = "колонки " + std::to_string(start + 1) + "–" +
-                              std::to_string(column_) + " (блок «" + what_ + "»)";
+    const std::string where = "значение " + std::to_string(read_ + 1) + " из " +
+                              std::to_string(count_) + ", колонки " + std::to_string(start + 1) +
+                              "–" + std::to_string(column_) + " (блок «" + what_ + "»)";
     if (start >= line_.size())
-      failAt(path_, lines_.number(), "строка кончается раньше поля, " + where);
+      failAt(path_, lines_.number(), "строка кончается раньше поля: " + where);
     const std::string_view text = line_.substr(start, f.width);
     double v = 0;
     if (!readFortranValue(text, f, v))
       failAt(path_, lines_.number(), where + ": ожидается число, найдено " + shown(text));
+    ++read_;
     return v;
   }
 }

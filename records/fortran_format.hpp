@@ -44,7 +44,7 @@ class FixedFieldReader {
  public:
   /// `what` names the block in messages ("данные", "целочисленный заголовок" …).
   FixedFieldReader(LineCursor& lines, const FortranFormat& format, const std::string& path,
-                   std::string what);
+                   std::string what, long long count);
   /// The next value. Throws AppError naming the line and columns when the field is blank, is
   /// not a number, or lies past the end of the line, or when the file ends.
   double next();
@@ -66,6 +66,8 @@ class FixedFieldReader {
   std::size_t field_ = 0;
   std::size_t column_ = 0;
   long linesUsed_ = 0;
+  long long count_ = 0;
+  long long read_ = 0;
 };
 
 }  // namespace accelspec::records

@@ -17,24 +17,6 @@ bool knownFormat(std::string_view name) {
   return false;
 }
 
-// The window's input/output texts, in the language of the record messages.
-std::string ioText(const IoError& e) {
-  switch (e.code()) {
-    case iocode::kFileNotFound:
-      return "файл не найден";
-    case iocode::kInvalidFilename:
-      return "неверное имя файла";
-    case iocode::kTooManyOpenFiles:
-      return "слишком много открытых файлов";
-    case iocode::kAccessDenied:
-      return "нет доступа к файлу";
-    case iocode::kDiskFull:
-      return "диск заполнен";
-    default:
-      return "ошибка ввода-вывода " + std::to_string(e.code());
-  }
-}
-
 }  // namespace
 
 Record readRecordText(std::string_view text, const std::string& path, const Reading& reading) {
@@ -90,7 +72,7 @@ Record readRecordText(std::string_view text, const std::string& path, const Read
   }
   if (p.values.size() < 2)
     failFile(path,
-             "в записи " + std::to_string(p.values.size()) + " отсчётов: нужно не меньше двух");
+             "отсчётов в записи: " + std::to_string(p.values.size()) + "; нужно не меньше двух");
   const Unit unit = override ? *override : p.unit;
   r.units = unit.name;
   r.accel.resize(p.values.size());
@@ -109,7 +91,7 @@ Record readRecord(const std::string& path, const Reading& reading) {
   try {
     text = readWholeFile(path);
   } catch (const IoError& e) {
-    failFile(path, ioText(e));
+    failFile(path, ioMessage(e));
   }
   try {
     return readRecordText(text, path, reading);

@@ -33,7 +33,7 @@ double uniformStep(const std::vector<double>& times, const std::vector<long>& li
                    const std::string& path) {
   const std::size_t n = times.size();
   if (n < 2)
-    failFile(path, "в записи " + count(n) + " отсчётов: нужно не меньше двух, чтобы найти шаг");
+    failFile(path, "отсчётов в записи: " + count(n) + "; нужно не меньше двух, чтобы найти шаг");
   const long double dt =
       (static_cast<long double>(times[n - 1]) - times[0]) / static_cast<long double>(n - 1);
   if (!(dt > 0))
@@ -109,8 +109,8 @@ ParsedRecord parseAt2(std::string_view text, const std::string& path) {
   }
   if (r.values.size() != static_cast<std::size_t>(npts))
     failAt(path, 4,
-           "NPTS = " + std::to_string(npts) + ", а в файле " + count(r.values.size()) +
-               " значений (строки 5–" + std::to_string(std::max(last, 5L)) + ")");
+           "NPTS = " + std::to_string(npts) + ", а значений в файле: " + count(r.values.size()) +
+               " (строки 5–" + std::to_string(std::max(last, 5L)) + ")");
   return r;
 }
 
@@ -198,15 +198,15 @@ ParsedRecord parseKnet(std::string_view text, const std::string& path) {
     const std::size_t got = counts.size() - before;
     if (got > kKnetPerLine)
       failAt(path, lines.number(),
-             "в строке " + count(got) + " отсчётов, а в данных K-NET их не больше 8 в строке");
+             "отсчётов в строке: " + count(got) + ", а в данных K-NET их не больше 8 в строке");
     if (got == 0) {
       if (shortLine == 0) shortLine = lines.number(), shortCount = 0;
       continue;
     }
     if (shortLine != 0)
       failAt(path, shortLine,
-             "в строке " + count(shortCount) +
-                 " отсчётов, а короче восьми может быть только последняя строка данных");
+             "отсчётов в строке: " + count(shortCount) +
+                 ", а короче восьми может быть только последняя строка данных");
     if (got < kKnetPerLine) shortLine = lines.number(), shortCount = got;
     last = lines.number();
   }
@@ -291,15 +291,15 @@ ParsedRecord parseColumns(std::string_view text, const std::string& path) {
     }
     if (pieces.size() > 2)
       failAt(path, lines.number(),
-             "в строке " + count(pieces.size()) +
-                 " чисел: ожидается столбец ускорений или два столбца (время, ускорение)");
+             "чисел в строке: " + count(pieces.size()) +
+                 "; ожидается столбец ускорений или два столбца (время, ускорение)");
     if (columns == 0) {
       columns = pieces.size();
       columnsLine = lines.number();
     } else if (pieces.size() != columns) {
       failAt(path, lines.number(),
-             "в строке " + count(pieces.size()) + " чисел, а в строке " +
-                 std::to_string(columnsLine) + " их " + count(columns));
+             "чисел в строке: " + count(pieces.size()) + ", а в строке " +
+                 std::to_string(columnsLine) + ": " + count(columns));
     }
     if (columns == 2) {
       times.push_back(v[0]);
@@ -349,7 +349,7 @@ ParsedRecord parseOwn(std::string_view text, const std::string& path, bool brl) 
     if (pieces.empty()) continue;
     if (r.values.size() == static_cast<std::size_t>(declared))
       failAt(path, lines.number(),
-             "лишняя строка: в строке 1 объявлено " + std::to_string(declared) + " отсчётов");
+             "лишняя строка: в строке 1 объявлено отсчётов: " + std::to_string(declared));
     if (pieces.size() < needed || (!brl && pieces.size() > 2))
       failAt(
           path, lines.number(),
@@ -369,8 +369,8 @@ ParsedRecord parseOwn(std::string_view text, const std::string& path, bool brl) 
   }
   if (r.values.size() != static_cast<std::size_t>(declared))
     failAt(path, 1,
-           "объявлено " + std::to_string(declared) + " отсчётов, а строк данных " +
-               count(r.values.size()));
+           "объявлено отсчётов: " + std::to_string(declared) +
+               ", а строк данных: " + count(r.values.size()));
   r.dt = uniformStep(times, timeLines, path);
   r.stepLine = 2;
   return r;

@@ -3,7 +3,6 @@
 #include <charconv>
 #include <cstring>
 
-#include "data/error.hpp"
 #include "files/textio.hpp"
 
 namespace accelspec::records {
@@ -14,6 +13,23 @@ void failAt(const std::string& path, long line, std::string_view what) {
 
 void failFile(const std::string& path, std::string_view what) {
   throw AppError(path + ": " + std::string(what));
+}
+
+std::string ioMessage(const IoError& e) {
+  switch (e.code()) {
+    case iocode::kFileNotFound:
+      return "файл не найден";
+    case iocode::kInvalidFilename:
+      return "неверное имя файла";
+    case iocode::kTooManyOpenFiles:
+      return "слишком много открытых файлов";
+    case iocode::kAccessDenied:
+      return "нет доступа к файлу";
+    case iocode::kDiskFull:
+      return "диск заполнен";
+    default:
+      return "ошибка ввода-вывода " + std::to_string(e.code());
+  }
 }
 
 namespace {

@@ -8,12 +8,17 @@
 #include <string_view>
 #include <vector>
 
+#include "data/error.hpp"
+
 namespace accelspec::records {
 
 /// Throws AppError "<path>, строка <line>: <what>".
 [[noreturn]] void failAt(const std::string& path, long line, std::string_view what);
 /// Throws AppError "<path>: <what>".
 [[noreturn]] void failFile(const std::string& path, std::string_view what);
+
+/// The text of an input/output error in the language of the record messages ("файл не найден").
+std::string ioMessage(const IoError& e);
 
 /// A piece of file text for a message: in «», at most 32 characters, control bytes and broken
 /// UTF-8 shown as "?", so that no message carries a terminal escape or invalid text.
