@@ -184,7 +184,8 @@ ParsedRecord parseKnet(std::string_view text, const std::string& path) {
   field(17, "Memo");
 
   std::vector<long double> counts;
-  reserveFor(r.values, static_cast<long long>(duration * freq) + 1, text);
+  const double announced = duration * freq;
+  reserveFor(r.values, announced < 1e9 ? static_cast<long long>(announced) + 1 : 0, text);
   counts.reserve(r.values.capacity());
   std::string_view line;
   long shortLine = 0;

@@ -330,6 +330,10 @@ TEST(RecordFormats, MalformedRecordsAreRefusedWithFileLineAndReason) {
        {},
        "bad.rec, строка 12: длительность 3 с при 10 Гц даёт 30 отсчётов, а в файле 10 (строки "
        "18–19)"},
+      {"K-NET frequency too small for a step",
+       knet("1e-320Hz", "0", "3920(gal)/6182761", ""),
+       {},
+       "bad.rec, строка 11: шаг по времени inf с вне диапазона чисел"},
       {"K-NET nine on a line",
        knet("10Hz", "1", "3920(gal)/6182761", "1 2 3 4 5 6 7 8 9\n"),
        {},
