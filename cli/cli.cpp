@@ -3,6 +3,7 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "cli/command.hpp"
 
@@ -10,22 +11,24 @@ namespace accelspec::cli {
 
 namespace {
 
-// Every command, in the order of the usage text. A new command is one more line here.
-const Command* const kCommands[] = {
-    &synthCommand(),
-    &responseCommand(),
-    &windowCommand(),
-    &convertCommand(),
-};
+// Every command, in the order of the usage text. A new command is one more line here. Built on
+// first use: the commands' option sets live in other files, whose statics may not be ready yet
+// while this file's are being made.
+const std::vector<const Command*>& commands() {
+  static const std::vector<const Command*> all = {
+      &synthCommand(), &responseCommand(), &windowCommand(), &convertCommand(), &importCommand(),
+  };
+  return all;
+}
 
 constexpr std::size_t kNameColumn = 10;
 
 std::string usage() {
   std::string text = "Использование:\n";
-  for (const Command* c : kCommands)
+  for (const Command* c : commands())
     for (const auto& line : c->synopsis) text += "  accelspec-cli " + line + "\n";
   text += "  accelspec-cli --help\n\n";
-  for (const Command* c : kCommands) {
+  for (const Command* c : commands()) {
     text += c->name;
     text.append(c->name.size() < kNameColumn ? kNameColumn - c->name.size() : 1, ' ');
     text += c->summary + "\n";
@@ -39,7 +42,7 @@ std::string usage() {
 }
 
 const Command* findCommand(const std::string& name) {
-  for (const Command* c : kCommands)
+  for (const Command* c : commands())
     if (c->name == name) return c;
   return nullptr;
 }
@@ -65,7 +68,7 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
       out << usage();
       return 0;
     }
-    return c->run(a, err);
+    return c->run(a, out, err);
   } catch (const UsageError& e) {
     err << "accelspec-cli: " << e.what() << "\n\n" << usage();
     return 2;

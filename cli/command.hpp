@@ -20,14 +20,16 @@ struct Command {
   std::string summary;
   /// The options it takes, without "--".
   std::set<std::string> options;
-  /// Does the command; returns the exit status (0 done, 1 failed). Throws UsageError for a
-  /// wrong call.
-  int (*run)(const Arguments& a, std::ostream& err);
+  /// Does the command: results meant for the terminal on `out`, messages on `err`. Returns the
+  /// exit status (0 done, 1 failed, 3 a check that did not pass). Throws UsageError for a wrong
+  /// call.
+  int (*run)(const Arguments& a, std::ostream& out, std::ostream& err);
 };
 
 const Command& synthCommand();
 const Command& responseCommand();
 const Command& windowCommand();
 const Command& convertCommand();
+const Command& importCommand();
 
 }  // namespace accelspec::cli

@@ -7,7 +7,7 @@ namespace accelspec::cli {
 
 namespace {
 
-int runConvert(const Arguments& a, std::ostream& err) {
+int runConvert(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
   needPositional(a, 2);
   const std::string kind = a.has("kind") ? a.get("kind") : extensionOf(a.positional[0]);
   Job job{a.positional[0], kindByName(kind), {}, {}, a.positional[1]};

@@ -54,24 +54,42 @@ bool identify(const std::string& path, FileId& id) {
 
 }  // namespace
 
-std::vector<std::string> outputsThatAreInputs(const std::vector<Job>& jobs) {
-  std::vector<std::pair<FileId, const std::string*>> inputs;
-  for (const auto& job : jobs) {
+std::vector<std::string> outputsThatAreInputs(const std::vector<std::string>& inputs,
+                                              const std::vector<std::string>& outputs) {
+  std::vector<std::pair<FileId, const std::string*>> ids;
+  for (const auto& input : inputs) {
     FileId id{};
-    if (identify(job.input, id)) inputs.emplace_back(id, &job.input);
+    if (identify(input, id)) ids.emplace_back(id, &input);
   }
   std::vector<std::string> clashes;
-  for (const auto& job : jobs) {
+  for (const auto& output : outputs) {
     FileId out{};
-    if (!identify(job.output, out)) continue;
-    for (const auto& [in, name] : inputs) {
+    if (!identify(output, out)) continue;
+    for (const auto& [in, name] : ids) {
       if (in == out) {
-        clashes.push_back(job.output + ": файл результата совпадает с входным файлом " + *name);
+        clashes.push_back(output + ": файл результата совпадает с входным файлом " + *name);
         break;
       }
     }
   }
   return clashes;
+}
+
+bool refuseOutputsThatAreInputs(const std::vector<std::string>& inputs,
+                                const std::vector<std::string>& outputs, std::ostream& err) {
+  const auto clashes = outputsThatAreInputs(inputs, outputs);
+  for (const auto& line : clashes) err << line << '\n';
+  if (!clashes.empty()) err << "ничего не записано\n";
+  return !clashes.empty();
+}
+
+std::vector<std::string> outputsThatAreInputs(const std::vector<Job>& jobs) {
+  std::vector<std::string> inputs, outputs;
+  for (const auto& job : jobs) {
+    inputs.push_back(job.input);
+    outputs.push_back(job.output);
+  }
+  return outputsThatAreInputs(inputs, outputs);
 }
 
 namespace {
@@ -118,12 +136,12 @@ class RecordReport {
 
 int runJobs(const std::vector<Job>& jobs, unsigned threads, std::ostream& err, bool showProgress,
             const ThreadStarter& start) {
-  const auto clashes = outputsThatAreInputs(jobs);
-  if (!clashes.empty()) {
-    for (const auto& line : clashes) err << line << '\n';
-    err << "ничего не записано\n";
-    return 1;
+  std::vector<std::string> inputs, outputs;
+  for (const auto& job : jobs) {
+    inputs.push_back(job.input);
+    outputs.push_back(job.output);
   }
+  if (refuseOutputsThatAreInputs(inputs, outputs, err)) return 1;
   RecordReport report(err, jobs.size(), showProgress && jobs.size() > 1);
   std::atomic<bool> failed{false};
   forEachInParallel(

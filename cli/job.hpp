@@ -39,6 +39,15 @@ JobResult runJob(const Job& job);
 /// through any link or folder); empty when none is.
 std::vector<std::string> outputsThatAreInputs(const std::vector<Job>& jobs);
 
+/// The same for any command: one line per name in `outputs` that is one of `inputs`.
+std::vector<std::string> outputsThatAreInputs(const std::vector<std::string>& inputs,
+                                              const std::vector<std::string>& outputs);
+
+/// Writes the lines of outputsThatAreInputs(inputs, outputs) and "ничего не записано" on `err`
+/// when there are any; returns whether there were (the command must then stop with status 1).
+bool refuseOutputsThatAreInputs(const std::vector<std::string>& inputs,
+                                const std::vector<std::string>& outputs, std::ostream& err);
+
 /// Runs `jobs` on up to `threads` threads (threads the system refuses are done without) after
 /// checking that no output is an input (otherwise nothing runs). Messages and warnings go to
 /// `err`, each prefixed by its record's name when there are several jobs. `showProgress`: a

@@ -84,7 +84,7 @@ std::vector<Job> batchJobs(const Arguments& a, const FieldTexts& fields) {
   return jobs;
 }
 
-int runResponse(const Arguments& a, std::ostream& err) {
+int runResponse(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
   FieldTexts fields;
   addField(fields, a, "fbeg", Edit::Fbeg);
   addField(fields, a, "fend", Edit::Fend);

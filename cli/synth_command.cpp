@@ -17,7 +17,7 @@ Warnings synthesisWarnings(const Store& s) {
   return w;
 }
 
-int runSynth(const Arguments& a, std::ostream& err) {
+int runSynth(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
   needPositional(a, 2);
   Job job{a.positional[0], kSpv, {}, {}, a.positional[1]};
   addField(job.fields, a, "duration", Edit::T);

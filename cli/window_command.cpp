@@ -26,7 +26,7 @@ Warnings windowWarnings(const Store& s, std::int32_t recordSamples) {
   return w;
 }
 
-int runWindow(const Arguments& a, std::ostream& err) {
+int runWindow(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
   needPositional(a, 2);
   if (!a.has("from") || !a.has("to")) throw UsageError("нужны --from и --to");
   Job job{a.positional[0], recordKind(a, a.positional[0]), {}, {}, a.positional[1]};

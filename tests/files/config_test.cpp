@@ -135,7 +135,7 @@ TEST(Configuration, ReadingRules) {
       {"memory count 0", sevenLines + cp1251Lines({"Кол-во данных в памяти: 0"}), nullptr, Edit::ND,
        "2500", 0},
       {"bare LF line ends", utf8ToCp1251("Начальная частота, Гц : 7\nКонечная частота, Гц  : 8\n"),
-       nullptr, Edit::Fend, "0", 0},
+       nullptr, Edit::Fend, "8", 0},
       {"short label line", cp1251Lines({"Начальная: 1", "Конечная частота, Гц  : 9"}),
        "Invalid numeric input", Edit::Fbeg, "2", 0},
       {"empty field written as the bare label",

@@ -1,0 +1,46 @@
+#include "cli/records_cli.hpp"
+
+#include "records/scan.hpp"
+
+namespace accelspec::cli {
+
+records::Reading parseReading(const std::map<std::string, std::string>& options) {
+  records::Reading r;
+  if (auto it = options.find("format"); it != options.end()) {
+    bool known = false;
+    for (const char* f : records::kFormatNames) known |= it->second == f;
+    if (!known)
+      throw ReadingOptionError(
+          "--format должен быть одним из: at2, knet, cosmos, columns, aks, brl");
+    r.format = it->second;
+  }
+  if (auto it = options.find("units"); it != options.end()) {
+    if (!records::findUnit(it->second))
+      throw ReadingOptionError("--units должен быть одним из: " +
+                               std::string(records::kUnitChoices));
+    r.units = it->second;
+  }
+  if (auto it = options.find("step"); it != options.end()) {
+    double step = 0;
+    if (!records::parseNumber(it->second, step) || !(step > 0))
+      throw ReadingOptionError("--step должен быть положительным числом секунд (с точкой)");
+    r.step = step;
+  }
+  if (auto it = options.find("channel"); it != options.end()) {
+    long long channel = 0;
+    if (!records::parseInteger(it->second, channel) || channel < 1 || channel > 9999)
+      throw ReadingOptionError("--channel должен быть целым числом от 1 до 9999");
+    r.channel = static_cast<int>(channel);
+  }
+  return r;
+}
+
+records::Reading readingOf(const Arguments& a) {
+  try {
+    return parseReading(a.options);
+  } catch (const ReadingOptionError& e) {
+    throw UsageError(e.what());
+  }
+}
+
+}  // namespace accelspec::cli
