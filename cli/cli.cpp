@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/records_cli.hpp"
 #include "compute/response_spectrum.hpp"
 #include "compute/synthesis.hpp"
 #include "compute/time_window.hpp"
@@ -36,12 +37,14 @@ constexpr const char* kUsage =
     "  accelspec-cli response RECORD... --out-dir DIR [--jobs N] [те же параметры]\n"
     "  accelspec-cli window RECORD OUT.aks --from TBEG --to TEND [--kind aks|brl]\n"
     "  accelspec-cli convert INPUT OUT [--kind spv|aks|spo|cfg|brl]\n"
+    "  accelspec-cli import RECORD OUT.aks [--format F] [--units U] [--step DT] [--channel N]\n"
     "  accelspec-cli --help\n"
     "\n"
     "synth     синтез акселерограммы по спектру воздействия\n"
     "response  спектр ответа акселерограммы (несколько записей: --out-dir, параллельно --jobs)\n"
     "window    вырезать временное окно из акселерограммы\n"
     "convert   открыть файл и сохранить его так, как это делает программа\n"
+    "import    записать запись из базы (at2, knet, cosmos, columns, aks, brl) как *.aks\n"
     "\n"
     "Числа пишутся с точкой. Не заданный параметр имеет значение по умолчанию программы\n"
     "(после открытия записи шаг по времени берётся из файла). Файл config.cfg не используется.\n"
@@ -290,6 +293,7 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
       return 0;
     }
   }
+  if (command == "import") return runImport(argc, argv, err, kUsage);
   static const std::map<std::string, std::set<std::string>> allowed = {
       {"synth", {"duration", "samples", "step"}},
       {"response", {"kind", "fbeg", "fend", "df", "damping", "step", "out-dir", "jobs"}},

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace accelspec::records {
@@ -11,11 +12,13 @@ inline constexpr double kStandardGravity = 9.80665;
 
 /// A ground-motion record as the analysis commands use it: uniform step, SI units.
 struct Record {
-  std::string path;             ///< the file it was read from
-  std::string name;             ///< file name without folder and extension
-  std::string format;           ///< "at2", "knet", "cosmos", "columns", "aks", "brl"
-  double dt = 0;                ///< time step, s (> 0)
-  std::vector<double> accel;    ///< acceleration, m/s², any length (not limited to the window's store)
+  std::string path;    ///< the file it was read from
+  std::string name;    ///< file name without folder and extension
+  std::string format;  ///< "at2", "knet", "cosmos", "columns", "aks", "brl"
+  double dt = 0;       ///< time step, s (> 0)
+  std::vector<double>
+      accel;          ///< acceleration, m/s², any length (not limited to the window's store)
+  std::string units;  ///< the units the values were read in: g|gal|cm/s2|m/s2|mm/s2|in/s2|mg
 };
 
 /// How to read a record; an empty field means "take it from the file".
@@ -28,7 +31,14 @@ struct Reading {
 
 /// Reads one record, finding the format from the content unless `reading.format` names it.
 /// Throws AppError with a message that names the file, the line and what was expected; never
-/// returns a shortened or mis-scaled record.
+/// returns a shortened or mis-scaled record. At least two samples, every one finite.
 Record readRecord(const std::string& path, const Reading& reading = {});
+
+/// As readRecord, from file text already in memory; `path` names the file in messages and in
+/// the record. Throws AppError.
+Record readRecordText(std::string_view text, const std::string& path, const Reading& reading = {});
+
+/// The format names `--format` takes, in the order the usage lists them.
+inline constexpr const char* kFormatNames[] = {"at2", "knet", "cosmos", "columns", "aks", "brl"};
 
 }  // namespace accelspec::records

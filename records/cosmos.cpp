@@ -1,0 +1,226 @@
+// COSMOS strong-motion volume files (V1, V2): per channel a text header whose first line gives
+// its length, an integer and a real header each introduced by a line with its count and
+// Fortran format, comment lines, then data blocks (acceleration; velocity and displacement in
+// V2) each introduced by a line with its count, units code and format, and an end line.
+
+#include <cmath>
+
+#include "records/fortran_format.hpp"
+#include "records/readers.hpp"
+
+namespace accelspec::records {
+
+namespace {
+
+// The real header's sampling interval, ms (value 62, counted from 1).
+constexpr std::size_t kSamplingIntervalValue = 62;
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The first integer of a line (its count).
+bool leadingInteger(std::string_view line, long long& out) {
+  const auto pieces = splitBlanks(line);
+  return !pieces.empty() && parseInteger(pieces[0], out);
+}
+
+// The integer that follows `key` (after blanks), or false.
+bool integerAfter(std::string_view line, std::string_view key, long long& out) {
+  const std::size_t at = findNoCase(line, key);
+  if (at == std::string_view::npos) return false;
+  std::string_view rest = trim(line.substr(at + key.size()));
+  std::size_t end = 0;
+  while (end < rest.size() && isDigit(rest[end])) ++end;
+  return parseInteger(rest.substr(0, end), out);
+}
+
+// The format after "Format=" (blanks allowed around "="), up to its closing parenthesis.
+std::optional<FortranFormat> formatAfterKey(std::string_view line) {
+  const std::size_t at = findNoCase(line, "format");
+  if (at == std::string_view::npos) return std::nullopt;
+  std::string_view rest = trim(line.substr(at + 6));
+  if (rest.empty() || rest[0] != '=') return std::nullopt;
+  rest = trim(rest.substr(1));
+  const std::size_t close = rest.rfind(')');
+  if (close == std::string_view::npos) return std::nullopt;
+  return parseFortranFormat(rest.substr(0, close + 1));
+}
+
+// True for a line that holds only numbers: data beyond a block's count.
+bool looksNumeric(std::string_view line) {
+  bool digit = false;
+  for (char c : line) {
+    if (isDigit(c)) {
+      digit = true;
+    } else if (c != ' ' && c != '\t' && c != '.' && c != '+' && c != '-' && c != 'E' && c != 'e' &&
+               c != 'D' && c != 'd') {
+      return false;
+    }
+  }
+  return digit;
+}
+
+struct Block {
+  long long count = 0;
+  long headerLine = 0;
+  FortranFormat format;
+};
+
+// "<n> Integer-header values follow on <k> lines, Format= (10I8)" and the like.
+Block headerBlock(LineCursor& lines, const std::string& path, std::string_view name,
+                  std::string_view expected) {
+  std::string_view line;
+  if (!lines.next(line))
+    failAt(path, lines.number() + 1, "файл кончается до строки «" + std::string(expected) + "»");
+  Block b;
+  b.headerLine = lines.number();
+  long long lineCount = 0;
+  const auto format = formatAfterKey(line);
+  if (!leadingInteger(line, b.count) || b.count < 0 ||
+      findNoCase(line, name) == std::string_view::npos ||
+      !integerAfter(line, "follow on", lineCount) || !format)
+    failAt(path, b.headerLine, "ожидается «" + std::string(expected) + "», найдено " + shown(line));
+  b.format = *format;
+  (void)lineCount;
+  return b;
+}
+
+std::vector<double> readBlock(LineCursor& lines, const Block& b, const std::string& path,
+                              const std::string& what, std::string_view text) {
+  std::vector<double> values;
+  values.reserve(std::min<std::size_t>(static_cast<std::size_t>(b.count), text.size() / 2 + 1));
+  FixedFieldReader reader(lines, b.format, path, what, b.count);
+  for (long long i = 0; i < b.count; ++i) values.push_back(reader.next());
+  reader.expectLineEnd();
+  std::string_view after;
+  if (lines.peek(after) && looksNumeric(after))
+    failAt(path, lines.number() + 1,
+           "блок «" + what + "» в строке " + std::to_string(b.headerLine) +
+               " объявляет значений: " + std::to_string(b.count) + ", а за ними есть ещё числа");
+  return values;
+}
+
+struct UnitCode {
+  int code;
+  const char* unit;
+};
+constexpr UnitCode kAccelerationUnits[] = {
+    {2, "g"}, {4, "cm/s2"}, {7, "in/s2"}, {10, "gal"}, {11, "mg"}};
+
+}  // namespace
+
+ParsedRecord parseCosmos(std::string_view text, const std::string& path, int channel) {
+  LineCursor lines(text);
+  std::string_view line;
+  for (int ch = 1;; ++ch) {
+    // Blank lines may separate channels.
+    do {
+      if (!lines.next(line)) {
+        if (ch == 1) failAt(path, 1, "файл пуст: ожидается текстовый заголовок COSMOS");
+        failFile(path, "в файле каналов: " + std::to_string(ch - 1) + ", канала " +
+                           std::to_string(channel) + " нет");
+      }
+    } while (trim(line).empty());
+    const long first = lines.number();
+    long long textLines = 0;
+    if (findNoCase(line, "(Format v") == std::string_view::npos ||
+        !integerAfter(line, " with", textLines) || textLines < 1 || textLines > 10000)
+      failAt(path, first,
+             "ожидается первая строка заголовка COSMOS «… (Format v01.20 with 13 text lines) …», "
+             "найдено " +
+                 shown(line));
+    for (long long i = 1; i < textLines; ++i)
+      if (!lines.next(line))
+        failAt(path, lines.number() + 1,
+               "файл кончается внутри текстового заголовка (в строке " + std::to_string(first) +
+                   " объявлено строк: " + std::to_string(textLines) + ")");
+
+    const Block ints = headerBlock(lines, path, "Integer-header",
+                                   "<n> Integer-header values follow on <k> lines, Format= (…)");
+    readBlock(lines, ints, path, "целочисленный заголовок", text);
+    const Block reals = headerBlock(lines, path, "Real-header",
+                                    "<n> Real-header values follow on <k> lines, Format= (…)");
+    const std::vector<double> real = readBlock(lines, reals, path, "вещественный заголовок", text);
+
+    if (!lines.next(line))
+      failAt(path, lines.number() + 1,
+             "файл кончается до строки комментариев «<n> Comment line(s) follow…»");
+    long long comments = 0;
+    if (!leadingInteger(line, comments) || comments < 0 ||
+        findNoCase(line, "comment") == std::string_view::npos)
+      failAt(path, lines.number(),
+             "ожидается «<n> Comment line(s) follow, each starting with a \"|\"», найдено " +
+                 shown(line));
+    const long commentLine = lines.number();
+    for (long long i = 0; i < comments; ++i)
+      if (!lines.next(line))
+        failAt(path, lines.number() + 1,
+               "файл кончается внутри комментариев (в строке " + std::to_string(commentLine) +
+                   " объявлено строк: " + std::to_string(comments) + ")");
+
+    ParsedRecord r;
+    bool haveAcceleration = false;
+    for (;;) {
+      if (!lines.peek(line)) break;
+      if (trim(line).empty()) {
+        lines.next(line);
+        continue;
+      }
+      if (startsWithNoCase(trim(line), "End-of-data")) {
+        lines.next(line);
+        break;
+      }
+      if (findNoCase(line, "(Format v") != std::string_view::npos) break;
+      lines.next(line);
+      Block data;
+      data.headerLine = lines.number();
+      const auto format = formatAfterKey(line);
+      const auto pieces = splitBlanks(line);
+      long long code = 0;
+      const std::size_t unitsAt = findNoCase(line, "units=");
+      const std::size_t codeAt =
+          unitsAt == std::string_view::npos ? unitsAt : line.find('(', unitsAt);
+      if (!leadingInteger(line, data.count) || data.count < 0 || pieces.size() < 2 || !format ||
+          codeAt == std::string_view::npos || !integerAfter(line.substr(codeAt), "(", code))
+        failAt(path, data.headerLine,
+               "ожидается строка блока данных «<n> acceleration pts, approx <t> secs, "
+               "units=<единица> (<код>), Format=(…)», найдено " +
+                   shown(line));
+      data.format = *format;
+      const bool acceleration = startsWithNoCase(pieces[1], "acc");
+      const bool wanted = ch == channel && acceleration && !haveAcceleration;
+      if (wanted) {
+        const UnitCode* unit = nullptr;
+        for (const UnitCode& u : kAccelerationUnits)
+          if (u.code == code) unit = &u;
+        if (!unit)
+          failAt(path, data.headerLine,
+                 "код единиц " + std::to_string(code) +
+                     " не означает ускорение: ожидается 2 (g), 4 (cm/s²), 7 (in/s²), 10 (gal) или "
+                     "11 (mg)");
+        r.unit = *findUnit(unit->unit);
+      }
+      std::vector<double> values = readBlock(lines, data, path, "данные", text);
+      if (wanted) {
+        r.values = std::move(values);
+        haveAcceleration = true;
+      }
+    }
+    if (ch != channel) continue;
+    if (!haveAcceleration)
+      failAt(path, first, "в канале " + std::to_string(channel) + " нет блока ускорений");
+    if (real.size() < kSamplingIntervalValue)
+      failAt(path, reals.headerLine,
+             "значений в вещественном заголовке: " + std::to_string(real.size()) +
+                 "; нет значения 62 (шаг по времени, мс)");
+    const double ms = real[kSamplingIntervalValue - 1];
+    if (!(ms > 0))
+      failAt(path, reals.headerLine,
+             "значение 62 вещественного заголовка (шаг по времени, мс) равно " + numberText(ms) +
+                 ": ожидается больше нуля");
+    r.dt = ms / 1000.0;
+    r.stepLine = reals.headerLine;
+    return r;
+  }
+}
+
+}  // namespace accelspec::records

@@ -1,0 +1,217 @@
+#include "records/scan.hpp"
+
+#include <charconv>
+#include <cstring>
+
+#include "files/textio.hpp"
+
+namespace accelspec::records {
+
+void failAt(const std::string& path, long line, std::string_view what) {
+  throw AppError(path + ", строка " + std::to_string(line) + ": " + std::string(what));
+}
+
+void failFile(const std::string& path, std::string_view what) {
+  throw AppError(path + ": " + std::string(what));
+}
+
+std::string ioMessage(const IoError& e) {
+  switch (e.code()) {
+    case iocode::kFileNotFound:
+      return "файл не найден";
+    case iocode::kInvalidFilename:
+      return "неверное имя файла";
+    case iocode::kTooManyOpenFiles:
+      return "слишком много открытых файлов";
+    case iocode::kAccessDenied:
+      return "нет доступа к файлу";
+    case iocode::kDiskFull:
+      return "диск заполнен";
+    default:
+      return "ошибка ввода-вывода " + std::to_string(e.code());
+  }
+}
+
+namespace {
+
+// Length of the valid UTF-8 sequence at the start of `s`, 0 when it is not one.
+std::size_t utf8Length(std::string_view s) {
+  const auto b = static_cast<unsigned char>(s[0]);
+  std::size_t n = b < 0x80           ? 1
+                  : (b >> 5) == 0x6  ? 2
+                  : (b >> 4) == 0xE  ? 3
+                  : (b >> 3) == 0x1E ? 4
+                                     : 0;
+  if (n == 0 || n > s.size()) return 0;
+  for (std::size_t i = 1; i < n; ++i)
+    if ((static_cast<unsigned char>(s[i]) >> 6) != 0x2) return 0;
+  return n;
+}
+
+}  // namespace
+
+std::string shown(std::string_view text) {
+  constexpr int kMaxChars = 32;
+  std::string out = "«";
+  int chars = 0;
+  while (!text.empty()) {
+    if (chars == kMaxChars) {
+      out += "…";
+      break;
+    }
+    const std::size_t n = utf8Length(text);
+    const auto b = static_cast<unsigned char>(text[0]);
+    if (n == 0 || b < 0x20 || b == 0x7F) {
+      out += '?';
+      text.remove_prefix(1);
+    } else {
+      out.append(text.substr(0, n));
+      text.remove_prefix(n);
+    }
+    ++chars;
+  }
+  return out + "»";
+}
+
+std::string numberText(double v) {
+  char buf[32];
+  return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+}
+
+LineCursor::LineCursor(std::string_view text) : rest_(text) {
+  if (rest_.substr(0, 3) == "\xEF\xBB\xBF") rest_.remove_prefix(3);
+  if (!rest_.empty() && rest_.back() == 26) rest_.remove_suffix(1);
+}
+
+bool LineCursor::peek(std::string_view& line) const {
+  if (rest_.empty()) return false;
+  const std::size_t end = rest_.find_first_of("\r\n");
+  line = rest_.substr(0, end);
+  return true;
+}
+
+bool LineCursor::next(std::string_view& line) {
+  if (rest_.empty()) return false;
+  const std::size_t end = rest_.find_first_of("\r\n");
+  line = rest_.substr(0, end);
+  if (end == std::string_view::npos) {
+    rest_ = {};
+  } else {
+    const bool crlf = rest_[end] == '\r' && end + 1 < rest_.size() && rest_[end + 1] == '\n';
+    rest_.remove_prefix(end + (crlf ? 2 : 1));
+  }
+  ++number_;
+  return true;
+}
+
+std::vector<std::string_view> splitBlanks(std::string_view line) {
+  std::vector<std::string_view> out;
+  std::size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    const std::size_t start = i;
+    while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+    if (i > start) out.push_back(line.substr(start, i - start));
+  }
+  return out;
+}
+
+std::string_view trim(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+namespace {
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i)
+    if (lower(text[i]) != lower(prefix[i])) return false;
+  return true;
+}
+
+std::size_t findNoCase(std::string_view text, std::string_view needle) {
+  for (std::size_t i = 0; i + needle.size() <= text.size(); ++i)
+    if (startsWithNoCase(text.substr(i), needle)) return i;
+  return std::string_view::npos;
+}
+
+bool parseNumber(std::string_view text, double& out) {
+  // Checked here rather than left to from_chars, which also takes "inf", "nan" and no '+'.
+  std::size_t i = 0;
+  const std::size_t n = text.size();
+  if (n > 64) return false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+  std::size_t digits = 0;
+  while (i < n && isDigit(text[i])) ++i, ++digits;
+  if (i < n && text[i] == '.') {
+    ++i;
+    while (i < n && isDigit(text[i])) ++i, ++digits;
+  }
+  if (digits == 0) return false;
+  std::size_t exponentAt = n;
+  if (i < n && (text[i] == 'e' || text[i] == 'E' || text[i] == 'd' || text[i] == 'D')) {
+    exponentAt = i++;
+    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+    if (i == n) return false;
+    while (i < n && isDigit(text[i])) ++i;
+  }
+  if (i != n) return false;
+
+  char buf[72];
+  std::memcpy(buf, text.data(), n);
+  if (exponentAt < n) buf[exponentAt] = 'e';
+  const char* first = buf[0] == '+' ? buf + 1 : buf;
+  const auto r = std::from_chars(first, buf + n, out);
+  if (r.ec == std::errc() && r.ptr == buf + n) return true;
+  // Out of the double range: huge values are refused, tiny ones are the nearest double.
+  long double wide = 0;
+  if (!parseFileReal(std::string_view(buf, n), wide)) return false;
+  out = static_cast<double>(wide);
+  return out - out == 0;
+}
+
+bool parseInteger(std::string_view text, long long& out) {
+  const char* first = text.data();
+  const char* last = text.data() + text.size();
+  if (first != last && *first == '+') ++first;
+  if (first == last || (*first == '-' && first + 1 == last)) return false;
+  const auto r = std::from_chars(first, last, out);
+  return r.ec == std::errc() && r.ptr == last;
+}
+
+std::optional<Unit> findUnit(std::string_view text) {
+  std::string key;
+  for (char c : text)
+    if (c != ' ' && c != '\t') key += lower(c);
+  // Every spelling of "per second squared" becomes "/s2".
+  for (const char* form : {"/sec/sec", "/sec**2", "/sec^2", "/sec2", "/s/s", "/s**2", "/s^2"}) {
+    const std::size_t at = key.find(form);
+    if (at != std::string::npos && at + std::strlen(form) == key.size()) {
+      key.replace(at, std::strlen(form), "/s2");
+      break;
+    }
+  }
+  struct Known {
+    const char* key;
+    const char* name;
+    long double factor;
+  };
+  static const Known known[] = {
+      {"g", "g", 9.80665L},      {"gal", "gal", 0.01L},      {"cm/s2", "cm/s2", 0.01L},
+      {"m/s2", "m/s2", 1.0L},    {"mm/s2", "mm/s2", 0.001L}, {"in/s2", "in/s2", 0.0254L},
+      {"mg", "mg", 0.00980665L},
+  };
+  for (const Known& k : known)
+    if (key == k.key) return Unit{k.name, k.factor};
+  return std::nullopt;
+}
+
+}  // namespace accelspec::records
