@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/analysis_cli.hpp"
 #include "cli/records_cli.hpp"
 #include "compute/response_spectrum.hpp"
 #include "compute/synthesis.hpp"
@@ -38,6 +39,10 @@ constexpr const char* kUsage =
     "  accelspec-cli window RECORD OUT.aks --from TBEG --to TEND [--kind aks|brl]\n"
     "  accelspec-cli convert INPUT OUT [--kind spv|aks|spo|cfg|brl]\n"
     "  accelspec-cli import RECORD OUT.aks [--format F] [--units U] [--step DT] [--channel N]\n"
+    "  accelspec-cli spectra RECORD... [--grid G] [--damping LIST] [--quantity LIST]\n"
+    "                [--peaks refined|samples] [--rotd 50|100] [--csv OUT.csv | --out-dir DIR]\n"
+    "                [--jobs N] [READING]\n"
+    "  accelspec-cli measures RECORD... [--csv OUT.csv] [READING]\n"
     "  accelspec-cli --help\n"
     "\n"
     "synth     синтез акселерограммы по спектру воздействия\n"
@@ -45,6 +50,10 @@ constexpr const char* kUsage =
     "window    вырезать временное окно из акселерограммы\n"
     "convert   открыть файл и сохранить его так, как это делает программа\n"
     "import    записать запись из базы (at2, knet, cosmos, columns, aks, brl) как *.aks\n"
+    "spectra   спектры psa, sa, sv, psv, sd (сетки log:FMIN:FMAX:N, periods:TMIN:TMAX:N,\n"
+    "          lin:FBEG:FEND:DF, srp, nga, file:PATH; по умолчанию log:0.1:100:100, 0.05, psa)\n"
+    "measures  pga, pgv, pgd, arias, d5_75, d5_95, cav, cav_std, housner_5, единицы СИ\n"
+    "READING   [--format F] [--units U] [--step DT] [--channel N], как у import\n"
     "\n"
     "Числа пишутся с точкой. Не заданный параметр имеет значение по умолчанию программы\n"
     "(после открытия записи шаг по времени берётся из файла). Файл config.cfg не используется.\n"
@@ -294,6 +303,8 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     }
   }
   if (command == "import") return runImport(argc, argv, err, kUsage);
+  if (command == "spectra") return runSpectra(argc, argv, out, err, kUsage);
+  if (command == "measures") return runMeasures(argc, argv, out, err, kUsage);
   static const std::map<std::string, std::set<std::string>> allowed = {
       {"synth", {"duration", "samples", "step"}},
       {"response", {"kind", "fbeg", "fend", "df", "damping", "step", "out-dir", "jobs"}},
