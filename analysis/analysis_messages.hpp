@@ -61,4 +61,6 @@ inline constexpr std::string_view kRotdMismatch =
 inline constexpr std::string_view kRotdOdd =
     "--rotd: записи берутся парами (две горизонтальные компоненты), их число должно быть чётным";
 
+inline constexpr std::string_view kNoOutDir = "не удаётся создать папку для таблиц";
+
 }  // namespace accelspec::msg

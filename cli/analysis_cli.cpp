@@ -179,6 +179,12 @@ int runSpectra(int argc, const char* const* argv, std::ostream& out, std::ostrea
     SpectraRequest r = spectraRequest(c, gridStatus);
     const std::vector<Unit> units = spectraUnits(c, r.rotd);
     const unsigned jobs = jobsOf(c);
+    if (c.has("out-dir")) {
+      const std::string& folder = c.options.at("out-dir");
+      std::error_code ec;
+      std::filesystem::create_directories(folder, ec);
+      if (ec) throw AppError(folder + ": " + std::string(msg::kNoOutDir));
+    }
 
     // Several records share the threads one record each; a single one spreads its oscillators.
     const unsigned outer = std::min<unsigned>(jobs, static_cast<unsigned>(units.size()));
@@ -225,7 +231,7 @@ int runSpectra(int argc, const char* const* argv, std::ostream& out, std::ostrea
   } catch (const UsageError& e) {
     err << "accelspec-cli: " << e.what() << "\n\n" << usage;
     return 2;
-  } catch (const AppError& e) {  // the frequency file of --grid
+  } catch (const AppError& e) {  // the frequency file of --grid, the output folder
     err << msg::withFullStop(e.what()) << '\n';
     return gridStatus ? gridStatus : 1;
   }
