@@ -20,18 +20,20 @@ namespace accelspec::analysis {
 
 namespace {
 
-// Eight oscillators advance together: two AVX registers (or four SSE ones) per operation, which
-// also gives two independent dependency chains to hide the latency of the recurrence.
+// Eight oscillators advance together, as two halves of four: a half fills an AVX register, and
+// the two halves are independent dependency chains that hide the latency of the recurrence.
+// The types are aligned explicitly: without AVX enabled g++ would align them to 16 bytes only,
+// while the AVX clone of the kernel assumes 32.
 constexpr std::size_t kLanes = 8;
-// Aligned explicitly: without AVX enabled g++ aligns a 64-byte vector to 16 bytes only, while
-// the AVX clone of the kernel assumes its natural alignment.
-using Lanes =
-    double __attribute__((vector_size(kLanes * sizeof(double)), aligned(kLanes * sizeof(double))));
+using Half = double __attribute__((vector_size(32), aligned(32)));
+using HalfBits = long long __attribute__((vector_size(32), aligned(32)));
+
+double& laneOf(Half (&x)[2], std::size_t i) { return x[i / 4][i % 4]; }
 
 // The step from a sample to a point τ = k·dt/m later: A11 A12 B11 B12 A21 A22 B21 B22, with
 // B11 and B21 already scaled by k/m, since the excitation's increment over τ is (k/m)·Δa.
 struct Step {
-  Lanes c[8];
+  Half c[8][2];
 };
 
 struct Oscillator {
@@ -59,44 +61,63 @@ void stepCoefficients(double f, double zeta, double dt, long long k, long long m
   out[7] = static_cast<double>(o.B22);
 }
 
+// One step of both halves from the state (U, V) with the coefficients S, into (OU, OV), and the
+// peaks of |u|, |v| and |2ζωv + ω²u| raised. A macro rather than a function: the kernel's AVX
+// clone must inline it, and a helper outside the clone would be compiled without AVX.
+#define ACCELSPEC_STEP_AND_PEAKS(S, U0, V0, U1, V1, OU0, OV0, OU1, OV1)                    \
+  {                                                                                        \
+    const Half nu0 = ((U0 * S.c[0][0] + V0 * S.c[1][0]) - d * S.c[2][0]) - a0 * S.c[3][0]; \
+    const Half nu1 = ((U1 * S.c[0][1] + V1 * S.c[1][1]) - d * S.c[2][1]) - a0 * S.c[3][1]; \
+    const Half nv0 = ((U0 * S.c[4][0] + V0 * S.c[5][0]) - d * S.c[6][0]) - a0 * S.c[7][0]; \
+    const Half nv1 = ((U1 * S.c[4][1] + V1 * S.c[5][1]) - d * S.c[6][1]) - a0 * S.c[7][1]; \
+    OU0 = nu0;                                                                             \
+    OU1 = nu1;                                                                             \
+    OV0 = nv0;                                                                             \
+    OV1 = nv1;                                                                             \
+    const Half au0 = (Half)((HalfBits)nu0 & magnitude);                                    \
+    const Half au1 = (Half)((HalfBits)nu1 & magnitude);                                    \
+    const Half av0 = (Half)((HalfBits)nv0 & magnitude);                                    \
+    const Half av1 = (Half)((HalfBits)nv1 & magnitude);                                    \
+    const Half aa0 = (Half)((HalfBits)(tz0 * nv0 + w20 * nu0) & magnitude);                \
+    const Half aa1 = (Half)((HalfBits)(tz1 * nv1 + w21 * nu1) & magnitude);                \
+    pu0 = au0 > pu0 ? au0 : pu0;                                                           \
+    pu1 = au1 > pu1 ? au1 : pu1;                                                           \
+    pv0 = av0 > pv0 ? av0 : pv0;                                                           \
+    pv1 = av1 > pv1 ? av1 : pv1;                                                           \
+    pa0 = aa0 > pa0 ? aa0 : pa0;                                                           \
+    pa1 = aa1 > pa1 ? aa1 : pa1;                                                           \
+  }
+
 // Peaks of |u|, |v| and |2ζωv + ω²u| of eight oscillators with the same sub-step count over the
 // whole record. The state moves from sample to sample with the full step, so the trajectory at
 // the samples does not depend on the sub-steps; the points between are evaluated from the state
 // at the sample before them.
 __attribute__((target_clones("avx2", "default"))) void peakKernel(const double* acc, std::size_t n,
                                                                   long long m, const Step* steps,
-                                                                  const Lanes* scale,
-                                                                  Lanes* peaks) {
-  const Lanes zero = {};
-  Lanes u = zero, v = zero, pu = zero, pv = zero, pa = zero;
-  const Lanes w2 = scale[0], twoZetaW = scale[1];
+                                                                  const Half (*scale)[2],
+                                                                  Half (*peaks)[2]) {
+  const HalfBits magnitude = {INT64_MAX, INT64_MAX, INT64_MAX, INT64_MAX};
+  Half u0 = {}, u1 = {}, v0 = {}, v1 = {};
+  Half pu0 = {}, pu1 = {}, pv0 = {}, pv1 = {}, pa0 = {}, pa1 = {};
+  const Half w20 = scale[0][0], w21 = scale[0][1], tz0 = scale[1][0], tz1 = scale[1][1];
   const Step& full = steps[m - 1];
   for (std::size_t i = 1; i < n; ++i) {
     const double a0 = acc[i - 1], d = acc[i] - a0;
     for (long long k = 0; k + 1 < m; ++k) {
-      const Step& s = steps[k];
-      const Lanes uk = ((u * s.c[0] + v * s.c[1]) - d * s.c[2]) - a0 * s.c[3];
-      const Lanes vk = ((u * s.c[4] + v * s.c[5]) - d * s.c[6]) - a0 * s.c[7];
-      const Lanes ak = twoZetaW * vk + w2 * uk;
-      const Lanes au = uk < 0 ? -uk : uk, av = vk < 0 ? -vk : vk, aa = ak < 0 ? -ak : ak;
-      pu = au > pu ? au : pu;
-      pv = av > pv ? av : pv;
-      pa = aa > pa ? aa : pa;
+      [[maybe_unused]] Half su0, sv0, su1, sv1;  // points between samples only raise peaks
+      ACCELSPEC_STEP_AND_PEAKS(steps[k], u0, v0, u1, v1, su0, sv0, su1, sv1)
     }
-    const Lanes nu = ((u * full.c[0] + v * full.c[1]) - d * full.c[2]) - a0 * full.c[3];
-    const Lanes nv = ((u * full.c[4] + v * full.c[5]) - d * full.c[6]) - a0 * full.c[7];
-    u = nu;
-    v = nv;
-    const Lanes a = twoZetaW * v + w2 * u;
-    const Lanes au = u < 0 ? -u : u, av = v < 0 ? -v : v, aa = a < 0 ? -a : a;
-    pu = au > pu ? au : pu;
-    pv = av > pv ? av : pv;
-    pa = aa > pa ? aa : pa;
+    ACCELSPEC_STEP_AND_PEAKS(full, u0, v0, u1, v1, u0, v0, u1, v1)
   }
-  peaks[0] = pu;
-  peaks[1] = pv;
-  peaks[2] = pa;
+  peaks[0][0] = pu0;
+  peaks[0][1] = pu1;
+  peaks[1][0] = pv0;
+  peaks[1][1] = pv1;
+  peaks[2][0] = pa0;
+  peaks[2][1] = pa1;
 }
+
+#undef ACCELSPEC_STEP_AND_PEAKS
 
 void checkRecord(const std::vector<double>& accel, double dt) {
   if (!(dt > 0) || !std::isfinite(dt)) throw AppError(std::string(msg::kRecordStep));
@@ -248,7 +269,7 @@ Spectra computeSpectra(const std::vector<double>& accel, double dt, const Spectr
   struct Batch {
     std::size_t first = 0, count = 0;
     std::vector<Step> steps;
-    Lanes scale[2] = {};
+    Half scale[2][2] = {};
   };
   std::vector<Batch> batches;
   for (std::size_t i = 0; i < all.size();) {
@@ -265,10 +286,11 @@ Spectra computeSpectra(const std::vector<double>& accel, double dt, const Spectr
       for (long long k = 1; k <= m; ++k) {
         double c[8];
         stepCoefficients(f, zeta, dt, k, m, c);
-        for (int e = 0; e < 8; ++e) b.steps[static_cast<std::size_t>(k - 1)].c[e][lane] = c[e];
+        for (int e = 0; e < 8; ++e)
+          laneOf(b.steps[static_cast<std::size_t>(k - 1)].c[e], lane) = c[e];
       }
-      b.scale[0][lane] = static_cast<double>(o.W * o.W);
-      b.scale[1][lane] = static_cast<double>(2 * static_cast<long double>(zeta) * o.W);
+      laneOf(b.scale[0], lane) = static_cast<double>(o.W * o.W);
+      laneOf(b.scale[1], lane) = static_cast<double>(2 * static_cast<long double>(zeta) * o.W);
     }
     batches.push_back(std::move(b));
   }
@@ -276,11 +298,12 @@ Spectra computeSpectra(const std::vector<double>& accel, double dt, const Spectr
   Spectra s = emptySpectra(r);
   parallelFor(batches.size(), r.threads, [&](std::size_t index) {
     const Batch& b = batches[index];
-    Lanes peaks[3];
+    Half peaks[3][2];
     peakKernel(accel.data(), accel.size(), static_cast<long long>(b.steps.size()), b.steps.data(),
                b.scale, peaks);
     for (std::size_t lane = 0; lane < b.count; ++lane)
-      store(s, r, all[b.first + lane], peaks[0][lane], peaks[1][lane], peaks[2][lane]);
+      store(s, r, all[b.first + lane], laneOf(peaks[0], lane), laneOf(peaks[1], lane),
+            laneOf(peaks[2], lane));
   });
   checkFinite(s);
   return s;
