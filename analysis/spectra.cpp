@@ -28,7 +28,8 @@ constexpr std::size_t kLanes = 8;
 using Half = double __attribute__((vector_size(32), aligned(32)));
 using HalfBits = long long __attribute__((vector_size(32), aligned(32)));
 
-double& laneOf(Half (&x)[2], std::size_t i) { return x[i / 4][i % 4]; }
+void setLane(Half (&x)[2], std::size_t i, double v) { x[i / 4][i % 4] = v; }
+double laneOf(const Half (&x)[2], std::size_t i) { return x[i / 4][i % 4]; }
 
 // The step from a sample to a point τ = k·dt/m later: A11 A12 B11 B12 A21 A22 B21 B22, with
 // B11 and B21 already scaled by k/m, since the excitation's increment over τ is (k/m)·Δa.
@@ -287,10 +288,10 @@ Spectra computeSpectra(const std::vector<double>& accel, double dt, const Spectr
         double c[8];
         stepCoefficients(f, zeta, dt, k, m, c);
         for (int e = 0; e < 8; ++e)
-          laneOf(b.steps[static_cast<std::size_t>(k - 1)].c[e], lane) = c[e];
+          setLane(b.steps[static_cast<std::size_t>(k - 1)].c[e], lane, c[e]);
       }
-      laneOf(b.scale[0], lane) = static_cast<double>(o.W * o.W);
-      laneOf(b.scale[1], lane) = static_cast<double>(2 * static_cast<long double>(zeta) * o.W);
+      setLane(b.scale[0], lane, static_cast<double>(o.W * o.W));
+      setLane(b.scale[1], lane, static_cast<double>(2 * static_cast<long double>(zeta) * o.W));
     }
     batches.push_back(std::move(b));
   }
