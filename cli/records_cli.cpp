@@ -53,8 +53,8 @@ std::string aksText(const records::Record& record) {
   if (record.accel.size() > static_cast<std::size_t>(kMaxSamples))
     records::failFile(record.path,
                       "в записи " + std::to_string(record.accel.size()) +
-                          " отсчётов, а файл *.aks вмещает не более 100000 (команды spectra и "
-                          "measures читают запись целиком)");
+                          " отсчётов, а файл *.aks вмещает не более 100000; команды spectra и "
+                          "measures читают запись целиком");
   auto store = makeStore();
   store->ND = static_cast<std::int32_t>(record.accel.size());
   store->DT = record.dt;
@@ -95,8 +95,7 @@ int runImport(int argc, const char* const* argv, std::ostream& err, std::string_
       try {
         replaceFile(positional[1], text);
       } catch (const IoError& e) {
-        records::failFile(positional[1], e.code() == iocode::kAccessDenied ? "нет доступа к файлу"
-                                                                           : std::string(e.what()));
+        records::failFile(positional[1], records::ioMessage(e));
       }
     } catch (const AppError& e) {
       err << msg::withFullStop(e.what()) << '\n';

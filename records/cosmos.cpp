@@ -165,9 +165,10 @@ ParsedRecord parseCosmos(std::string_view text, const std::string& path, int cha
         lines.next(line);
         continue;
       }
+      // Some writers end each block, others only the channel; the next text header ends it.
       if (startsWithNoCase(trim(line), "End-of-data")) {
         lines.next(line);
-        break;
+        continue;
       }
       if (findNoCase(line, "(Format v") != std::string_view::npos) break;
       lines.next(line);

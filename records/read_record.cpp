@@ -64,6 +64,8 @@ Record readRecordText(std::string_view text, const std::string& path, const Read
       failAt(
           path, p.stepLine,
           "шаг в файле " + numberText(*p.dt) + " с, а --step " + numberText(*reading.step) + " с");
+    if (!std::isfinite(*p.dt))
+      failAt(path, p.stepLine, "шаг по времени " + numberText(*p.dt) + " с вне диапазона чисел");
     r.dt = *p.dt;
   } else if (reading.step) {
     r.dt = *reading.step;

@@ -184,7 +184,8 @@ ParsedRecord parseKnet(std::string_view text, const std::string& path) {
   field(17, "Memo");
 
   std::vector<long double> counts;
-  reserveFor(r.values, static_cast<long long>(duration * freq) + 1, text);
+  const double announced = duration * freq;
+  reserveFor(r.values, announced < 1e9 ? static_cast<long long>(announced) + 1 : 0, text);
   counts.reserve(r.values.capacity());
   std::string_view line;
   long shortLine = 0;
@@ -282,8 +283,12 @@ ParsedRecord parseColumns(std::string_view text, const std::string& path) {
         break;
       }
     if (bad < pieces.size()) {
-      // One line of column names may stand before the numbers.
-      if (columns == 0 && !headerSeen) {
+      // One line of column names may stand before the numbers; a piece that begins like a
+      // number ("0.5x") is a damaged value, not a name.
+      const bool names = std::none_of(pieces.begin(), pieces.end(), [](std::string_view p) {
+        return std::string_view("0123456789+-.").find(p[0]) != std::string_view::npos;
+      });
+      if (columns == 0 && !headerSeen && names) {
         headerSeen = true;
         continue;
       }

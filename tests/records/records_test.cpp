@@ -296,6 +296,8 @@ TEST(RecordFormats, MalformedRecordsAreRefusedWithFileLineAndReason) {
        "time accel\n0 1\nend of data\n",
        {},
        "bad.rec, строка 3: ожидается число, найдено «end»"},
+      {"columns damaged first value", "0.5x\n1\n", step,
+       "bad.rec, строка 1: ожидается число, найдено «0.5x»"},
       {"columns empty field",
        "0,,1\n",
        {},
@@ -330,6 +332,10 @@ TEST(RecordFormats, MalformedRecordsAreRefusedWithFileLineAndReason) {
        {},
        "bad.rec, строка 12: длительность 3 с при 10 Гц даёт 30 отсчётов, а в файле 10 (строки "
        "18–19)"},
+      {"K-NET frequency too small for a step",
+       knet("1e-320Hz", "0", "3920(gal)/6182761", ""),
+       {},
+       "bad.rec, строка 11: шаг по времени inf с вне диапазона чисел"},
       {"K-NET nine on a line",
        knet("10Hz", "1", "3920(gal)/6182761", "1 2 3 4 5 6 7 8 9\n"),
        {},
@@ -389,6 +395,30 @@ TEST(RecordFormats, MalformedRecordsAreRefusedWithFileLineAndReason) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(failure(c.text, c.reading), c.message);
   }
+}
+
+TEST(RecordFormats, CosmosEndLineAfterEachBlock) {
+  const std::string block =
+      "       2 acceleration pts, approx    0 secs, units=gal (10), Format=(2F10.5)\n"
+      "   1.00000   2.00000\n"
+      "End-of-data for Chan  1 acceleration\n"
+      "       2 velocity     pts, approx    0 secs, units=cm/s (05), Format=(2F10.5)\n"
+      "   3.00000   4.00000\n"
+      "End-of-data for Chan  1 velocity\n";
+  std::string second = block;
+  second.replace(second.find("   1.00000   2.00000"), 20, "   5.00000   6.00000");
+  std::string head =
+      "Corrected acceleration    (Format v01.20 with  1 text lines)\n"
+      "   1 Integer-header values follow on  1 lines, Format= (I5)\n"
+      "    2\n"
+      "  62 Real-header values follow on  1 lines, Format= (62F6.1)\n";
+  for (int i = 0; i < 61; ++i) head += "-999.0";
+  head += "  10.0\n   0 Comment line(s) follow\n";
+  Reading channel2;
+  channel2.channel = 2;
+  const Record r = readRecordText(head + block + head + second, "v2", channel2);
+  EXPECT_EQ(r.accel, (std::vector<double>{0.05, 0.06}));
+  EXPECT_EQ(r.dt, 0.01);
 }
 
 TEST(RecordFormats, MissingFileNamesTheFile) {

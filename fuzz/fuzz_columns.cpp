@@ -1,0 +1,7 @@
+// libFuzzer target: the columns record reader.
+#include "fuzz/fuzz_records.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  accelspec::fuzz::readRecordAs(data, size, "columns");
+  return 0;
+}
