@@ -203,6 +203,35 @@ TEST_F(AnalysisCli, FailuresNameTheFileAndWriteNothing) {
   EXPECT_FALSE(fs::exists(dir / "out/bad.csv"));
 }
 
+TEST_F(AnalysisCli, EveryRecordFormat) {
+  const std::string records = std::string(ACCELSPEC_TEST_DATA) + "/records/data/";
+  struct Case {
+    const char* file;
+    const char* options;
+  } cases[] = {{"new_layout.AT2", ""},
+               {"old_layout.at2", ""},
+               {"knet.NS", ""},
+               {"two_channels.V2", ""},
+               {"two_channels.V2", " --channel 2"},
+               {"one_column.txt", " --step 0.01"},
+               {"two_columns.csv", ""},
+               {"three.aks", ""},
+               {"four.brl", ""}};
+  std::vector<std::string> tables;
+  for (const Case& c : cases) {
+    const std::string path = "'" + records + c.file + "'" + c.options;
+    const Result s = cli(dir, "spectra " + path + " --grid lin:1:3:1 --quantity psa,sd");
+    EXPECT_EQ(s.status, 0) << c.file << s.err;
+    EXPECT_EQ(lines(s.out).size(), 4u) << c.file;
+    tables.push_back(s.out);
+    const Result m = cli(dir, "measures " + path);
+    EXPECT_EQ(m.status, 0) << c.file << m.err;
+    EXPECT_EQ(lines(m.out).size(), 2u) << c.file;
+  }
+  EXPECT_EQ(tables[0], tables[1]);  // the two AT2 layouts hold the same record
+  EXPECT_NE(tables[3], tables[4]);
+}
+
 TEST_F(AnalysisCli, MeasuresTable) {
   const Result r = cli(dir, "measures '" + kEqsig + "' a.txt --step 0.01");
   ASSERT_EQ(r.status, 0) << r.err;
