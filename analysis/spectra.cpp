@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cmath>
 #include <functional>
+#include <mutex>
 #include <numbers>
 #include <system_error>
 #include <thread>
@@ -141,6 +142,23 @@ std::vector<Oscillator> oscillators(const SpectraRequest& r, double dt) {
   return all;
 }
 
+// The failure of the lowest task index, so that the message does not depend on the threads.
+class FirstFailure {
+ public:
+  void keep(std::size_t index, const std::string& message) {
+    std::lock_guard lock(mutex_);
+    if (index < index_) index_ = index, message_ = message;
+  }
+  void rethrow() const {
+    if (index_ != SIZE_MAX) throw AppError(message_);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::size_t index_ = SIZE_MAX;
+  std::string message_;
+};
+
 // Runs task(0 … count − 1) on `threads` threads, the caller's included; threads the system
 // refuses are done without.
 void parallelFor(std::size_t count, unsigned threads,
@@ -269,43 +287,49 @@ Spectra computeSpectra(const std::vector<double>& accel, double dt, const Spectr
   });
   struct Batch {
     std::size_t first = 0, count = 0;
-    std::vector<Step> steps;
-    Half scale[2][2] = {};
   };
   std::vector<Batch> batches;
   for (std::size_t i = 0; i < all.size();) {
-    Batch b;
-    b.first = i;
+    Batch b{i, 0};
     while (i < all.size() && b.count < kLanes && all[i].substeps == all[b.first].substeps)
       ++i, ++b.count;
-    const long long m = all[b.first].substeps;
-    b.steps.resize(static_cast<std::size_t>(m));
-    for (std::size_t lane = 0; lane < kLanes; ++lane) {
-      // Spare lanes repeat the last oscillator; their peaks are dropped.
-      const Oscillator& o = all[b.first + std::min(lane, b.count - 1)];
-      const double f = r.grid[o.point].frequency, zeta = r.dampings[o.damping];
-      for (long long k = 1; k <= m; ++k) {
-        double c[8];
-        stepCoefficients(f, zeta, dt, k, m, c);
-        for (int e = 0; e < 8; ++e)
-          setLane(b.steps[static_cast<std::size_t>(k - 1)].c[e], lane, c[e]);
-      }
-      setLane(b.scale[0], lane, static_cast<double>(o.W * o.W));
-      setLane(b.scale[1], lane, static_cast<double>(2 * static_cast<long double>(zeta) * o.W));
-    }
-    batches.push_back(std::move(b));
+    batches.push_back(b);
   }
 
   Spectra s = emptySpectra(r);
+  // A batch's coefficients are made by the thread that runs it: made all at once they would
+  // take m·512 bytes a batch, gigabytes for a fine grid of high frequencies.
+  FirstFailure failure;
   parallelFor(batches.size(), r.threads, [&](std::size_t index) {
     const Batch& b = batches[index];
+    const long long m = all[b.first].substeps;
+    std::vector<Step> steps(static_cast<std::size_t>(m));
+    Half scale[2][2] = {};
+    try {
+      for (std::size_t lane = 0; lane < kLanes; ++lane) {
+        // Spare lanes repeat the last oscillator; their peaks are dropped.
+        const Oscillator& o = all[b.first + std::min(lane, b.count - 1)];
+        const double f = r.grid[o.point].frequency, zeta = r.dampings[o.damping];
+        for (long long k = 1; k <= m; ++k) {
+          double c[8];
+          stepCoefficients(f, zeta, dt, k, m, c);
+          for (int e = 0; e < 8; ++e)
+            setLane(steps[static_cast<std::size_t>(k - 1)].c[e], lane, c[e]);
+        }
+        setLane(scale[0], lane, static_cast<double>(o.W * o.W));
+        setLane(scale[1], lane, static_cast<double>(2 * static_cast<long double>(zeta) * o.W));
+      }
+    } catch (const AppError& e) {
+      failure.keep(index, e.what());
+      return;
+    }
     Half peaks[3][2];
-    peakKernel(accel.data(), accel.size(), static_cast<long long>(b.steps.size()), b.steps.data(),
-               b.scale, peaks);
+    peakKernel(accel.data(), accel.size(), m, steps.data(), scale, peaks);
     for (std::size_t lane = 0; lane < b.count; ++lane)
       store(s, r, all[b.first + lane], laneOf(peaks[0], lane), laneOf(peaks[1], lane),
             laneOf(peaks[2], lane));
   });
+  failure.rethrow();
   checkFinite(s);
   return s;
 }
@@ -394,14 +418,6 @@ Spectra computeRotD(const std::vector<double>& accel1, const std::vector<double>
   if (dt1 != dt2 || accel1.size() != accel2.size()) throw AppError(std::string(msg::kRotdMismatch));
   const double dt = dt1;
   const std::vector<Oscillator> all = oscillators(r, dt);
-  std::vector<std::vector<std::array<double, 8>>> steps(all.size());
-  for (std::size_t i = 0; i < all.size(); ++i) {
-    const Oscillator& o = all[i];
-    steps[i].resize(static_cast<std::size_t>(o.substeps));
-    for (long long k = 1; k <= o.substeps; ++k)
-      stepCoefficients(r.grid[o.point].frequency, r.dampings[o.damping], dt, k, o.substeps,
-                       steps[i][static_cast<std::size_t>(k - 1)].data());
-  }
   bool displacement = false, velocity = false, acceleration = false;
   for (Quantity q : r.quantities) {
     velocity |= q == Quantity::Sv;
@@ -410,11 +426,21 @@ Spectra computeRotD(const std::vector<double>& accel1, const std::vector<double>
   }
 
   Spectra s = emptySpectra(r);
+  FirstFailure failure;
   parallelFor(all.size(), r.threads, [&](std::size_t i) {
     const Oscillator& o = all[i];
+    std::vector<std::array<double, 8>> steps(static_cast<std::size_t>(o.substeps));
+    try {
+      for (long long k = 1; k <= o.substeps; ++k)
+        stepCoefficients(r.grid[o.point].frequency, r.dampings[o.damping], dt, k, o.substeps,
+                         steps[static_cast<std::size_t>(k - 1)].data());
+    } catch (const AppError& e) {
+      failure.keep(i, e.what());
+      return;
+    }
     std::vector<double> u1, v1, u2, v2;
-    histories(accel1.data(), accel1.size(), steps[i], u1, v1);
-    histories(accel2.data(), accel2.size(), steps[i], u2, v2);
+    histories(accel1.data(), accel1.size(), steps, u1, v1);
+    histories(accel2.data(), accel2.size(), steps, u2, v2);
     double sd = 0, sv = 0, sa = 0;
     if (displacement) sd = rotatedPeak(u1, u2, r.rotd);
     if (velocity) sv = rotatedPeak(v1, v2, r.rotd);
@@ -431,6 +457,7 @@ Spectra computeRotD(const std::vector<double>& accel1, const std::vector<double>
     }
     store(s, r, o, sd, sv, sa);
   });
+  failure.rethrow();
   checkFinite(s);
   return s;
 }
