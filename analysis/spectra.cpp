@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <numbers>
@@ -142,30 +143,25 @@ std::vector<Oscillator> oscillators(const SpectraRequest& r, double dt) {
   return all;
 }
 
-// The failure of the lowest task index, so that the message does not depend on the threads.
-class FirstFailure {
- public:
-  void keep(std::size_t index, const std::string& message) {
-    std::lock_guard lock(mutex_);
-    if (index < index_) index_ = index, message_ = message;
-  }
-  void rethrow() const {
-    if (index_ != SIZE_MAX) throw AppError(message_);
-  }
-
- private:
-  std::mutex mutex_;
-  std::size_t index_ = SIZE_MAX;
-  std::string message_;
-};
-
 // Runs task(0 … count − 1) on `threads` threads, the caller's included; threads the system
-// refuses are done without.
+// refuses are done without. The exception of the lowest failing index (out of memory, a fault in
+// the coefficients) is thrown once every thread has stopped, so the message does not depend on
+// the threads.
 void parallelFor(std::size_t count, unsigned threads,
                  const std::function<void(std::size_t)>& task) {
   std::atomic<std::size_t> next{0};
+  std::mutex mutex;
+  std::size_t failedAt = SIZE_MAX;
+  std::exception_ptr failure;
   const auto worker = [&] {
-    for (std::size_t i = next++; i < count; i = next++) task(i);
+    for (std::size_t i = next++; i < count; i = next++) {
+      try {
+        task(i);
+      } catch (...) {
+        std::lock_guard lock(mutex);
+        if (i < failedAt) failedAt = i, failure = std::current_exception();
+      }
+    }
   };
   std::vector<std::thread> pool;
   const std::size_t extra = std::min<std::size_t>(threads, count) - (count > 0 ? 1 : 0);
@@ -178,6 +174,7 @@ void parallelFor(std::size_t count, unsigned threads,
   }
   worker();
   for (auto& t : pool) t.join();
+  if (failure) std::rethrow_exception(failure);
 }
 
 Spectra emptySpectra(const SpectraRequest& r) {
@@ -299,29 +296,23 @@ Spectra computeSpectra(const std::vector<double>& accel, double dt, const Spectr
   Spectra s = emptySpectra(r);
   // A batch's coefficients are made by the thread that runs it: made all at once they would
   // take m·512 bytes a batch, gigabytes for a fine grid of high frequencies.
-  FirstFailure failure;
   parallelFor(batches.size(), r.threads, [&](std::size_t index) {
     const Batch& b = batches[index];
     const long long m = all[b.first].substeps;
     std::vector<Step> steps(static_cast<std::size_t>(m));
     Half scale[2][2] = {};
-    try {
-      for (std::size_t lane = 0; lane < kLanes; ++lane) {
-        // Spare lanes repeat the last oscillator; their peaks are dropped.
-        const Oscillator& o = all[b.first + std::min(lane, b.count - 1)];
-        const double f = r.grid[o.point].frequency, zeta = r.dampings[o.damping];
-        for (long long k = 1; k <= m; ++k) {
-          double c[8];
-          stepCoefficients(f, zeta, dt, k, m, c);
-          for (int e = 0; e < 8; ++e)
-            setLane(steps[static_cast<std::size_t>(k - 1)].c[e], lane, c[e]);
-        }
-        setLane(scale[0], lane, static_cast<double>(o.W * o.W));
-        setLane(scale[1], lane, static_cast<double>(2 * static_cast<long double>(zeta) * o.W));
+    for (std::size_t lane = 0; lane < kLanes; ++lane) {
+      // Spare lanes repeat the last oscillator; their peaks are dropped.
+      const Oscillator& o = all[b.first + std::min(lane, b.count - 1)];
+      const double f = r.grid[o.point].frequency, zeta = r.dampings[o.damping];
+      for (long long k = 1; k <= m; ++k) {
+        double c[8];
+        stepCoefficients(f, zeta, dt, k, m, c);
+        for (int e = 0; e < 8; ++e)
+          setLane(steps[static_cast<std::size_t>(k - 1)].c[e], lane, c[e]);
       }
-    } catch (const AppError& e) {
-      failure.keep(index, e.what());
-      return;
+      setLane(scale[0], lane, static_cast<double>(o.W * o.W));
+      setLane(scale[1], lane, static_cast<double>(2 * static_cast<long double>(zeta) * o.W));
     }
     Half peaks[3][2];
     peakKernel(accel.data(), accel.size(), m, steps.data(), scale, peaks);
@@ -329,7 +320,6 @@ Spectra computeSpectra(const std::vector<double>& accel, double dt, const Spectr
       store(s, r, all[b.first + lane], laneOf(peaks[0], lane), laneOf(peaks[1], lane),
             laneOf(peaks[2], lane));
   });
-  failure.rethrow();
   checkFinite(s);
   return s;
 }
@@ -426,18 +416,12 @@ Spectra computeRotD(const std::vector<double>& accel1, const std::vector<double>
   }
 
   Spectra s = emptySpectra(r);
-  FirstFailure failure;
   parallelFor(all.size(), r.threads, [&](std::size_t i) {
     const Oscillator& o = all[i];
     std::vector<std::array<double, 8>> steps(static_cast<std::size_t>(o.substeps));
-    try {
-      for (long long k = 1; k <= o.substeps; ++k)
-        stepCoefficients(r.grid[o.point].frequency, r.dampings[o.damping], dt, k, o.substeps,
-                         steps[static_cast<std::size_t>(k - 1)].data());
-    } catch (const AppError& e) {
-      failure.keep(i, e.what());
-      return;
-    }
+    for (long long k = 1; k <= o.substeps; ++k)
+      stepCoefficients(r.grid[o.point].frequency, r.dampings[o.damping], dt, k, o.substeps,
+                       steps[static_cast<std::size_t>(k - 1)].data());
     std::vector<double> u1, v1, u2, v2;
     histories(accel1.data(), accel1.size(), steps, u1, v1);
     histories(accel2.data(), accel2.size(), steps, u2, v2);
@@ -457,7 +441,6 @@ Spectra computeRotD(const std::vector<double>& accel1, const std::vector<double>
     }
     store(s, r, o, sd, sv, sa);
   });
-  failure.rethrow();
   checkFinite(s);
   return s;
 }
