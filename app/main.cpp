@@ -1,8 +1,8 @@
 #include <QApplication>
 
 #include "app/tforma.hpp"
-#include "data/store.hpp"
 #include "app/treport.hpp"
+#include "data/store.hpp"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

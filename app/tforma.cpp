@@ -31,6 +31,7 @@
 #include "app/icons.hpp"
 #include "app/response_progress.hpp"
 #include "app/string_grid.hpp"
+#include "app/treport.hpp"
 #include "compute/response_spectrum.hpp"
 #include "compute/spectrum_table.hpp"
 #include "compute/synthesis.hpp"
@@ -40,7 +41,6 @@
 #include "files/open_command.hpp"
 #include "files/save_command.hpp"
 #include "memory/memory.hpp"
-#include "app/treport.hpp"
 #include "report/report.hpp"
 
 namespace accelspec {

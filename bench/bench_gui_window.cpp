@@ -17,8 +17,8 @@
 
 #include "app/chart_view.hpp"
 #include "app/tforma.hpp"
-#include "data/store.hpp"
 #include "app/treport.hpp"
+#include "data/store.hpp"
 
 namespace {
 

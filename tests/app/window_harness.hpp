@@ -23,8 +23,8 @@
 #include "app/chart_view.hpp"
 #include "app/string_grid.hpp"
 #include "app/tforma.hpp"
-#include "data/store.hpp"
 #include "app/treport.hpp"
+#include "data/store.hpp"
 
 namespace accelspec::testing {
 

@@ -70,6 +70,10 @@ TEST_F(Import, WritesTheProgramsAccelerogramInMetresPerSecondSquared) {
   EXPECT_EQ(slurp(dir / "ch2.aks").substr(0, 54),
             "5 1\r\n"
             " 0.00000000000000E+0000  1.47099750000000E-0002\r\n");
+  // The window's own reader takes the file back as it was written.
+  EXPECT_EQ(cli(dir, "convert out.aks back.aks").status, 0);
+  EXPECT_EQ(slurp(dir / "back.aks"), text);
+
   EXPECT_EQ(cli(dir, "import one_column.txt col.aks --step 0.02 --units gal").status, 0);
   EXPECT_EQ(slurp(dir / "col.aks").substr(54, 49),
             " 2.00000000000000E-0002 -2.50000000000000E-0003\r\n");
