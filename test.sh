@@ -24,11 +24,6 @@ ctest --test-dir build-asan --output-on-failure -j"$jobs"
 echo "== thread sanitizer over the parallel engines, the file writer and the command-line tool"
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DACCELSPEC_GUI=OFF -DACCELSPEC_BENCH=OFF \
   -DCMAKE_CXX_FLAGS="-fsanitize=thread" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" >/dev/null
-# core_tests depends on accelspec-cli, so the tool the Cli tests run is the instrumented one; a
-# report from it lands in the standard error the tests compare.
-cmake --build build-tsan -j"$jobs" --target core_tests accelspec-cli
-TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/core_tests \
-  --gtest_filter='ResponseEngine*:ResponseSpectrum*:Cli*:AtomicWrite*:Streaming*' --gtest_brief=1
 
 echo "== fuzzing the readers (libFuzzer, clang)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DACCELSPEC_FUZZ=ON \

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <thread>
 
 namespace accelspec::cli {
 
@@ -71,6 +72,16 @@ void needPositional(const Arguments& a, std::size_t count) {
 
 void addField(FieldTexts& fields, const Arguments& a, const char* option, Edit edit) {
   if (a.has(option)) fields.emplace_back(edit, a.get(option));
+}
+
+unsigned jobsOption(const Arguments& a) {
+  if (!a.has("jobs")) return std::max(1u, std::thread::hardware_concurrency());
+  const std::string& text = a.get("jobs");
+  if (text.empty() || text.size() > 4 ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+      std::stoi(text) < 1)
+    throw UsageError("--jobs должен быть целым числом от 1 до 9999");
+  return static_cast<unsigned>(std::stoi(text));
 }
 
 }  // namespace accelspec::cli

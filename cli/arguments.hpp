@@ -45,6 +45,9 @@ std::string extensionOf(const std::string& path);
 /// Throws UsageError for another --kind.
 int recordKind(const Arguments& a, const std::string& path);
 
+/// --jobs N (1 … 9999), or the number of cores when it is not given. Throws UsageError.
+unsigned jobsOption(const Arguments& a);
+
 /// Throws UsageError unless exactly `count` files were named.
 void needPositional(const Arguments& a, std::size_t count);
 

@@ -31,5 +31,7 @@ const Command& responseCommand();
 const Command& windowCommand();
 const Command& convertCommand();
 const Command& importCommand();
+const Command& spectraCommand();
+const Command& measuresCommand();
 
 }  // namespace accelspec::cli

@@ -35,6 +35,11 @@ records::Reading parseReading(const std::map<std::string, std::string>& options)
   return r;
 }
 
+std::set<std::string> withReadingOptions(std::set<std::string> options) {
+  options.insert(kReadingOptions.begin(), kReadingOptions.end());
+  return options;
+}
+
 records::Reading readingOf(const Arguments& a) {
   try {
     return parseReading(a.options);

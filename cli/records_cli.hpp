@@ -28,6 +28,9 @@ class ReadingOptionError : public std::runtime_error {
 /// other names are left alone. Throws ReadingOptionError with the text to show.
 records::Reading parseReading(const std::map<std::string, std::string>& options);
 
+/// `options` and the READING options: the option set of a command that reads records.
+std::set<std::string> withReadingOptions(std::set<std::string> options);
+
 /// The Reading the READING options of a call ask for. Throws UsageError for a value that is
 /// not one of its kind.
 records::Reading readingOf(const Arguments& a);

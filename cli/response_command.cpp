@@ -59,16 +59,6 @@ Warnings computeWithWarnings(Store& s, Form& f, ResponseProgress* progress) {
   return responseWarnings(s);
 }
 
-unsigned jobsOption(const Arguments& a) {
-  if (!a.has("jobs")) return std::max(1u, std::thread::hardware_concurrency());
-  const std::string& text = a.get("jobs");
-  if (text.empty() || text.size() > 4 ||
-      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
-      std::stoi(text) < 1)
-    throw UsageError("--jobs должен быть целым числом от 1 до 9999");
-  return static_cast<unsigned>(std::stoi(text));
-}
-
 // Each record's spectrum as DIR/<record name>.spo.
 std::vector<Job> batchJobs(const Arguments& a, const FieldTexts& fields) {
   if (a.positional.empty()) throw UsageError("не указаны записи");

@@ -1,0 +1,249 @@
+// accelspec-cli spectra and measures, run as the installed tool.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kData = std::string(ACCELSPEC_TEST_DATA) + "/analysis/data/";
+const std::string kEqsig = kData + "eqsig_test_motion_dt0p01_column.txt";
+
+struct Result {
+  int status;
+  std::string out, err;
+};
+
+Result cli(const fs::path& dir, const std::string& args) {
+  const fs::path errFile = dir / "stderr.txt";
+  const std::string line =
+      "cd '" + dir.string() + "' && '" ACCELSPEC_CLI "' " + args + " 2>'" + errFile.string() + "'";
+  Result r;
+  FILE* p = popen(line.c_str(), "r");
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  const int status = pclose(p);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::ifstream e(errFile, std::ios::binary);
+  r.err.assign(std::istreambuf_iterator<char>(e), {});
+  return r;
+}
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void put(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::stringstream in(text);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+
+class AnalysisCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("accelspec-analysis-cli-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    put(dir / "a.txt", "# t, a\n0 0\n0.01 0.5\n0.02 -0.25\n0.03 1\n0.04 0\n0.05 -0.5\n");
+    put(dir / "b.txt", "0\n0.25\n-1\n0.5\n0\n0.1\n");
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  fs::path dir;
+};
+
+TEST_F(AnalysisCli, SpectraTableToStandardOutputFileAndFolder) {
+  const Result one = cli(dir, "spectra '" + kEqsig + "' --step 0.01");
+  ASSERT_EQ(one.status, 0) << one.err;
+  const std::vector<std::string> rows = lines(one.out);
+  ASSERT_EQ(rows.size(), 302u);
+  EXPECT_EQ(rows[0], "frequency_hz,period_s,psa_0.05");
+  EXPECT_EQ(rows[1].substr(0, 9), "0.1,10,0.");
+  EXPECT_EQ(rows[301].substr(0, 11), "100,0.01,1.");
+
+  const std::string args =
+      " --step 0.01 --grid srp --damping 0.1,0.02 --quantity sd,sa,psv,sv,psa --peaks samples";
+  ASSERT_EQ(cli(dir, "spectra '" + kEqsig + "' --csv one.csv" + args).status, 0);
+  const std::string table = slurp(dir / "one.csv");
+  EXPECT_EQ(lines(table)[0],
+            "frequency_hz,period_s,sd_0.1,sa_0.1,psv_0.1,sv_0.1,psa_0.1,sd_0.02,sa_0.02,psv_0.02,"
+            "sv_0.02,psa_0.02");
+  EXPECT_EQ(lines(table).size(), 76u);
+  EXPECT_EQ(lines(table)[30].substr(0, 5), "3.15,");
+
+  fs::copy(kEqsig, dir / "x.txt");
+  fs::copy(kEqsig, dir / "y.dat");
+  const Result many = cli(dir, "spectra x.txt y.dat --out-dir out --jobs 2" + args);
+  ASSERT_EQ(many.status, 0) << many.err;
+  EXPECT_EQ(slurp(dir / "out/x.csv"), table);
+  EXPECT_EQ(slurp(dir / "out/y.csv"), table);
+  const Result serial = cli(dir, "spectra '" + kEqsig + "' --jobs 1" + args);
+  EXPECT_EQ(serial.out, table);
+}
+
+// The response command and spectra --peaks samples give the same sa on the same frequencies.
+TEST_F(AnalysisCli, SamplePeaksMatchTheResponseCommand) {
+  ASSERT_EQ(cli(dir, "import '" + kEqsig + "' m.aks --step 0.01").status, 0);
+  ASSERT_EQ(
+      cli(dir, "response m.aks m.spo --fbeg 0.5 --fend 40 --df 0.5 --damping 0.05 --step 0.01")
+          .status,
+      0);
+  const Result s = cli(dir, "spectra m.aks --grid lin:0.5:40:0.5 --peaks samples --quantity sa");
+  ASSERT_EQ(s.status, 0) << s.err;
+  std::stringstream spo(slurp(dir / "m.spo"));
+  const std::vector<std::string> rows = lines(s.out);
+  ASSERT_EQ(rows.size(), 81u);
+  for (std::size_t j = 1; j < rows.size(); ++j) {
+    long double f = 0, sa = 0;
+    spo >> f >> sa;
+    const double ours = std::stod(rows[j].substr(rows[j].rfind(',') + 1));
+    EXPECT_DOUBLE_EQ(std::stod(rows[j].substr(0, rows[j].find(','))), static_cast<double>(f));
+    // The table has 10 significant digits.
+    EXPECT_NEAR(ours, static_cast<double>(sa), 5e-10 * static_cast<double>(sa)) << rows[j];
+  }
+}
+
+TEST_F(AnalysisCli, RotatedPairs) {
+  const Result r = cli(dir, "spectra a.txt b.txt --step 0.01 --rotd 100 --grid lin:5:10:5");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(lines(r.out).size(), 3u);
+  const Result pairs =
+      cli(dir, "spectra a.txt b.txt b.txt a.txt --step 0.01 --rotd 50 --out-dir pairs");
+  ASSERT_EQ(pairs.status, 0) << pairs.err;
+  EXPECT_TRUE(fs::exists(dir / "pairs/a.csv"));
+  EXPECT_TRUE(fs::exists(dir / "pairs/b.csv"));
+  // The median over angles does not depend on which component comes first.
+  EXPECT_EQ(slurp(dir / "pairs/a.csv"), slurp(dir / "pairs/b.csv"));
+}
+
+TEST_F(AnalysisCli, WrongCalls) {
+  const char* bad[] = {
+      "spectra",
+      "spectra a.txt --grid log:1:2",
+      "spectra a.txt --grid srp:1",
+      "spectra a.txt --damping 1",
+      "spectra a.txt --damping 0.05,",
+      "spectra a.txt --quantity pga",
+      "spectra a.txt --peaks exact",
+      "spectra a.txt --rotd 75",
+      "spectra a.txt --rotd 50",
+      "spectra a.txt b.txt",
+      "spectra a.txt b.txt --csv x.csv",
+      "spectra a.txt --csv x.csv --out-dir d",
+      "spectra a.txt --jobs 0",
+      "spectra a.txt --colour red",
+      "spectra a.txt --format wav",
+      "spectra x/a.txt y/a.txt --out-dir d",
+      "measures",
+      "measures a.txt --grid srp",
+      "measures a.txt --rotd 50",
+  };
+  for (const char* args : bad) {
+    const Result r = cli(dir, std::string(args) + " --step 0.01");
+    EXPECT_EQ(r.status, 2) << args;
+    EXPECT_EQ(r.err.rfind("accelspec-cli: ", 0), 0u) << args;
+    EXPECT_NE(r.err.find("Использование"), std::string::npos) << args;
+    EXPECT_EQ(r.out, "") << args;
+  }
+  EXPECT_FALSE(fs::exists(dir / "x.csv"));
+  EXPECT_FALSE(fs::exists(dir / "d"));
+}
+
+TEST_F(AnalysisCli, FailuresNameTheFileAndWriteNothing) {
+  put(dir / "short.txt", "0\n1\n");
+  put(dir / "bad.txt", "0\n1\nx\n");
+  put(dir / "grid.txt", "1\n-2\n");
+  struct Case {
+    std::string args, message;
+  } cases[] = {
+      {"spectra missing.txt --csv out.csv", "missing.txt: файл не найден.\n"},
+      {"spectra a.txt --grid file:nogrid.txt --csv out.csv", "nogrid.txt: File not found.\n"},
+      {"spectra a.txt --grid file:grid.txt --csv out.csv",
+       "grid.txt, строка 2: ожидается одна частота в Гц, число больше нуля.\n"},
+      {"spectra a.txt --grid lin:1000:6000:1000 --csv out.csv",
+       "a.txt: частота 6000 Гц при шаге записи 0.01 с потребовала бы более 1000 подшагов на шаг "
+       "записи: сузьте сетку или задайте --peaks samples.\n"},
+      {"spectra a.txt short.txt --rotd 50 --csv out.csv",
+       "a.txt, short.txt: --rotd: две компоненты пары должны иметь один шаг по времени и одно "
+       "число отсчётов.\n"},
+      {"measures a.txt missing.txt --csv out.csv", "missing.txt: файл не найден.\n"},
+  };
+  for (const Case& c : cases) {
+    const Result r = cli(dir, c.args + " --step 0.01");
+    EXPECT_EQ(r.status, 1) << c.args;
+    EXPECT_EQ(r.err, c.message) << c.args;
+    EXPECT_EQ(r.out, "") << c.args;
+    EXPECT_FALSE(fs::exists(dir / "out.csv")) << c.args;
+  }
+  const Result folder = cli(dir, "spectra b.txt --step 0.01 --out-dir a.txt");
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_EQ(folder.err, "a.txt: не удаётся создать папку для таблиц.\n");
+  // Of several records, the good ones are still written.
+  const Result some = cli(dir, "spectra a.txt bad.txt --step 0.01 --out-dir out");
+  EXPECT_EQ(some.status, 1);
+  EXPECT_EQ(some.err.rfind("bad.txt", 0), 0u) << some.err;
+  EXPECT_TRUE(fs::exists(dir / "out/a.csv"));
+  EXPECT_FALSE(fs::exists(dir / "out/bad.csv"));
+}
+
+TEST_F(AnalysisCli, EveryRecordFormat) {
+  const std::string records = std::string(ACCELSPEC_TEST_DATA) + "/records/data/";
+  struct Case {
+    const char* file;
+    const char* options;
+  } cases[] = {{"new_layout.AT2", ""},
+               {"old_layout.at2", ""},
+               {"knet.NS", ""},
+               {"two_channels.V2", ""},
+               {"two_channels.V2", " --channel 2"},
+               {"one_column.txt", " --step 0.01"},
+               {"two_columns.csv", ""},
+               {"three.aks", ""},
+               {"four.brl", ""}};
+  std::vector<std::string> tables;
+  for (const Case& c : cases) {
+    const std::string path = "'" + records + c.file + "'" + c.options;
+    const Result s = cli(dir, "spectra " + path + " --grid lin:1:3:1 --quantity psa,sd");
+    EXPECT_EQ(s.status, 0) << c.file << s.err;
+    EXPECT_EQ(lines(s.out).size(), 4u) << c.file;
+    tables.push_back(s.out);
+    const Result m = cli(dir, "measures " + path);
+    EXPECT_EQ(m.status, 0) << c.file << m.err;
+    EXPECT_EQ(lines(m.out).size(), 2u) << c.file;
+  }
+  EXPECT_EQ(tables[0], tables[1]);  // the two AT2 layouts hold the same record
+  EXPECT_NE(tables[3], tables[4]);
+}
+
+TEST_F(AnalysisCli, MeasuresTable) {
+  const Result r = cli(dir, "measures '" + kEqsig + "' a.txt --step 0.01");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<std::string> rows = lines(r.out);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0], "record,pga,pgv,pgd,arias,d5_75,d5_95,cav,cav_std,housner_5");
+  EXPECT_EQ(rows[1], kEqsig +
+                         ",1.41,0.2600622869,0.07278134007,0.6341971939,10.97596166,21.00126438,"
+                         "8.538723981,8.04683981,1.078346966");
+  EXPECT_EQ(rows[2].substr(0, 10), "a.txt,1,0.");
+  ASSERT_EQ(cli(dir, "measures a.txt --step 0.01 --csv m.csv").status, 0);
+  EXPECT_EQ(slurp(dir / "m.csv"), rows[0] + "\n" + rows[2] + "\n");
+}
+
+}  // namespace
