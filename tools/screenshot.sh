@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Photographs the main window after the typical road into docs/window.png: an X server of its
+# Photographs the main window after the typical road into docs/window.png, and renders the
+# report's response-spectrum page into docs/report.png. The window: an X server of its
 # own (Xvfb) with a window manager (openbox) for the title bar, the road driven by the
 # tst_window_screenshot test, then `import -window root`, trimmed to the window.
 # Usage: tools/screenshot.sh [build-dir]   (default: build)
@@ -7,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 out=$(pwd)/docs/window.png
-cmake --build "$build" --target tst_window_screenshot >/dev/null
+cmake --build "$build" --target tst_window_screenshot tst_report >/dev/null
 driver=$(pwd)/$build/tests/tst_window_screenshot
 [ -x "$driver" ] || driver=$build/tests/tst_window_screenshot
 mkdir -p docs
@@ -22,3 +23,12 @@ xvfb-run -a -s "-screen 0 1100x780x24 -dpi 96" bash -c '
 # The root window is black around the window: keep the window and its frame only.
 convert "$out" -bordercolor black -border 1 -trim +repage "$out"
 echo "wrote $out"
+
+# The report page, as the report test prints it, at 60 pixels an inch.
+page=$(mktemp -d)
+QT_QPA_PLATFORM=offscreen ACCELSPEC_REPORT_PDF="$page/report.pdf" "$build/tests/tst_report" \
+  responsePageTextsAndPlaces -silent >/dev/null
+pdftoppm -png -r 60 -singlefile "$page/report.pdf" "$page/report"
+cp "$page/report.png" docs/report.png
+rm -rf "$page"
+echo "wrote $(pwd)/docs/report.png"
