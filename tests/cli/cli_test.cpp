@@ -15,39 +15,19 @@
 #include <vector>
 
 #include "cli/parallel.hpp"
+#include "tests/cli/cli_runner.hpp"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int status;
-  std::string out, err;
-};
+using Result = accelspec::test::CliResult;
+using accelspec::test::put;
+using accelspec::test::slurp;
 
-// Runs the installed tool with a shell command line, in `dir`.
 Result cli(const fs::path& dir, const std::string& args) {
-  const fs::path errFile = dir / "stderr.txt";
-  const std::string line =
-      "cd '" + dir.string() + "' && '" ACCELSPEC_CLI "' " + args + " 2>'" + errFile.string() + "'";
-  Result r;
-  FILE* p = popen(line.c_str(), "r");
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int status = pclose(p);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::ifstream e(errFile, std::ios::binary);
-  r.err.assign(std::istreambuf_iterator<char>(e), {});
-  return r;
+  return accelspec::test::runCli(dir, args);
 }
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void put(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
 
 int lines(const std::string& text) {
   int n = 0;
