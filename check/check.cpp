@@ -221,8 +221,9 @@ CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
       for (const auto& r : records) zpa += r.zeroPeriod;
       zpa /= n;
       const double need = target.zeroPeriodValue();
-      add("mean peak ground acceleration >= ag·S", "",
-          "mean " + num(zpa) + " m/s2, target " + num(need) + " m/s2", zpa >= need);
+      add(target.kind == TargetKind::Ec8 ? "mean peak ground acceleration >= ag·S"
+                                         : "mean peak ground acceleration >= the target at 0 s",
+          "", "mean " + num(zpa) + " m/s2, target " + num(need) + " m/s2", zpa >= need);
     } else {
       add("mean spectrum >= " + num(parameters.minRatio) + " of the target", "",
           "lowest " + num(lo.ratio) + " at " + at(pts[lo.point]), lo.ratio >= parameters.minRatio);
@@ -245,7 +246,77 @@ CheckResult checkRecords(const Target& target, const RuleParameters& parameters,
   return evaluateRule(target, parameters, grid, computed);
 }
 
-std::string checkText(const CheckResult&) { return {}; }
-std::string checkCsv(const CheckResult&) { return {}; }
+namespace {
+
+std::vector<std::string> tableHeader(const CheckResult& res) {
+  std::vector<std::string> h = {"frequency_hz", "period_s", "target",
+                                res.recordNames.size() > 1 ? "mean" : "computed", "ratio"};
+  if (res.parameters.rule == Rule::Srp && res.recordNames.size() > 1)
+    for (const auto& name : res.recordNames) h.push_back("ratio_" + name);
+  return h;
+}
+
+std::vector<std::string> tableRow(const CheckResult& res, const CheckPoint& p) {
+  std::vector<std::string> row = {num(p.frequency), num(p.period), num(p.target), num(p.computed),
+                                  num(p.ratio)};
+  if (res.parameters.rule == Rule::Srp && res.recordNames.size() > 1)
+    for (double r : p.recordRatios) row.push_back(num(r));
+  return row;
+}
+
+std::string whereText(const CheckResult& res, const Where& w) {
+  std::string s = num(w.ratio) + " at " + at(res.points[w.point]);
+  if (w.record >= 0 && res.recordNames.size() > 1)
+    s += ", " + res.recordNames[static_cast<std::size_t>(w.record)];
+  return s;
+}
+
+}  // namespace
+
+std::string checkText(const CheckResult& res) {
+  std::vector<std::vector<std::string>> rows = {tableHeader(res)};
+  for (const auto& p : res.points)
+    if (p.judged) rows.push_back(tableRow(res, p));
+  std::vector<std::size_t> width(rows[0].size(), 0);
+  for (const auto& row : rows)
+    for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
+  std::string out = "# " + std::string(ruleName(res.parameters.rule)) + ", target " +
+                    res.targetText + ", damping " + num(res.parameters.damping) + ", " +
+                    analysis::quantityName(res.parameters.quantity) + "\n";
+  for (const auto& row : rows) {
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      if (c) out += "  ";
+      // Names to the left, numbers to the right, so the columns read as a table.
+      const std::string pad(width[c] - row[c].size(), ' ');
+      out += &row == &rows[0] ? row[c] + (c + 1 < row.size() ? pad : "") : pad + row[c];
+    }
+    out += '\n';
+  }
+  out += "lowest ratio: " + whereText(res, res.lowest) + "\n";
+  out += "highest ratio: " + whereText(res, res.highest) + "\n";
+  out += "longest run below 1.0: " + runText(res.points, res.longestBelowOne);
+  if (res.longestBelowOne.length && res.longestBelowOne.record >= 0 && res.recordNames.size() > 1)
+    out += ", " + res.recordNames[static_cast<std::size_t>(res.longestBelowOne.record)];
+  out += "\n";
+  for (const auto& v : res.verdicts) {
+    out += v.pass ? "pass  " : "fail  ";
+    if (!v.record.empty()) out += v.record + ": ";
+    out += v.item + " (" + v.detail + ")\n";
+  }
+  out += res.pass ? "PASS\n" : "FAIL\n";
+  return out;
+}
+
+std::string checkCsv(const CheckResult& res) {
+  std::string out;
+  auto line = [&out](const std::vector<std::string>& cells) {
+    for (std::size_t c = 0; c < cells.size(); ++c) out += (c ? "," : "") + cells[c];
+    out += '\n';
+  };
+  line(tableHeader(res));
+  for (const auto& p : res.points)
+    if (p.judged) line(tableRow(res, p));
+  return out;
+}
 
 }  // namespace accelspec::check
