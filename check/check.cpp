@@ -13,6 +13,12 @@ namespace {
 // Rule limits compared with a little slack, so that a step written as 0.01 in a file, or a
 // duration of exactly 20 s, is not refused for its last bit.
 constexpr double kSlack = 1e-9;
+
+// A ratio is compared with the same slack: a spectrum scaled to exactly a band's edge, or equal
+// to the target up to its last bits, is at the edge and not beyond it.
+bool atLeast(double ratio, double limit) { return ratio >= limit * (1 - kSlack); }
+bool atMost(double ratio, double limit) { return ratio <= limit * (1 + kSlack); }
+bool belowOne(double ratio) { return ratio < 1 - kSlack; }
 constexpr double kSrpLow = 0.9, kSrpHigh = 1.3, kSrpMaxDt = 0.01, kSrpMinDuration = 20.0;
 constexpr std::size_t kSrpMaxRunBelowOne = 9;
 constexpr double kEc8Ratio = 0.9;
@@ -33,7 +39,7 @@ Run longestRun(const std::vector<CheckPoint>& points, int record) {
   for (std::size_t j = 0; j < points.size(); ++j) {
     const double r =
         record < 0 ? points[j].ratio : points[j].recordRatios[static_cast<std::size_t>(record)];
-    if (points[j].judged && r < 1.0) {
+    if (points[j].judged && belowOne(r)) {
       if (current.length == 0) current.first = j;
       ++current.length;
       if (current.length > best.length) best = current;
@@ -197,9 +203,9 @@ CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
       if (firstRecord || run.length > res.longestBelowOne.length) res.longestBelowOne = run;
       firstRecord = false;
       add("every ratio >= 0.9", r.name, "lowest " + num(lo.ratio) + " at " + at(pts[lo.point]),
-          lo.ratio >= kSrpLow);
+          atLeast(lo.ratio, kSrpLow));
       add("every ratio <= 1.3", r.name, "highest " + num(hi.ratio) + " at " + at(pts[hi.point]),
-          hi.ratio <= kSrpHigh);
+          atMost(hi.ratio, kSrpHigh));
       add("at most 9 adjacent points below 1.0", r.name, "longest run " + runText(pts, run),
           run.length <= kSrpMaxRunBelowOne);
       add("step at most 0.01 s", r.name, "step " + num(r.dt) + " s",
@@ -216,17 +222,18 @@ CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
       add("at least 3 records", "", std::to_string(records.size()) + " records",
           records.size() >= kEc8MinRecords);
       add("mean spectrum >= 0.9 of the target from 0.2·T1 to 2·T1", "",
-          "lowest " + num(lo.ratio) + " at " + at(pts[lo.point]), lo.ratio >= kEc8Ratio);
+          "lowest " + num(lo.ratio) + " at " + at(pts[lo.point]), atLeast(lo.ratio, kEc8Ratio));
       double zpa = 0;
       for (const auto& r : records) zpa += r.zeroPeriod;
       zpa /= n;
       const double need = target.zeroPeriodValue();
       add(target.kind == TargetKind::Ec8 ? "mean peak ground acceleration >= ag·S"
                                          : "mean peak ground acceleration >= the target at 0 s",
-          "", "mean " + num(zpa) + " m/s2, target " + num(need) + " m/s2", zpa >= need);
+          "", "mean " + num(zpa) + " m/s2, target " + num(need) + " m/s2", atLeast(zpa, need));
     } else {
       add("mean spectrum >= " + num(parameters.minRatio) + " of the target", "",
-          "lowest " + num(lo.ratio) + " at " + at(pts[lo.point]), lo.ratio >= parameters.minRatio);
+          "lowest " + num(lo.ratio) + " at " + at(pts[lo.point]),
+          atLeast(lo.ratio, parameters.minRatio));
     }
   }
   res.pass = std::all_of(res.verdicts.begin(), res.verdicts.end(),
