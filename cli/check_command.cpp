@@ -68,6 +68,22 @@ check::RuleParameters parametersOf(const Arguments& c) {
   return p;
 }
 
+// A target text that is not one of the forms, or a damping the target has no values for, is a
+// wrong call; a target file that cannot be used is a failed input.
+check::Target targetOf(const std::string& text, const check::RuleParameters& parameters) {
+  const bool named = text.starts_with("ec8:") || text.starts_with("rg160:") || text.empty();
+  check::Target target;
+  try {
+    target = check::parseTarget(text);
+  } catch (const AppError& e) {
+    if (named) throw UsageError(e.what());
+    throw;
+  }
+  if (!target.supportsDamping(parameters.damping))
+    throw UsageError(msg::badTarget(text, msg::kRg160Damping));
+  return target;
+}
+
 void writeOutput(const std::string& path, const std::string& text) {
   try {
     replaceFile(path, text);
@@ -95,9 +111,7 @@ int runCheck(const Arguments& c, std::ostream& out, std::ostream& err) {
   inputs.push_back(c.get("target"));
   if (refuseOutputsThatAreInputs(inputs, outputs, err)) return 1;
   try {
-    const check::Target target = check::parseTarget(c.get("target"));
-    if (!target.supportsDamping(parameters.damping))
-      throw AppError(msg::badTarget(target.text, msg::kRg160Damping));
+    const check::Target target = targetOf(c.get("target"), parameters);
     std::vector<records::Record> records;
     for (const std::string& path : c.positional)
       records.push_back(records::readRecord(path, reading));
