@@ -314,10 +314,18 @@ std::string checkText(const CheckResult& res) {
   return out;
 }
 
+// A record name with a comma or quote would otherwise shift every column after it.
+std::string csvCell(const std::string& cell) {
+  if (cell.find_first_of(",\"\n\r") == std::string::npos) return cell;
+  std::string quoted = "\"";
+  for (char ch : cell) quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+  return quoted + "\"";
+}
+
 std::string checkCsv(const CheckResult& res) {
   std::string out;
   auto line = [&out](const std::vector<std::string>& cells) {
-    for (std::size_t c = 0; c < cells.size(); ++c) out += (c ? "," : "") + cells[c];
+    for (std::size_t c = 0; c < cells.size(); ++c) out += (c ? "," : "") + csvCell(cells[c]);
     out += '\n';
   };
   line(tableHeader(res));
