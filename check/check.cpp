@@ -128,8 +128,14 @@ CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
                          const std::vector<CheckRecord>& records) {
   if (records.empty()) throw AppError(std::string(msg::kNoRecords));
   if (grid.empty()) throw AppError(std::string(msg::kNoGrid));
-  for (const auto& r : records)
+  for (const auto& r : records) {
     if (r.spectrum.size() != grid.size()) throw AppError(std::string(msg::kSpectrumLength));
+    // A NaN compares false both ways and would slip past every limit as a pass.
+    for (double v : r.spectrum)
+      if (!std::isfinite(v) || v < 0) throw AppError(std::string(msg::kSpectrumNotFinite));
+    if (!std::isfinite(r.zeroPeriod) || !std::isfinite(r.dt))
+      throw AppError(std::string(msg::kSpectrumNotFinite));
+  }
   if (!target.supportsDamping(parameters.damping))
     throw AppError(msg::badTarget(target.text, msg::kRg160Damping));
 

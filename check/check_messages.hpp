@@ -27,6 +27,8 @@ inline constexpr std::string_view kBadRule = "--rule: ожидается srp, ec
 inline constexpr std::string_view kNoRecords = "нет ни одной записи для проверки";
 inline constexpr std::string_view kSpectrumLength =
     "спектр записи не совпадает по числу точек с сеткой проверки";
+inline constexpr std::string_view kSpectrumNotFinite =
+    "в спектре записи есть нечисловое или отрицательное значение";
 inline constexpr std::string_view kNeedT1 = "--t1: правило ec8 требует первый период T1 в с";
 inline constexpr std::string_view kEmptyRange =
     "в проверяемый диапазон периодов не попала ни одна точка сетки проверки";

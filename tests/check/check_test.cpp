@@ -349,13 +349,19 @@ TEST(Evaluate, RefusedInputs) {
   asce.tmin = 100;
   asce.tmax = 200;
   const auto one = c.record("a", [](std::size_t) { return 1.0; });
+  auto nan = one;
+  nan.spectrum[5] = NAN;
+  auto negative = one;
+  negative.spectrum[0] = -1;
   struct Row {
     RuleParameters p;
     std::vector<CheckRecord> records;
     std::string_view message;
   } rows[] = {{p, {}, msg::kNoRecords},
               {p, {shortRecord}, msg::kSpectrumLength},
-              {asce, {one}, msg::kEmptyRange}};
+              {asce, {one}, msg::kEmptyRange},
+              {p, {one, nan}, msg::kSpectrumNotFinite},
+              {p, {negative}, msg::kSpectrumNotFinite}};
   for (const auto& row : rows) {
     try {
       evaluateRule(c.target, row.p, c.grid, row.records);
