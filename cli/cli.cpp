@@ -17,7 +17,7 @@ namespace {
 const std::vector<const Command*>& commands() {
   static const std::vector<const Command*> all = {
       &synthCommand(),  &responseCommand(), &windowCommand(),   &convertCommand(),
-      &importCommand(), &spectraCommand(),  &measuresCommand(),
+      &importCommand(), &spectraCommand(),  &measuresCommand(), &checkCommand(),
   };
   return all;
 }

@@ -33,5 +33,6 @@ const Command& convertCommand();
 const Command& importCommand();
 const Command& spectraCommand();
 const Command& measuresCommand();
+const Command& checkCommand();
 
 }  // namespace accelspec::cli
