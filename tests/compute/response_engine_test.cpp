@@ -326,7 +326,9 @@ TEST(ResponseEngine, WorkersComputeFromTheRecordAsItWasWhenTheRunStarted) {
     setRecord(t.s, 20000);
     RecordChanger changer(t.s);
     ASSERT_EQ(run(t, texts, &engine, &changer), "") << threads;
-    EXPECT_GE(changer.calls, 2) << threads;
+    // The last call always comes; calls while the workers run come unless a loaded machine
+    // keeps the caller from them until the end, so only that last one can be counted on.
+    EXPECT_GE(changer.calls, 1) << threads;
     for (int j = 0; j <= serial.s.NF; ++j)
       EXPECT_TRUE(sameBits(t.s.SpA[kResponseBase + j], serial.s.SpA[kResponseBase + j]))
           << threads << " " << j;
