@@ -1,0 +1,119 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/grid.hpp"
+#include "analysis/spectra.hpp"
+#include "check/target.hpp"
+#include "records/record.hpp"
+
+namespace accelspec::check {
+
+/// The rules a set of records may be checked against.
+enum class Rule { Srp, Ec8, Asce7 };
+
+/// "srp", "ec8", "asce7".
+const char* ruleName(Rule rule);
+/// Parses a rule name. Throws AppError for anything else.
+Rule parseRule(const std::string& text);
+
+/// What the check is asked to do (the options of the check command).
+struct RuleParameters {
+  Rule rule = Rule::Srp;
+  double damping = 0.05;                                  ///< ratio of critical
+  analysis::Quantity quantity = analysis::Quantity::Psa;  ///< Psa or Sa
+  std::optional<double> t1;                               ///< s: ec8 (required), asce7
+  std::optional<double> tmin, tmax;                       ///< s: asce7
+  double minRatio = 0.9;                                  ///< asce7
+  bool refinedPeaks = true;
+};
+
+/// The check grid: 0.1·10^(k/100) Hz, k = 0, 1, … while the frequency is at most
+/// min(50 Hz, 1/(2·maxDt)) (with a relative slack of 1e-9). Empty when that is below 0.1 Hz.
+std::vector<analysis::GridPoint> checkGrid(double maxDt);
+
+/// One record as the rules see it: its spectrum on the check grid already computed.
+struct CheckRecord {
+  std::string name;
+  double dt = 0;                 ///< s
+  std::size_t samples = 0;       ///< ND
+  double zeroPeriod = 0;         ///< peak |acceleration|, m/s²
+  std::vector<double> spectrum;  ///< m/s², one value per grid point
+  double duration() const { return static_cast<double>(samples) * dt; }
+};
+
+/// The spectrum of `record` for the check: PSA or SA at the parameters' damping, refined peaks
+/// unless asked otherwise, on `grid`. Throws AppError as analysis::computeSpectra.
+CheckRecord checkRecordOf(const records::Record& record,
+                          const std::vector<analysis::GridPoint>& grid,
+                          const RuleParameters& parameters, unsigned threads = 1);
+
+/// One grid point of the result.
+struct CheckPoint {
+  double frequency = 0, period = 0;  ///< Hz, s
+  double target = 0;                 ///< m/s²
+  double computed = 0;               ///< the record's value, or the mean of the records, m/s²
+  double ratio = 0;                  ///< computed / target
+  std::vector<double> recordRatios;  ///< each record's ratio (in record order)
+  bool judged = false;               ///< inside the range the rule judges
+};
+
+/// One item of the rule with its own verdict, e.g. item "ratio >= 0.9", detail "lowest 0.85
+/// at 2.512 Hz", and for srp the record it concerns.
+struct Verdict {
+  std::string item;
+  std::string record;  ///< empty when the item concerns the whole set
+  std::string detail;
+  bool pass = false;
+};
+
+/// Where an extreme was found: the grid point index and the record (−1: the mean).
+struct Where {
+  std::size_t point = 0;
+  int record = -1;
+  double ratio = 0;
+};
+
+/// The longest run of adjacent judged points below 1.0.
+struct Run {
+  std::size_t first = 0, length = 0;
+  int record = -1;
+};
+
+/// Everything the check found.
+struct CheckResult {
+  RuleParameters parameters;
+  std::string targetText;                    ///< describeTarget of the target
+  std::vector<std::string> recordNames;      ///< in order
+  std::vector<CheckPoint> points;            ///< every grid point, ascending frequency
+  std::vector<std::vector<double>> spectra;  ///< each record's values on the grid, m/s²
+  Where lowest, highest;                     ///< among the judged ratios (each record's for srp)
+  Run longestBelowOne;
+  double lowerBand = 0.9, upperBand = 0;  ///< the rule's bands on the ratio (0: none above)
+  std::vector<Verdict> verdicts;
+  bool pass = false;
+};
+
+/// Evaluates the rule on spectra already computed on `grid` (each record's spectrum has one
+/// value per grid point). Throws AppError for no records, a spectrum of the wrong length, an
+/// empty judged range, or a missing --t1 for ec8.
+CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
+                         const std::vector<analysis::GridPoint>& grid,
+                         const std::vector<CheckRecord>& records);
+
+/// Computes the check grid from the records' largest step, each record's spectrum, and
+/// evaluates the rule. Throws AppError as checkRecordOf and evaluateRule.
+CheckResult checkRecords(const Target& target, const RuleParameters& parameters,
+                         const std::vector<records::Record>& records, unsigned threads = 1);
+
+/// The table and summary of the check command, the last line "PASS" or "FAIL", each line
+/// ending in '\n'.
+std::string checkText(const CheckResult& result);
+
+/// The table as CSV with a header line, numbers locale-free.
+std::string checkCsv(const CheckResult& result);
+
+}  // namespace accelspec::check

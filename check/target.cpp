@@ -1,0 +1,187 @@
+#include "check/target.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <numbers>
+
+#include "analysis/number_text.hpp"
+#include "check/check_messages.hpp"
+#include "data/error.hpp"
+#include "data/store.hpp"
+#include "files/formats.hpp"
+#include "records/record.hpp"
+
+namespace accelspec::check {
+namespace {
+
+struct Ec8Row {
+  char ground;
+  double soil, tb, tc, td;
+};
+
+// EN 1998-1 tables 3.2 (type 1) and 3.3 (type 2).
+constexpr Ec8Row kEc8Type1[] = {{'A', 1.0, 0.15, 0.4, 2.0},
+                                {'B', 1.2, 0.15, 0.5, 2.0},
+                                {'C', 1.15, 0.20, 0.6, 2.0},
+                                {'D', 1.35, 0.20, 0.8, 2.0},
+                                {'E', 1.4, 0.15, 0.5, 2.0}};
+constexpr Ec8Row kEc8Type2[] = {{'A', 1.0, 0.05, 0.25, 1.2},
+                                {'B', 1.35, 0.05, 0.25, 1.2},
+                                {'C', 1.5, 0.10, 0.25, 1.2},
+                                {'D', 1.8, 0.10, 0.30, 1.2},
+                                {'E', 1.6, 0.05, 0.25, 1.2}};
+
+// Control points of the horizontal design spectrum at 5 % damping: amplification of the PGA at
+// 33, 9 and 2.5 Hz, and at 0.25 Hz a displacement of 2.05 × 36 in per g of PGA.
+constexpr double kRgFa = 33.0, kRgFb = 9.0, kRgFc = 2.5, kRgFd = 0.25;
+constexpr double kRgAmpB = 2.61, kRgAmpC = 3.13;
+constexpr double kRgDispPerG = 2.05 * 36.0 * 0.0254;  // m per g of PGA
+
+double loglog(double f, double f0, double v0, double f1, double v1) {
+  const double w = std::log(f / f0) / std::log(f1 / f0);
+  return std::exp(std::log(v0) + w * (std::log(v1) - std::log(v0)));
+}
+
+std::vector<std::string> splitColons(const std::string& text) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t colon = text.find(':', start);
+    parts.push_back(text.substr(start, colon - start));
+    if (colon == std::string::npos) return parts;
+    start = colon + 1;
+  }
+}
+
+Target parseEc8(const std::string& text) {
+  const auto parts = splitColons(text);
+  double ag = 0;
+  if (parts.size() != 4 || (parts[1] != "1" && parts[1] != "2") || parts[2].size() != 1 ||
+      !analysis::parseNumber(parts[3], ag) || !(ag > 0))
+    throw AppError(msg::badTarget(text, msg::kEc8Form));
+  Target t;
+  t.kind = TargetKind::Ec8;
+  t.text = text;
+  t.ec8Type = parts[1] == "1" ? 1 : 2;
+  const char g = parts[2][0];
+  const auto& table = t.ec8Type == 1 ? kEc8Type1 : kEc8Type2;
+  const auto row = std::find_if(std::begin(table), std::end(table),
+                                [g](const Ec8Row& r) { return r.ground == g; });
+  if (row == std::end(table)) throw AppError(msg::badTarget(text, msg::kEc8Form));
+  t.ground = g;
+  t.ag = ag;
+  t.soil = row->soil;
+  t.tb = row->tb;
+  t.tc = row->tc;
+  t.td = row->td;
+  return t;
+}
+
+Target parseRg160(const std::string& text) {
+  const auto parts = splitColons(text);
+  double pga = 0;
+  if (parts.size() != 2 || !analysis::parseNumber(parts[1], pga) || !(pga > 0) ||
+      !std::isfinite(pga * records::kStandardGravity))
+    throw AppError(msg::badTarget(text, msg::kRg160Form));
+  Target t;
+  t.kind = TargetKind::Rg160;
+  t.text = text;
+  t.pga = pga * records::kStandardGravity;
+  return t;
+}
+
+Target parseFile(const std::string& text) {
+  // The window's own reader, so that a file the window writes is read the same way here.
+  auto store = std::make_unique<Store>();
+  readSpv(text, *store);
+  Target t;
+  t.kind = TargetKind::File;
+  t.text = text;
+  for (std::int32_t i = 1; i <= store->N; ++i) {
+    const double f = static_cast<double>(store->SpF[i]);
+    const double a = static_cast<double>(store->SpA[i]);
+    if (!(f > 0) || !std::isfinite(f) || (!t.frequencies.empty() && !(f > t.frequencies.back())))
+      throw AppError(msg::badTarget(text, msg::kSpvOrder));
+    if (!(a > 0) || !std::isfinite(a)) throw AppError(msg::badTarget(text, msg::kSpvValue));
+    t.frequencies.push_back(f);
+    t.values.push_back(a);
+  }
+  if (t.frequencies.empty()) throw AppError(msg::badTarget(text, msg::kSpvEmpty));
+  return t;
+}
+
+}  // namespace
+
+Target parseTarget(const std::string& text) {
+  if (text.starts_with("ec8:")) return parseEc8(text);
+  if (text.starts_with("rg160:")) return parseRg160(text);
+  if (text.empty()) throw AppError(msg::badTarget(text, msg::kTargetForms));
+  return parseFile(text);
+}
+
+bool Target::supportsDamping(double damping) const {
+  return kind != TargetKind::Rg160 || std::abs(damping - 0.05) < 1e-12;
+}
+
+double Target::valueAt(double frequency, double damping) const {
+  switch (kind) {
+    case TargetKind::File: {
+      if (frequency <= frequencies.front()) return values.front();
+      if (frequency >= frequencies.back()) return values.back();
+      const auto hi = std::upper_bound(frequencies.begin(), frequencies.end(), frequency);
+      const std::size_t j = static_cast<std::size_t>(hi - frequencies.begin());
+      return loglog(frequency, frequencies[j - 1], values[j - 1], frequencies[j], values[j]);
+    }
+    case TargetKind::Ec8: {
+      const double eta = std::max(0.55, std::sqrt(10.0 / (5.0 + 100.0 * damping)));
+      const double period = 1.0 / frequency;
+      const double plateau = 2.5 * ag * soil * eta;
+      if (period <= tb) return ag * soil * (1.0 + period / tb * (2.5 * eta - 1.0));
+      if (period <= tc) return plateau;
+      if (period <= td) return plateau * tc / period;
+      return plateau * tc * td / (period * period);
+    }
+    case TargetKind::Rg160: {
+      if (!supportsDamping(damping)) throw AppError(msg::badTarget(text, msg::kRg160Damping));
+      const double w = 2.0 * std::numbers::pi * kRgFd;
+      const double atD = w * w * kRgDispPerG * (pga / records::kStandardGravity);
+      if (frequency >= kRgFa) return pga;
+      if (frequency >= kRgFb) return loglog(frequency, kRgFb, kRgAmpB * pga, kRgFa, pga);
+      if (frequency >= kRgFc) return loglog(frequency, kRgFc, kRgAmpC * pga, kRgFb, kRgAmpB * pga);
+      if (frequency >= kRgFd) return loglog(frequency, kRgFd, atD, kRgFc, kRgAmpC * pga);
+      // Constant displacement: PSA falls with the square of the frequency.
+      return atD * (frequency / kRgFd) * (frequency / kRgFd);
+    }
+  }
+  return 0;
+}
+
+double Target::zeroPeriodValue() const {
+  switch (kind) {
+    case TargetKind::File:
+      return values.back();
+    case TargetKind::Ec8:
+      return ag * soil;
+    case TargetKind::Rg160:
+      return pga;
+  }
+  return 0;
+}
+
+std::string describeTarget(const Target& target) {
+  switch (target.kind) {
+    case TargetKind::File:
+      return target.text;
+    case TargetKind::Ec8:
+      return "ec8 type " + std::to_string(target.ec8Type) + " ground " +
+             std::string(1, target.ground) + ", ag " + analysis::formatNumber(target.ag, 6) +
+             " m/s2";
+    case TargetKind::Rg160:
+      return "rg160, PGA " + analysis::formatNumber(target.pga / records::kStandardGravity, 6) +
+             " g";
+  }
+  return target.text;
+}
+
+}  // namespace accelspec::check

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace accelspec::check {
+
+/// What a target spectrum is made from.
+enum class TargetKind { File, Ec8, Rg160 };
+
+/// A design (target) spectrum of pseudo-acceleration, m/s², as a function of oscillator
+/// frequency and damping. Built by parseTarget; every member is read-only after that.
+struct Target {
+  TargetKind kind = TargetKind::File;
+  std::string text;  ///< the --target text it was made from
+
+  /// File: the points in ascending frequency (Hz) with their values (m/s², > 0).
+  std::vector<double> frequencies, values;
+
+  /// Ec8: type (1 or 2), ground ('A'…'E'), ag (m/s²) and the table's S, TB, TC, TD (s).
+  int ec8Type = 0;
+  char ground = 0;
+  double ag = 0, soil = 0, tb = 0, tc = 0, td = 0;
+
+  /// Rg160: the peak ground acceleration it is anchored at, m/s².
+  double pga = 0;
+
+  /// The target at `frequency` (Hz, > 0) for the damping ratio `damping` (0.05 = 5 %), m/s².
+  /// File: log–log interpolation, constant beyond the ends, the damping ignored (the file is
+  /// the target of the damping the check uses). Ec8: scaled by η = √(10/(5+ξ)) ≥ 0.55.
+  /// Rg160: 5 % only. Throws AppError for a damping the target cannot give.
+  double valueAt(double frequency, double damping = 0.05) const;
+
+  /// The zero-period value (m/s²): a file's value at its highest frequency, ag·S, the PGA.
+  double zeroPeriodValue() const;
+
+  /// Whether valueAt can give `damping` (false: rg160 at other than 5 %).
+  bool supportsDamping(double damping) const;
+};
+
+/// The target that `text` names: a path to a *.spv file (frequency Hz, acceleration m/s²; at
+/// least one point, frequencies strictly ascending, values > 0), ec8:TYPE:GROUND:AG (TYPE 1|2,
+/// GROUND A…E, AG m/s² > 0) or rg160:PGA (PGA in g, > 0). Throws AppError naming the target and
+/// what was expected; reads nothing but the file.
+Target parseTarget(const std::string& text);
+
+/// A short human description: "ec8 type 1 ground B, ag 2.943 m/s²", "rg160 0.3 g", the path.
+std::string describeTarget(const Target& target);
+
+}  // namespace accelspec::check
