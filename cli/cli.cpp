@@ -16,8 +16,9 @@ namespace {
 // while this file's are being made.
 const std::vector<const Command*>& commands() {
   static const std::vector<const Command*> all = {
-      &synthCommand(),  &responseCommand(), &windowCommand(),   &convertCommand(),
-      &importCommand(), &spectraCommand(),  &measuresCommand(),
+      &synthCommand(),    &responseCommand(), &windowCommand(),
+      &convertCommand(),  &importCommand(),   &spectraCommand(),
+      &measuresCommand(), &baselineCommand(), &matchCommand(),
   };
   return all;
 }

@@ -33,5 +33,7 @@ const Command& convertCommand();
 const Command& importCommand();
 const Command& spectraCommand();
 const Command& measuresCommand();
+const Command& baselineCommand();
+const Command& matchCommand();
 
 }  // namespace accelspec::cli

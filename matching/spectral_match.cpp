@@ -50,14 +50,42 @@ double bandFactor(const std::vector<analysis::GridPoint>& grid, const std::vecto
                   double f) {
   if (f <= grid.front().frequency) return factor.front();
   if (f >= grid.back().frequency) return factor.back();
-  const auto upper = std::upper_bound(grid.begin(), grid.end(), f,
-                                      [](double v, const analysis::GridPoint& p) {
-                                        return v < p.frequency;
-                                      });
+  const auto upper =
+      std::upper_bound(grid.begin(), grid.end(), f,
+                       [](double v, const analysis::GridPoint& p) { return v < p.frequency; });
   const std::size_t j = static_cast<std::size_t>(upper - grid.begin());
   const double f0 = grid[j - 1].frequency, f1 = grid[j].frequency;
   const double w = std::log(f / f0) / std::log(f1 / f0);
   return factor[j - 1] * (1 - w) + factor[j] * w;
+}
+
+// Lowers every peak of |accel| above `limit` by a narrow Gaussian pulse at it, a few passes
+// since neighbouring pulses add. What the pulses add at low frequency the baseline correction
+// removes.
+void limitPeaks(std::vector<double>& accel, double dt, double limit) {
+  constexpr int kHalfWidth = 8;
+  constexpr double kWidth = 1.5;  // samples
+  const std::size_t n = accel.size();
+  for (int pass = 0; pass < 20; ++pass) {
+    bool changed = false;
+    for (std::size_t k = 0; k < n; ++k) {
+      const double a = accel[k];
+      const double excess = std::fabs(a) - limit;
+      if (excess <= 0) continue;
+      if ((k > 0 && std::fabs(accel[k - 1]) > std::fabs(a)) ||
+          (k + 1 < n && std::fabs(accel[k + 1]) > std::fabs(a)))
+        continue;
+      const double amount = std::copysign(excess * 1.02, a);
+      for (int i = -kHalfWidth; i <= kHalfWidth; ++i) {
+        const std::ptrdiff_t j = static_cast<std::ptrdiff_t>(k) + i;
+        if (j < 0 || j >= static_cast<std::ptrdiff_t>(n)) continue;
+        accel[static_cast<std::size_t>(j)] -= amount * std::exp(-(i * i) / (kWidth * kWidth));
+      }
+      changed = true;
+    }
+    if (!changed) break;
+  }
+  (void)dt;
 }
 
 struct Extremes {
@@ -151,6 +179,7 @@ MatchResult matchSeed(const std::vector<double>& seed, double dt, const MatchGoa
     }
     fft(spectrum, true);
     for (std::size_t k = 0; k < n; ++k) accel[k] = spectrum[k].real() / static_cast<double>(size);
+    if (goal.peakLimit > 0) limitPeaks(accel, dt, goal.peakLimit);
     correctBaseline(accel, dt);
     ratios = ratiosOf(accel, dt, goal);
     if (tracker.offer(accel, dt, ratios, iteration)) break;

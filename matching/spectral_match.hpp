@@ -25,6 +25,9 @@ struct MatchGoal {
   /// with every candidate whose ratios on `grid` lie within [lowest, highest].
   std::function<bool(const std::vector<double>& accel, double dt)> accepts;
   double lowest = 0.95, highest = 1.15;
+  /// The peak ground acceleration a matched seed is held to, m/s² (0: none). At the highest
+  /// frequencies the spectrum is the peak acceleration, which no band scaling can lower.
+  double peakLimit = 0;
   /// Told after each iteration (1-based) the lowest and highest ratio on `grid`.
   std::function<void(int iteration, double lowest, double highest)> progress;
 };
