@@ -164,14 +164,20 @@ int runMatch(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
     goal.quantity = p.quantity;
     goal.iterations = static_cast<int>(iterations);
     goal.threads = threads;
+    // A seed is matched over the whole grid, its peak held to the spectrum's high end, so that
+    // nothing outside the judged range runs away; a sweep only where the rule judges, since
+    // below its judged range a short sweep has no say.
     for (std::size_t j = 0; j < grid.size(); ++j)
-      if (shape.points[j].judged) {
+      if (seed || shape.points[j].judged) {
         goal.grid.push_back(grid[j]);
         goal.target.push_back(shape.points[j].target);
+        if (seed) goal.judged.push_back(shape.points[j].judged);
       }
     goal.lowest = std::max(0.95, shape.lowerBand + 0.01);
     goal.highest = goal.lowest + (seed ? 0.2 : 0.25);
     goal.aim = goal.lowest + 0.1;
+    // Where the rule judges the highest frequencies, their spectrum is the peak acceleration.
+    if (seed) goal.peakLimit = goal.aim * goal.target.back();
     goal.accepts = [&](const std::vector<double>& accel, double step) {
       return passesRule(checkOne(target, p, grid, accel, step, threads));
     };

@@ -92,9 +92,11 @@ struct Extremes {
   double lowest, highest;
 };
 
-Extremes extremes(const std::vector<double>& r) {
-  const auto [lo, hi] = std::minmax_element(r.begin(), r.end());
-  return {*lo, *hi};
+Extremes extremes(const std::vector<double>& r, const std::vector<bool>& judged) {
+  Extremes e{INFINITY, -INFINITY};
+  for (std::size_t j = 0; j < r.size(); ++j)
+    if (judged.empty() || judged[j]) e = {std::min(e.lowest, r[j]), std::max(e.highest, r[j])};
+  return e;
 }
 
 // How far a candidate is from the goal's band: 0 inside it.
@@ -110,7 +112,7 @@ class Tracker {
   // True when `accel` passes and the run is over.
   bool offer(const std::vector<double>& accel, double dt, const std::vector<double>& ratios,
              int iteration) {
-    const Extremes e = extremes(ratios);
+    const Extremes e = extremes(ratios, goal_.judged);
     if (goal_.progress) goal_.progress(iteration, e.lowest, e.highest);
     const double d = distance(e, goal_);
     const bool inside = d == 0 && (!goal_.accepts || goal_.accepts(accel, dt));
@@ -133,7 +135,10 @@ class Tracker {
 };
 
 void checkGoal(const MatchGoal& goal) {
-  if (goal.grid.empty() || goal.grid.size() != goal.target.size())
+  if (goal.grid.empty() || goal.grid.size() != goal.target.size() ||
+      (!goal.judged.empty() && goal.judged.size() != goal.grid.size()) ||
+      (!goal.judged.empty() &&
+       std::find(goal.judged.begin(), goal.judged.end(), true) == goal.judged.end()))
     throw AppError(std::string(msg::kMatchNoPoints));
   for (double t : goal.target)
     if (!(t > 0) || !std::isfinite(t)) throw AppError(std::string(msg::kMatchBadTarget));
@@ -188,6 +193,10 @@ MatchResult matchSeed(const std::vector<double>& seed, double dt, const MatchGoa
 }
 
 MatchResult matchSweep(double duration, double dt, const MatchGoal& goal) {
+  // A sweep's response at one frequency owes something to its amplitude at the neighbouring
+  // ones: a full correction overshoots.
+  constexpr double kRelaxation = 0.7;
+  constexpr double kLeadIn = 1.5;
   checkGoal(goal);
   if (!(dt > 0) || !std::isfinite(dt) || !(duration > 0) || !std::isfinite(duration))
     throw AppError(std::string(msg::kMatchBadDuration));
@@ -209,14 +218,19 @@ MatchResult matchSweep(double duration, double dt, const MatchGoal& goal) {
   Tracker tracker(goal);
   std::vector<double> accel;
   for (int iteration = 1; iteration <= goal.iterations; ++iteration) {
-    store->N = static_cast<std::int32_t>(at.size());
+    // A lead-in below the lowest point, at its amplitude: a sweep that began at a matched
+    // frequency would pass it before the oscillator there could build up.
+    store->N = static_cast<std::int32_t>(at.size() + 1);
+    store->SpF[1] = goal.grid.front().frequency / kLeadIn;
+    store->SpA[1] = amplitude.front();
     for (std::size_t i = 0; i < at.size(); ++i) {
-      store->SpF[i + 1] = goal.grid[at[i]].frequency;
-      store->SpA[i + 1] = amplitude[i];
+      store->SpF[i + 2] = goal.grid[at[i]].frequency;
+      store->SpA[i + 2] = amplitude[i];
     }
     synthesizeAccelerogram(*store, form);
     form.chart().clearAll();  // the drawn copy is not needed here
     accel.assign(store->Acc.begin() + 1, store->Acc.begin() + 1 + store->ND);
+    if (goal.correctSweepBaseline) correctBaseline(accel, dt);
     const std::vector<double> ratios = ratiosOf(accel, dt, goal);
     if (tracker.offer(accel, dt, ratios, iteration)) break;
 
@@ -225,21 +239,31 @@ MatchResult matchSweep(double duration, double dt, const MatchGoal& goal) {
     std::vector<std::size_t> nextAt;
     std::vector<double> nextAmplitude;
     const auto miss = [&](std::size_t j) { return std::fabs(std::log(ratios[j] / goal.aim)); };
+    // Each table point answers for the grid points half-way to its neighbours: their mean
+    // (in logarithm) corrects it, since at low frequencies a sweep passes too fast for one
+    // oscillator to follow one table point.
+    const auto bandRatio = [&](std::size_t i) {
+      const std::size_t from = i == 0 ? at[0] : (at[i - 1] + at[i] + 1) / 2;
+      const std::size_t to = i + 1 == at.size() ? at[i] : (at[i] + at[i + 1]) / 2;
+      double sum = 0;
+      for (std::size_t j = from; j <= to; ++j) sum += std::log(ratios[j]);
+      return std::exp(sum / static_cast<double>(to - from + 1));
+    };
     for (std::size_t i = 0; i < at.size(); ++i) {
       nextAt.push_back(at[i]);
-      nextAmplitude.push_back(amplitude[i] * goal.aim / ratios[at[i]]);
+      nextAmplitude.push_back(amplitude[i] * std::pow(goal.aim / bandRatio(i), kRelaxation));
       if (i + 1 == at.size() || at[i + 1] - at[i] < 2) continue;
       std::size_t worst = at[i] + 1;
       for (std::size_t j = at[i] + 1; j < at[i + 1]; ++j)
         if (miss(j) > miss(worst)) worst = j;
       const double controlled = std::max(miss(at[i]), miss(at[i + 1]));
       if (miss(worst) > std::log(1.03) && miss(worst) > controlled + 0.01 &&
-          at.size() + (nextAt.size() - i) < static_cast<std::size_t>(kMaxSpectrumPoints)) {
+          at.size() + (nextAt.size() - i) + 1 < static_cast<std::size_t>(kMaxSpectrumPoints)) {
         const double w = std::log(goal.grid[worst].frequency / goal.grid[at[i]].frequency) /
                          std::log(goal.grid[at[i + 1]].frequency / goal.grid[at[i]].frequency);
         const double a = amplitude[i] * (1 - w) + amplitude[i + 1] * w;
         nextAt.push_back(worst);
-        nextAmplitude.push_back(a * goal.aim / ratios[worst]);
+        nextAmplitude.push_back(a * std::pow(goal.aim / ratios[worst], kRelaxation));
       }
     }
     at = std::move(nextAt);

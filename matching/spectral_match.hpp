@@ -14,6 +14,8 @@ struct MatchGoal {
   /// The points the spectrum is brought to, ascending frequency, with the target there (m/s²).
   std::vector<analysis::GridPoint> grid;
   std::vector<double> target;
+  /// The points whose ratios must lie in [lowest, highest]; empty: all of them.
+  std::vector<bool> judged;
   double damping = 0.05;
   analysis::Quantity quantity = analysis::Quantity::Psa;
   /// The ratio to the target the run steers every point towards: a little above 1, so that a
@@ -28,6 +30,8 @@ struct MatchGoal {
   /// The peak ground acceleration a matched seed is held to, m/s² (0: none). At the highest
   /// frequencies the spectrum is the peak acceleration, which no band scaling can lower.
   double peakLimit = 0;
+  /// Whether the sweep's own drift is taken off each synthesised record before it is judged.
+  bool correctSweepBaseline = true;
   /// Told after each iteration (1-based) the lowest and highest ratio on `grid`.
   std::function<void(int iteration, double lowest, double highest)> progress;
 };
