@@ -144,10 +144,13 @@ int runMatch(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
     try {
       target = check::parseTarget(a.get("target"));
     } catch (const AppError& e) {
-      if (a.get("target").find(':') != std::string::npos && a.get("target").rfind("ec8:", 0) != 0 &&
-          a.get("target").rfind("rg160:", 0) != 0)
-        throw;
-      throw UsageError(e.what());
+      // A design spectrum written wrongly is a wrong call; a file that cannot be read, a failed
+      // input.
+      const std::string& t = a.get("target");
+      if (t.rfind("ec8:", 0) == 0 || t.rfind("rg160:", 0) == 0) throw UsageError(e.what());
+      const std::string what = e.what();
+      if (what.find(t) != std::string::npos) throw;
+      throw AppError(t + ": " + what);
     }
     if (!target.supportsDamping(p.damping)) throw UsageError(std::string(msg::kRg160Damping));
     std::optional<records::Record> seed;
