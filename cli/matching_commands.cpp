@@ -128,7 +128,7 @@ int runMatch(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
   const check::RuleParameters p = ruleParameters(a);
   const double duration = positiveOption(a, "duration", 20);
   const double sweepStep = positiveOption(a, "step", 0.005);
-  long long iterations = 20;
+  long long iterations = 40;
   if (a.has("iterations") && (!records::parseInteger(a.get("iterations"), iterations) ||
                               iterations < 1 || iterations > 1000))
     throw UsageError("--iterations должен быть целым числом от 1 до 1000");

@@ -160,7 +160,13 @@ std::vector<double> ratiosOf(const std::vector<double>& accel, double dt, const 
 
 MatchResult matchSeed(const std::vector<double>& seed, double dt, const MatchGoal& goal) {
   checkGoal(goal);
+  // A quiet tail of one period of the lowest frequency: the oscillators there, the scaling of
+  // their band and the baseline correction all need room after the seed's last motion.
+  const double tail = std::ceil(1 / (goal.grid.front().frequency * dt));
+  if (!(tail >= 0) || static_cast<double>(seed.size()) + tail > kMaxSamples)
+    throw AppError(std::string(msg::kMatchTooLong));
   std::vector<double> accel = seed;
+  accel.resize(seed.size() + static_cast<std::size_t>(tail), 0.0);
   correctBaseline(accel, dt);
   // Room after the record, so that what the scaling spreads past its end does not wrap round
   // onto its start.
@@ -171,6 +177,7 @@ MatchResult matchSeed(const std::vector<double>& seed, double dt, const MatchGoa
   std::vector<double> ratios = ratiosOf(accel, dt, goal);
   std::vector<double> factor(ratios.size());
   std::vector<Complex> spectrum(size);
+  double peak = goal.peakLimit;
   for (int iteration = 1; iteration <= goal.iterations; ++iteration) {
     for (std::size_t j = 0; j < ratios.size(); ++j) factor[j] = goal.aim / ratios[j];
     std::fill(spectrum.begin(), spectrum.end(), Complex(0));
@@ -184,7 +191,12 @@ MatchResult matchSeed(const std::vector<double>& seed, double dt, const MatchGoa
     }
     fft(spectrum, true);
     for (std::size_t k = 0; k < n; ++k) accel[k] = spectrum[k].real() / static_cast<double>(size);
-    if (goal.peakLimit > 0) limitPeaks(accel, dt, goal.peakLimit);
+    // The peak is steered as the bands are: what the top of the grid asks of it, scaled by
+    // how far the top missed last time.
+    if (goal.peakLimit > 0) {
+      peak = std::min(goal.peakLimit, peak * goal.aim / ratios.back());
+      limitPeaks(accel, dt, peak);
+    }
     correctBaseline(accel, dt);
     ratios = ratiosOf(accel, dt, goal);
     if (tracker.offer(accel, dt, ratios, iteration)) break;

@@ -51,7 +51,9 @@ std::vector<double> ratiosOf(const std::vector<double>& accel, double dt, const 
 /// into narrow log-spaced frequency bands (a partition of unity in the Fourier domain, so the
 /// bands add back to the record), each band is scaled by the ratio target/computed at its centre
 /// and the record rebuilt, which keeps the seed's phase at every frequency; after each pass the
-/// baseline is corrected. Throws AppError as computeSpectra for a bad seed.
+/// baseline is corrected. The record returned is the seed followed by a quiet tail of one period
+/// of the lowest grid frequency. Throws AppError as computeSpectra for a bad seed, and
+/// msg::kMatchTooLong when the record would exceed 100000 samples.
 MatchResult matchSeed(const std::vector<double>& seed, double dt, const MatchGoal& goal);
 
 /// Matching by the program's own sine sweep: the target sampled into a spectrum table of
