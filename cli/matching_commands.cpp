@@ -181,6 +181,10 @@ int runMatch(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
     goal.aim = goal.lowest + 0.1;
     // Where the rule judges the highest frequencies, their spectrum is the peak acceleration.
     if (seed) goal.peakLimit = goal.aim * goal.target.back();
+    if (!seed && p.rule == check::Rule::Ec8) {
+      goal.peakFloor = target.zeroPeriodValue();
+      goal.peakFrequency = grid.back().frequency;
+    }
     goal.accepts = [&](const std::vector<double>& accel, double step) {
       return passesRule(checkOne(target, p, grid, accel, step, threads));
     };

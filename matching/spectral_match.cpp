@@ -229,6 +229,9 @@ MatchResult matchSweep(double duration, double dt, const MatchGoal& goal) {
   form.setText(Edit::DT, realToText(static_cast<long double>(dt), '.'));
   Tracker tracker(goal);
   std::vector<double> accel;
+  // A sweep's peak is its largest table amplitude; one past the grid's top, never matched,
+  // carries the peak the rule asks for.
+  double tailAmplitude = goal.peakFloor * goal.aim;
   for (int iteration = 1; iteration <= goal.iterations; ++iteration) {
     // A lead-in below the lowest point, at its amplitude: a sweep that began at a matched
     // frequency would pass it before the oscillator there could build up.
@@ -239,10 +242,21 @@ MatchResult matchSweep(double duration, double dt, const MatchGoal& goal) {
       store->SpF[i + 2] = goal.grid[at[i]].frequency;
       store->SpA[i + 2] = amplitude[i];
     }
+    const bool peakTail = goal.peakFloor > 0 && goal.peakFrequency > goal.grid.back().frequency;
+    if (peakTail) {
+      ++store->N;
+      store->SpF[store->N] = goal.peakFrequency;
+      store->SpA[store->N] = tailAmplitude;
+    }
     synthesizeAccelerogram(*store, form);
     form.chart().clearAll();  // the drawn copy is not needed here
     accel.assign(store->Acc.begin() + 1, store->Acc.begin() + 1 + store->ND);
     if (goal.correctSweepBaseline) correctBaseline(accel, dt);
+    if (peakTail) {
+      double pga = 0;
+      for (double a : accel) pga = std::max(pga, std::fabs(a));
+      if (pga > 0 && pga < goal.peakFloor * 1.01) tailAmplitude *= goal.peakFloor * goal.aim / pga;
+    }
     const std::vector<double> ratios = ratiosOf(accel, dt, goal);
     if (tracker.offer(accel, dt, ratios, iteration)) break;
 
@@ -270,7 +284,7 @@ MatchResult matchSweep(double duration, double dt, const MatchGoal& goal) {
         if (miss(j) > miss(worst)) worst = j;
       const double controlled = std::max(miss(at[i]), miss(at[i + 1]));
       if (miss(worst) > std::log(1.03) && miss(worst) > controlled + 0.01 &&
-          at.size() + (nextAt.size() - i) + 1 < static_cast<std::size_t>(kMaxSpectrumPoints)) {
+          at.size() + (nextAt.size() - i) + 2 < static_cast<std::size_t>(kMaxSpectrumPoints)) {
         const double w = std::log(goal.grid[worst].frequency / goal.grid[at[i]].frequency) /
                          std::log(goal.grid[at[i + 1]].frequency / goal.grid[at[i]].frequency);
         const double a = amplitude[i] * (1 - w) + amplitude[i + 1] * w;

@@ -30,6 +30,9 @@ struct MatchGoal {
   /// The peak ground acceleration a matched seed is held to, m/s² (0: none). At the highest
   /// frequencies the spectrum is the peak acceleration, which no band scaling can lower.
   double peakLimit = 0;
+  /// The least peak acceleration a sweep must reach, m/s² (0: none), carried by a table point
+  /// at `peakFrequency` Hz above the grid.
+  double peakFloor = 0, peakFrequency = 0;
   /// Whether the sweep's own drift is taken off each synthesised record before it is judged.
   bool correctSweepBaseline = true;
   /// Told after each iteration (1-based) the lowest and highest ratio on `grid`.
