@@ -13,6 +13,12 @@ namespace {
 // Rule limits compared with a little slack, so that a step written as 0.01 in a file, or a
 // duration of exactly 20 s, is not refused for its last bit.
 constexpr double kSlack = 1e-9;
+
+// A ratio is compared with the same slack: a spectrum scaled to exactly a band's edge, or equal
+// to the target up to its last bits, is at the edge and not beyond it.
+bool atLeast(double ratio, double limit) { return ratio >= limit * (1 - kSlack); }
+bool atMost(double ratio, double limit) { return ratio <= limit * (1 + kSlack); }
+bool belowOne(double ratio) { return ratio < 1 - kSlack; }
 constexpr double kSrpLow = 0.9, kSrpHigh = 1.3, kSrpMaxDt = 0.01, kSrpMinDuration = 20.0;
 constexpr std::size_t kSrpMaxRunBelowOne = 9;
 constexpr double kEc8Ratio = 0.9;
@@ -33,7 +39,7 @@ Run longestRun(const std::vector<CheckPoint>& points, int record) {
   for (std::size_t j = 0; j < points.size(); ++j) {
     const double r =
         record < 0 ? points[j].ratio : points[j].recordRatios[static_cast<std::size_t>(record)];
-    if (points[j].judged && r < 1.0) {
+    if (points[j].judged && belowOne(r)) {
       if (current.length == 0) current.first = j;
       ++current.length;
       if (current.length > best.length) best = current;
@@ -197,9 +203,9 @@ CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
       if (firstRecord || run.length > res.longestBelowOne.length) res.longestBelowOne = run;
       firstRecord = false;
       add("every ratio >= 0.9", r.name, "lowest " + num(lo.ratio) + " at " + at(pts[lo.point]),
-          lo.ratio >= kSrpLow);
+          atLeast(lo.ratio, kSrpLow));
       add("every ratio <= 1.3", r.name, "highest " + num(hi.ratio) + " at " + at(pts[hi.point]),
-          hi.ratio <= kSrpHigh);
+          atMost(hi.ratio, kSrpHigh));
       add("at most 9 adjacent points below 1.0", r.name, "longest run " + runText(pts, run),
           run.length <= kSrpMaxRunBelowOne);
       add("step at most 0.01 s", r.name, "step " + num(r.dt) + " s",
@@ -216,16 +222,18 @@ CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
       add("at least 3 records", "", std::to_string(records.size()) + " records",
           records.size() >= kEc8MinRecords);
       add("mean spectrum >= 0.9 of the target from 0.2·T1 to 2·T1", "",
-          "lowest " + num(lo.ratio) + " at " + at(pts[lo.point]), lo.ratio >= kEc8Ratio);
+          "lowest " + num(lo.ratio) + " at " + at(pts[lo.point]), atLeast(lo.ratio, kEc8Ratio));
       double zpa = 0;
       for (const auto& r : records) zpa += r.zeroPeriod;
       zpa /= n;
       const double need = target.zeroPeriodValue();
-      add("mean peak ground acceleration >= ag·S", "",
-          "mean " + num(zpa) + " m/s2, target " + num(need) + " m/s2", zpa >= need);
+      add(target.kind == TargetKind::Ec8 ? "mean peak ground acceleration >= ag·S"
+                                         : "mean peak ground acceleration >= the target at 0 s",
+          "", "mean " + num(zpa) + " m/s2, target " + num(need) + " m/s2", atLeast(zpa, need));
     } else {
       add("mean spectrum >= " + num(parameters.minRatio) + " of the target", "",
-          "lowest " + num(lo.ratio) + " at " + at(pts[lo.point]), lo.ratio >= parameters.minRatio);
+          "lowest " + num(lo.ratio) + " at " + at(pts[lo.point]),
+          atLeast(lo.ratio, parameters.minRatio));
     }
   }
   res.pass = std::all_of(res.verdicts.begin(), res.verdicts.end(),
@@ -245,7 +253,77 @@ CheckResult checkRecords(const Target& target, const RuleParameters& parameters,
   return evaluateRule(target, parameters, grid, computed);
 }
 
-std::string checkText(const CheckResult&) { return {}; }
-std::string checkCsv(const CheckResult&) { return {}; }
+namespace {
+
+std::vector<std::string> tableHeader(const CheckResult& res) {
+  std::vector<std::string> h = {"frequency_hz", "period_s", "target",
+                                res.recordNames.size() > 1 ? "mean" : "computed", "ratio"};
+  if (res.parameters.rule == Rule::Srp && res.recordNames.size() > 1)
+    for (const auto& name : res.recordNames) h.push_back("ratio_" + name);
+  return h;
+}
+
+std::vector<std::string> tableRow(const CheckResult& res, const CheckPoint& p) {
+  std::vector<std::string> row = {num(p.frequency), num(p.period), num(p.target), num(p.computed),
+                                  num(p.ratio)};
+  if (res.parameters.rule == Rule::Srp && res.recordNames.size() > 1)
+    for (double r : p.recordRatios) row.push_back(num(r));
+  return row;
+}
+
+std::string whereText(const CheckResult& res, const Where& w) {
+  std::string s = num(w.ratio) + " at " + at(res.points[w.point]);
+  if (w.record >= 0 && res.recordNames.size() > 1)
+    s += ", " + res.recordNames[static_cast<std::size_t>(w.record)];
+  return s;
+}
+
+}  // namespace
+
+std::string checkText(const CheckResult& res) {
+  std::vector<std::vector<std::string>> rows = {tableHeader(res)};
+  for (const auto& p : res.points)
+    if (p.judged) rows.push_back(tableRow(res, p));
+  std::vector<std::size_t> width(rows[0].size(), 0);
+  for (const auto& row : rows)
+    for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
+  std::string out = "# " + std::string(ruleName(res.parameters.rule)) + ", target " +
+                    res.targetText + ", damping " + num(res.parameters.damping) + ", " +
+                    analysis::quantityName(res.parameters.quantity) + "\n";
+  for (const auto& row : rows) {
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      if (c) out += "  ";
+      // Names to the left, numbers to the right, so the columns read as a table.
+      const std::string pad(width[c] - row[c].size(), ' ');
+      out += &row == &rows[0] ? row[c] + (c + 1 < row.size() ? pad : "") : pad + row[c];
+    }
+    out += '\n';
+  }
+  out += "lowest ratio: " + whereText(res, res.lowest) + "\n";
+  out += "highest ratio: " + whereText(res, res.highest) + "\n";
+  out += "longest run below 1.0: " + runText(res.points, res.longestBelowOne);
+  if (res.longestBelowOne.length && res.longestBelowOne.record >= 0 && res.recordNames.size() > 1)
+    out += ", " + res.recordNames[static_cast<std::size_t>(res.longestBelowOne.record)];
+  out += "\n";
+  for (const auto& v : res.verdicts) {
+    out += v.pass ? "pass  " : "fail  ";
+    if (!v.record.empty()) out += v.record + ": ";
+    out += v.item + " (" + v.detail + ")\n";
+  }
+  out += res.pass ? "PASS\n" : "FAIL\n";
+  return out;
+}
+
+std::string checkCsv(const CheckResult& res) {
+  std::string out;
+  auto line = [&out](const std::vector<std::string>& cells) {
+    for (std::size_t c = 0; c < cells.size(); ++c) out += (c ? "," : "") + cells[c];
+    out += '\n';
+  };
+  line(tableHeader(res));
+  for (const auto& p : res.points)
+    if (p.judged) line(tableRow(res, p));
+  return out;
+}
 
 }  // namespace accelspec::check

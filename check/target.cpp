@@ -94,7 +94,11 @@ Target parseRg160(const std::string& text) {
 Target parseFile(const std::string& text) {
   // The window's own reader, so that a file the window writes is read the same way here.
   auto store = std::make_unique<Store>();
-  readSpv(text, *store);
+  try {
+    readSpv(text, *store);
+  } catch (const AppError& e) {
+    throw AppError(msg::badTarget(text, e.what()));
+  }
   Target t;
   t.kind = TargetKind::File;
   t.text = text;

@@ -33,6 +33,7 @@ const Command& convertCommand();
 const Command& importCommand();
 const Command& spectraCommand();
 const Command& measuresCommand();
+const Command& checkCommand();
 const Command& baselineCommand();
 const Command& matchCommand();
 

@@ -1,0 +1,300 @@
+#include "app/check_report.hpp"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "analysis/number_text.hpp"
+#include "data/error.hpp"
+
+namespace accelspec {
+namespace {
+
+QString qs(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
+
+// A plot area with log or linear axes, mapping data to device coordinates.
+struct Axes {
+  QRectF box;
+  double x0, x1, y0, y1;
+  bool logY;
+  double px(double x) const {
+    return box.left() +
+           (std::log10(x) - std::log10(x0)) / (std::log10(x1) - std::log10(x0)) * box.width();
+  }
+  double py(double y) const {
+    const double t = logY ? (std::log10(y) - std::log10(y0)) / (std::log10(y1) - std::log10(y0))
+                          : (y - y0) / (y1 - y0);
+    return box.bottom() - std::clamp(t, -0.02, 1.02) * box.height();
+  }
+};
+
+void drawCurve(QPainter& p, const Axes& a, const std::vector<double>& xs,
+               const std::vector<double>& ys, const QPen& pen) {
+  QPainterPath path;
+  bool started = false;
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    if (!(ys[i] > 0) && a.logY) continue;
+    const QPointF pt(a.px(xs[i]), a.py(ys[i]));
+    if (started)
+      path.lineTo(pt);
+    else
+      path.moveTo(pt);
+    started = true;
+  }
+  p.save();
+  p.setClipRect(a.box.adjusted(-1, -1, 1, 1));
+  p.setPen(pen);
+  p.setBrush(Qt::NoBrush);
+  p.drawPath(path);
+  p.restore();
+}
+
+// Frame, decade grid lines and their labels.
+void drawAxes(QPainter& p, const Axes& a, const QString& xLabel, const QString& yLabel,
+              double unit) {
+  p.save();
+  p.setPen(QPen(QColor(220, 220, 220), unit * 0.3));
+  const QFontMetricsF fm(p.font());
+  for (double d = std::pow(10.0, std::floor(std::log10(a.x0))); d <= a.x1 * 1.0001; d *= 10) {
+    for (int m = 1; m < 10; ++m) {
+      const double x = d * m;
+      if (x < a.x0 * 0.9999 || x > a.x1 * 1.0001) continue;
+      p.setPen(QPen(m == 1 ? QColor(180, 180, 180) : QColor(230, 230, 230), unit * 0.3));
+      p.drawLine(QPointF(a.px(x), a.box.top()), QPointF(a.px(x), a.box.bottom()));
+      if (m == 1) {
+        p.setPen(Qt::black);
+        const QString t = qs(analysis::formatNumber(x, 6));
+        p.drawText(QPointF(a.px(x) - fm.horizontalAdvance(t) / 2, a.box.bottom() + fm.height()), t);
+      }
+    }
+  }
+  std::vector<double> ticks;
+  if (a.logY) {
+    for (double d = std::pow(10.0, std::floor(std::log10(a.y0))); d <= a.y1 * 1.0001; d *= 10)
+      if (d >= a.y0 * 0.9999) ticks.push_back(d);
+  } else {
+    const double step = (a.y1 - a.y0) > 1.2 ? 0.5 : 0.1;
+    for (double y = std::ceil(a.y0 / step - 1e-9) * step; y <= a.y1 + 1e-9; y += step)
+      ticks.push_back(y);
+  }
+  for (double y : ticks) {
+    p.setPen(QPen(QColor(200, 200, 200), unit * 0.3));
+    p.drawLine(QPointF(a.box.left(), a.py(y)), QPointF(a.box.right(), a.py(y)));
+    p.setPen(Qt::black);
+    const QString t = qs(analysis::formatNumber(y, 4));
+    p.drawText(QPointF(a.box.left() - fm.horizontalAdvance(t) - unit, a.py(y) + fm.ascent() / 3),
+               t);
+  }
+  p.setPen(QPen(Qt::black, unit * 0.4));
+  p.drawRect(a.box);
+  p.drawText(QPointF(a.box.center().x() - fm.horizontalAdvance(xLabel) / 2,
+                     a.box.bottom() + 2.1 * fm.height()),
+             xLabel);
+  p.save();
+  p.translate(a.box.left() - 7 * unit, a.box.center().y() + fm.horizontalAdvance(yLabel) / 2);
+  p.rotate(-90);
+  p.drawText(QPointF(0, 0), yLabel);
+  p.restore();
+  p.restore();
+}
+
+void render(QPdfWriter& writer, const check::CheckResult& r) {
+  QPainter p;
+  if (!p.begin(&writer)) throw AppError("не удаётся начать страницу PDF");
+  p.setRenderHint(QPainter::Antialiasing);
+  const double W = writer.width(), H = writer.height();
+  const double unit = W / 180.0;  // about a millimetre of the printable width
+  QFont body(QStringLiteral("DejaVu Sans"));
+  body.setPointSizeF(8);
+  QFont title = body;
+  title.setPointSizeF(12);
+  title.setBold(true);
+  p.setFont(title);
+  const char* rule = check::ruleName(r.parameters.rule);
+  double y = QFontMetricsF(title, &writer).height();
+  p.drawText(QPointF(0, y), qs("Spectrum compatibility check: " + std::string(rule)));
+  p.setFont(body);
+  const QFontMetricsF fm(body, &writer);
+  y += fm.height() * 1.4;
+  p.drawText(QPointF(0, y), qs("Target: " + r.targetText + "; damping " +
+                               analysis::formatNumber(r.parameters.damping, 6) + "; " +
+                               analysis::quantityName(r.parameters.quantity) + "; " +
+                               std::to_string(r.recordNames.size()) + " record(s)"));
+
+  // Frequencies and values of every grid point, the judged range marked.
+  std::vector<double> f, target, mean, ratio, lo, hi;
+  double judgedLo = 0, judgedHi = 0;
+  for (const auto& pt : r.points) {
+    f.push_back(pt.frequency);
+    target.push_back(pt.target);
+    mean.push_back(pt.computed);
+    ratio.push_back(pt.ratio);
+    lo.push_back(pt.target * r.lowerBand);
+    hi.push_back(pt.target * r.upperBand);
+    if (pt.judged) {
+      if (judgedLo == 0) judgedLo = pt.frequency;
+      judgedHi = pt.frequency;
+    }
+  }
+  double vmin = INFINITY, vmax = 0;
+  auto widen = [&](const std::vector<double>& v) {
+    for (double x : v)
+      if (x > 0 && std::isfinite(x)) {
+        vmin = std::min(vmin, x);
+        vmax = std::max(vmax, x);
+      }
+  };
+  widen(target);
+  for (const auto& s : r.spectra) widen(s);
+  if (r.upperBand > 0) widen(hi);
+  if (!(vmax > 0)) vmin = 0.1, vmax = 1;
+  const double ylo = std::pow(10.0, std::floor(std::log10(vmin)));
+  const double yhi = std::pow(10.0, std::ceil(std::log10(vmax)));
+  const double fx0 = std::pow(10.0, std::floor(std::log10(f.front() * 1.0000001)));
+  const double fx1 = std::pow(10.0, std::ceil(std::log10(f.back())));
+
+  const double left = 14 * unit, width = W - left - 2 * unit;
+  const Axes spectra{QRectF(left, y + 4 * unit, width, H * 0.34), fx0, fx1, ylo, yhi, true};
+  const Axes ratios{
+      QRectF(left, spectra.box.bottom() + 14 * unit, width, H * 0.16), fx0, fx1, 0, 0, false};
+  // The judged range shaded on both plots.
+  for (const Axes* a : {&spectra, &ratios}) {
+    if (judgedLo > 0)
+      p.fillRect(
+          QRectF(QPointF(a->px(judgedLo), a->box.top()), QPointF(a->px(judgedHi), a->box.bottom())),
+          QColor(235, 243, 255));
+  }
+  drawAxes(p, spectra, QStringLiteral("Frequency, Hz"),
+           qs(std::string(analysis::quantityName(r.parameters.quantity)) + ", m/s2"), unit);
+  const QColor palette[] = {QColor(230, 120, 20), QColor(40, 160, 60),  QColor(150, 60, 170),
+                            QColor(200, 40, 40),  QColor(20, 150, 150), QColor(120, 120, 0)};
+  for (std::size_t i = 0; i < r.spectra.size(); ++i)
+    drawCurve(p, spectra, f, r.spectra[i], QPen(palette[i % 6], unit * 0.25));
+  QPen band(Qt::black, unit * 0.3, Qt::DashLine);
+  drawCurve(p, spectra, f, lo, band);
+  if (r.upperBand > 0) drawCurve(p, spectra, f, hi, band);
+  drawCurve(p, spectra, f, target, QPen(Qt::black, unit * 0.5));
+  if (r.spectra.size() > 1) drawCurve(p, spectra, f, mean, QPen(QColor(20, 60, 200), unit * 0.6));
+
+  // Legend.
+  double ly = spectra.box.top() + fm.height();
+  auto legend = [&](const QPen& pen, const QString& text) {
+    p.setPen(pen);
+    // Top left: response spectra are lowest at the lowest frequencies, so this corner is free.
+    p.drawLine(QPointF(spectra.box.left() + 2 * unit, ly - fm.ascent() / 3),
+               QPointF(spectra.box.left() + 8 * unit, ly - fm.ascent() / 3));
+    p.setPen(Qt::black);
+    p.drawText(QPointF(spectra.box.left() + 9 * unit, ly), text);
+    ly += fm.height();
+  };
+  legend(QPen(Qt::black, unit * 0.5), QStringLiteral("target"));
+  legend(band,
+         qs("band " + analysis::formatNumber(r.lowerBand, 4) +
+            (r.upperBand > 0 ? " / " + analysis::formatNumber(r.upperBand, 4) : "") + " × target"));
+  if (r.spectra.size() > 1) legend(QPen(QColor(20, 60, 200), unit * 0.6), QStringLiteral("mean"));
+  for (std::size_t i = 0; i < std::min<std::size_t>(r.spectra.size(), 6); ++i)
+    legend(QPen(palette[i], unit * 0.25), qs(r.recordNames[i]));
+
+  // The ratio plot: fixed around the bands so that a glance tells the margin.
+  double rmax = std::max(1.5, r.upperBand + 0.1), rmin = std::min(0.5, r.lowerBand - 0.1);
+  for (double x : ratio)
+    if (std::isfinite(x)) rmax = std::max(rmax, std::min(x, 3.0)), rmin = std::min(rmin, x);
+  Axes ra = ratios;
+  ra.y0 = std::max(0.0, std::floor(rmin * 10) / 10);
+  ra.y1 = std::ceil(rmax * 10) / 10;
+  drawAxes(p, ra, QStringLiteral("Frequency, Hz"),
+           r.spectra.size() > 1 ? QStringLiteral("mean / target") : QStringLiteral("ratio"), unit);
+  drawCurve(p, ra, f, std::vector<double>(f.size(), r.lowerBand), band);
+  if (r.upperBand > 0) drawCurve(p, ra, f, std::vector<double>(f.size(), r.upperBand), band);
+  drawCurve(p, ra, f, std::vector<double>(f.size(), 1.0), QPen(Qt::gray, unit * 0.3));
+  if (r.parameters.rule == check::Rule::Srp)
+    for (std::size_t i = 0; i < r.spectra.size(); ++i) {
+      std::vector<double> ri;
+      for (const auto& pt : r.points) ri.push_back(pt.recordRatios[i]);
+      drawCurve(p, ra, f, ri, QPen(palette[i % 6], unit * 0.25));
+    }
+  drawCurve(p, ra, f, ratio, QPen(QColor(20, 60, 200), unit * 0.5));
+
+  // The verdict table, its rows shrunk to fit what is left of the page.
+  double ty = ra.box.bottom() + 12 * unit;
+  const double rowsLeft = H - ty - 2 * fm.height();
+  const double rowH = std::min(fm.height() * 1.25, rowsLeft / (r.verdicts.size() + 2.0));
+  QFont tableFont = body;
+  if (rowH < fm.height() * 1.25)
+    tableFont.setPointSizeF(std::max(3.0, body.pointSizeF() * rowH / (fm.height() * 1.25)));
+  p.setFont(tableFont);
+  p.setPen(Qt::black);
+  const QFontMetricsF tm(tableFont, &writer);
+  double recordWidth = tm.horizontalAdvance(QStringLiteral("Record")), itemWidth = 0;
+  for (const auto& v : r.verdicts) {
+    recordWidth = std::max(recordWidth, tm.horizontalAdvance(qs(v.record)));
+    itemWidth = std::max(itemWidth, tm.horizontalAdvance(qs(v.item)));
+  }
+  const double col1 = 0, col2 = tm.horizontalAdvance(QStringLiteral("Verdict")) + 3 * unit;
+  const double col3 = col2 + recordWidth + 3 * unit, col4 = col3 + itemWidth + 3 * unit;
+  auto row = [&](const QString& a, const QString& b, const QString& c, const QString& d) {
+    p.drawText(QPointF(col1, ty), a);
+    p.drawText(QPointF(col2, ty), b);
+    p.drawText(QPointF(col3, ty), c);
+    p.drawText(QPointF(col4, ty), d);
+    ty += rowH;
+  };
+  row(QStringLiteral("Verdict"), QStringLiteral("Record"), QStringLiteral("Item"),
+      QStringLiteral("Found"));
+  p.drawLine(QPointF(0, ty - rowH * 0.7), QPointF(W, ty - rowH * 0.7));
+  for (const auto& v : r.verdicts) {
+    p.setPen(v.pass ? Qt::black : QColor(200, 0, 0));
+    row(v.pass ? QStringLiteral("pass") : QStringLiteral("fail"), qs(v.record), qs(v.item),
+        qs(v.detail));
+  }
+  QFont big = title;
+  big.setPointSizeF(14);
+  p.setFont(big);
+  p.setPen(r.pass ? QColor(0, 120, 0) : QColor(200, 0, 0));
+  p.drawText(QPointF(0, std::min(H - 2, ty + QFontMetricsF(big, &writer).height())),
+             r.pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"));
+  p.end();
+}
+
+}  // namespace
+
+void writeCheckReport(const std::string& path, const check::CheckResult& result) {
+  if (result.points.empty()) throw AppError(path + ": нечего выводить в отчёт");
+  QSaveFile file(qs(path));
+  if (!file.open(QIODevice::WriteOnly)) throw AppError(path + ": не удаётся записать файл");
+  {
+    QPdfWriter writer(&file);
+    writer.setResolution(600);
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setPageMargins(QMarginsF(15, 12, 12, 12), QPageLayout::Millimeter);
+    writer.setTitle(QStringLiteral("Spectrum compatibility check"));
+    render(writer, result);
+  }
+  // Only a complete file replaces what was there before.
+  if (file.error() != QFileDevice::NoError || !file.commit())
+    throw AppError(path + ": не удаётся записать файл");
+}
+
+void writeCheckReportStandalone(const std::string& path, const check::CheckResult& result) {
+  std::unique_ptr<QGuiApplication> app;
+  if (!QGuiApplication::instance()) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's notes about the missing runtime folder and the like are not the tool's messages.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    static int argc = 1;
+    static char name[] = "accelspec-cli";
+    static char* argv[] = {name, nullptr};
+    app = std::make_unique<QGuiApplication>(argc, argv);
+  }
+  writeCheckReport(path, result);
+}
+
+}  // namespace accelspec

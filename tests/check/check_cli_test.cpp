@@ -1,0 +1,173 @@
+// accelspec-cli check, run as the installed tool: verdicts, exit statuses, the CSV table.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kData = std::string(ACCELSPEC_TEST_DATA) + "/analysis/data/";
+const std::string kEqsig = kData + "eqsig_test_motion_dt0p01_column.txt";  // 46.84 s at 0.01 s
+
+struct Result {
+  int status;
+  std::string out, err;
+};
+
+Result cli(const fs::path& dir, const std::string& args) {
+  const fs::path errFile = dir / "stderr.txt";
+  const std::string line =
+      "cd '" + dir.string() + "' && '" ACCELSPEC_CLI "' " + args + " 2>'" + errFile.string() + "'";
+  Result r;
+  FILE* p = popen(line.c_str(), "r");
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  const int status = pclose(p);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::ifstream e(errFile, std::ios::binary);
+  r.err.assign(std::istreambuf_iterator<char>(e), {});
+  return r;
+}
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::stringstream in(text);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
+}
+
+std::vector<std::string> cells(const std::string& row) {
+  std::vector<std::string> out;
+  std::stringstream in(row);
+  for (std::string c; std::getline(in, c, ',');) out.push_back(c);
+  return out;
+}
+
+class CheckCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("accelspec-check-cli-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::copy(kEqsig, dir / "m.txt");
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  fs::path dir;
+};
+
+// The record against its own spectrum scaled by 1/1.02 passes srp; the CSV is the table.
+TEST_F(CheckCli, RecordAgainstItsOwnSpectrumPasses) {
+  const Result first =
+      cli(dir, "check m.txt --step 0.01 --target ec8:1:B:3 --rule srp --csv first.csv");
+  ASSERT_EQ(first.status, 3) << first.err;
+  EXPECT_EQ(lines(first.out).back(), "FAIL");
+  const std::vector<std::string> rows = lines(slurp(dir / "first.csv"));
+  ASSERT_EQ(rows.size(), 271u);  // 0.1 … 49.77 Hz at dt 0.01
+  EXPECT_EQ(rows[0], "frequency_hz,period_s,target,computed,ratio");
+  EXPECT_EQ(rows[1].substr(0, 7), "0.1,10,");
+  std::ofstream spv(dir / "own.spv");
+  for (std::size_t j = 1; j < rows.size(); ++j) {
+    const auto c = cells(rows[j]);
+    spv << c[0] << ' ' << std::stod(c[3]) / 1.02 << '\n';
+  }
+  spv.close();
+  const Result own = cli(dir, "check m.txt --step 0.01 --target own.spv --rule srp");
+  ASSERT_EQ(own.status, 0) << own.err << own.out;
+  const auto out = lines(own.out);
+  EXPECT_EQ(out.back(), "PASS");
+  EXPECT_EQ(out[1].substr(0, 50), "frequency_hz  period_s   target     computed   rat");
+  EXPECT_NE(own.out.find("longest run below 1.0: none\n"), std::string::npos);
+  EXPECT_NE(own.out.find("pass  m: duration at least 20 s (duration 46.84 s)\n"),
+            std::string::npos);
+}
+
+TEST_F(CheckCli, VerdictsAndStatuses) {
+  fs::copy(kEqsig, dir / "n.txt");
+  struct Case {
+    std::string args;
+    int status;
+    std::string line;  // a line the output holds
+  } cases[] = {
+      {"check m.txt n.txt --target ec8:1:B:3 --rule ec8 --t1 0.5", 3,
+       "fail  at least 3 records (2 records)"},
+      {"check m.txt --target rg160:1 --rule asce7 --tmin 0.5 --tmax 1", 3,
+       "fail  mean spectrum >= 0.9 of the target (lowest "},
+      {"check m.txt --target rg160:0.01 --rule asce7 --tmin 0.5 --tmax 1 --min-ratio 1.1", 0,
+       "pass  mean spectrum >= 1.1 of the target (lowest "},
+      {"check m.txt n.txt --target rg160:0.3 --rule srp --quantity sa", 3,
+       "frequency_hz  period_s   target    mean       ratio     ratio_m   ratio_n"},
+  };
+  for (const auto& c : cases) {
+    const Result r = cli(dir, c.args + " --step 0.01");
+    EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+    bool found = false;
+    for (const auto& l : lines(r.out)) found = found || l.rfind(c.line, 0) == 0;
+    EXPECT_TRUE(found) << c.args << "\n" << r.out.substr(0, 400);
+    EXPECT_EQ(lines(r.out).back(), c.status ? "FAIL" : "PASS");
+  }
+}
+
+TEST_F(CheckCli, WrongCallsAndFailedInputs) {
+  struct Case {
+    std::string args;
+    int status;
+    std::string err;  // the start of the message
+  } cases[] = {
+      {"check m.txt --rule srp", 2, "не указана цель --target"},
+      {"check m.txt --target rg160:0.3", 2, "не указано правило --rule"},
+      {"check m.txt --target rg160:0.3 --rule en", 2, "--rule: ожидается srp, ec8 или asce7"},
+      {"check m.txt --target rg160:0.3 --rule ec8", 2, "--t1: правило ec8 требует"},
+      {"check m.txt --target rg160:0.3 --rule srp --t1 1", 2, "правило srp не принимает"},
+      {"check m.txt --target rg160:0.3 --rule srp --quantity sd", 2,
+       "--quantity: ожидается psa или sa"},
+      {"check m.txt --target rg160:0.3 --rule asce7 --tmin 2 --tmax 1", 2, "--tmin больше --tmax"},
+      {"check m.txt --target rg160:0.3 --rule srp --damping 0.02", 2,
+       "--target: неверная цель «rg160:0.3»: спектр rg160 задан здесь только для затухания"},
+      {"check m.txt --target nowhere.spv --rule srp", 1, "--target: неверная цель «nowhere.spv»: "},
+      {"check m.txt --target ec8:1:Z:3 --rule srp", 2, "--target: неверная цель «ec8:1:Z:3»"},
+      {"check m.txt --target rg160:0.3 --rule srp --csv m.txt", 1, ""},
+      {"check missing.txt --target rg160:0.3 --rule srp", 1, "missing.txt"},
+  };
+  for (const auto& c : cases) {
+    const Result r = cli(dir, c.args + " --step 0.01");
+    EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args << "\n" << r.err;
+    if (c.status == 1) {
+      EXPECT_TRUE(r.out.empty()) << c.args;
+    }
+  }
+  EXPECT_EQ(slurp(dir / "m.txt"), slurp(kEqsig));
+}
+
+TEST_F(CheckCli, ReportIsWrittenOrRefused) {
+  const Result r =
+      cli(dir, "check m.txt --step 0.01 --target ec8:1:B:3 --rule srp --report out.pdf");
+#ifdef ACCELSPEC_HAVE_CHECK_REPORT
+  ASSERT_EQ(r.status, 3) << r.err;
+  EXPECT_EQ(slurp(dir / "out.pdf").substr(0, 5), "%PDF-");
+  EXPECT_TRUE(r.err.empty()) << r.err;
+#else
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "--report: отчёт PDF недоступен в этой сборке (собрана без Qt).\n");
+  EXPECT_FALSE(fs::exists(dir / "out.pdf"));
+#endif
+}
+
+}  // namespace
