@@ -138,7 +138,7 @@ TEST_F(MatchCli, WrongCallsAndBadInputs) {
       {"match out.aks --target rg160:0.3 --duration -1", 2, "accelspec-cli: --duration"},
       {"match out.aks --target rg160:x", 2, "accelspec-cli: --target: неверная цель"},
       {"match out.aks --target rg160:0.3 --damping 0.02", 2, "accelspec-cli: спектр rg160"},
-      {"match out.aks --target missing.spv", 1, "missing.spv"},
+      {"match out.aks --target missing.spv", 1, "--target: неверная цель «missing.spv»"},
       {"match out.aks --target rg160:0.3 --seed missing.at2", 1, "missing.at2"},
       {"baseline in.txt", 2, "accelspec-cli: "},
       {"baseline missing.txt out.aks --step 0.01", 1, "missing.txt"},
