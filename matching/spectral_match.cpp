@@ -208,7 +208,7 @@ MatchResult matchSweep(double duration, double dt, const MatchGoal& goal) {
   // A sweep's response at one frequency owes something to its amplitude at the neighbouring
   // ones: a full correction overshoots.
   constexpr double kRelaxation = 0.7;
-  constexpr double kLeadIn = 1.5;
+  constexpr double kLeadIn = 3;
   checkGoal(goal);
   if (!(dt > 0) || !std::isfinite(dt) || !(duration > 0) || !std::isfinite(duration))
     throw AppError(std::string(msg::kMatchBadDuration));
