@@ -16,8 +16,8 @@ namespace {
 // while this file's are being made.
 const std::vector<const Command*>& commands() {
   static const std::vector<const Command*> all = {
-      &synthCommand(),  &responseCommand(), &windowCommand(),   &convertCommand(),
-      &importCommand(), &spectraCommand(),  &measuresCommand(), &checkCommand(),
+      &synthCommand(),   &responseCommand(), &windowCommand(), &convertCommand(),  &importCommand(),
+      &spectraCommand(), &measuresCommand(), &checkCommand(),  &baselineCommand(), &matchCommand(),
   };
   return all;
 }

@@ -34,5 +34,7 @@ const Command& importCommand();
 const Command& spectraCommand();
 const Command& measuresCommand();
 const Command& checkCommand();
+const Command& baselineCommand();
+const Command& matchCommand();
 
 }  // namespace accelspec::cli

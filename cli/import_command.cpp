@@ -7,29 +7,12 @@
 #include "cli/records_cli.hpp"
 #include "data/error.hpp"
 #include "data/messages.hpp"
-#include "data/store.hpp"
 #include "files/atomic_write.hpp"
-#include "files/formats.hpp"
 #include "records/scan.hpp"
 
 namespace accelspec::cli {
 
 namespace {
-
-// The record as the program's accelerogram file, refused when the window could not hold it.
-std::string aksText(const records::Record& record) {
-  if (record.accel.size() > static_cast<std::size_t>(kMaxSamples))
-    records::failFile(record.path,
-                      "в записи " + std::to_string(record.accel.size()) +
-                          " отсчётов, а файл *.aks вмещает не более 100000; команды spectra и "
-                          "measures читают запись целиком");
-  auto store = makeStore();
-  store->ND = static_cast<std::int32_t>(record.accel.size());
-  store->DT = record.dt;
-  store->T = static_cast<long double>(store->ND) * store->DT;
-  for (std::size_t k = 0; k < record.accel.size(); ++k) store->Acc[k + 1] = record.accel[k];
-  return formatAks(*store);
-}
 
 int runImport(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
   needPositional(a, 2);

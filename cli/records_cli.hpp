@@ -35,4 +35,8 @@ std::set<std::string> withReadingOptions(std::set<std::string> options);
 /// not one of its kind.
 records::Reading readingOf(const Arguments& a);
 
+/// The record as the program's accelerogram file (*.aks). Throws AppError naming the record
+/// when it holds more samples than the window's store.
+std::string aksText(const records::Record& record);
+
 }  // namespace accelspec::cli

@@ -1,0 +1,247 @@
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <new>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "analysis/number_text.hpp"
+#include "check/check.hpp"
+#include "check/check_messages.hpp"
+#include "check/target.hpp"
+#include "cli/command.hpp"
+#include "cli/job.hpp"
+#include "cli/records_cli.hpp"
+#include "data/error.hpp"
+#include "data/messages.hpp"
+#include "files/atomic_write.hpp"
+#include "matching/baseline.hpp"
+#include "matching/spectral_match.hpp"
+#include "records/record.hpp"
+#include "records/scan.hpp"
+
+namespace accelspec::cli {
+
+namespace {
+
+std::string num(double v) { return analysis::formatNumber(v, 6); }
+
+void writeRecord(const records::Record& record, const std::string& output) {
+  const std::string text = aksText(record);
+  try {
+    replaceFile(output, text);
+  } catch (const IoError& e) {
+    records::failFile(output, records::ioMessage(e));
+  }
+}
+
+std::string driftLine(const char* label, const matching::Drift& d) {
+  return std::string(label) + ": конечная скорость " + num(d.finalVelocity) + " м/с (наибольшая " +
+         num(d.peakVelocity) + "), конечное смещение " + num(d.finalDisplacement) +
+         " м (наибольшее " + num(d.peakDisplacement) + ")\n";
+}
+
+int runBaseline(const Arguments& a, std::ostream& out, std::ostream& err) {
+  needPositional(a, 2);
+  const records::Reading reading = readingOf(a);
+  const std::string& input = a.positional[0];
+  const std::string& output = a.positional[1];
+  if (refuseOutputsThatAreInputs({input}, {output}, err)) return 1;
+  try {
+    records::Record record = records::readRecord(input, reading);
+    const matching::Drift before = matching::driftOf(record.accel, record.dt);
+    try {
+      matching::correctBaseline(record.accel, record.dt);
+    } catch (const AppError& e) {
+      records::failFile(input, e.what());
+    }
+    writeRecord(record, output);
+    out << driftLine("до поправки", before)
+        << driftLine("после поправки", matching::driftOf(record.accel, record.dt));
+  } catch (const AppError& e) {
+    err << msg::withFullStop(e.what()) << '\n';
+    return 1;
+  } catch (const std::bad_alloc&) {
+    err << msg::withFullStop(input + ": не хватает памяти") << '\n';
+    return 1;
+  }
+  return 0;
+}
+
+double positiveOption(const Arguments& a, const char* name, double fallback) {
+  if (!a.has(name)) return fallback;
+  double v = 0;
+  if (!records::parseNumber(a.get(name), v) || !(v > 0) || !std::isfinite(v))
+    throw UsageError(std::string("--") + name + " должен быть положительным числом (с точкой)");
+  return v;
+}
+
+check::RuleParameters ruleParameters(const Arguments& a) {
+  check::RuleParameters p;
+  try {
+    if (a.has("rule")) p.rule = check::parseRule(a.get("rule"));
+  } catch (const AppError& e) {
+    throw UsageError(e.what());
+  }
+  p.damping = a.has("damping") ? positiveOption(a, "damping", 0.05) : 0.05;
+  if (p.damping >= 1) throw UsageError("--damping должен быть меньше 1");
+  if (a.has("quantity")) {
+    const std::string& q = a.get("quantity");
+    if (q != "psa" && q != "sa") throw UsageError("--quantity должен быть psa или sa");
+    p.quantity = q == "sa" ? analysis::Quantity::Sa : analysis::Quantity::Psa;
+  }
+  if (a.has("t1")) p.t1 = positiveOption(a, "t1", 1);
+  if (a.has("tmin")) p.tmin = positiveOption(a, "tmin", 1);
+  if (a.has("tmax")) p.tmax = positiveOption(a, "tmax", 1);
+  if (a.has("min-ratio")) p.minRatio = positiveOption(a, "min-ratio", 0.9);
+  if (p.rule == check::Rule::Ec8 && !p.t1) throw UsageError("--t1: правило ec8 требует T1 в с");
+  return p;
+}
+
+// The rule's verdict on one matched record. The count of records under ec8 concerns the set
+// the record will join, not the record.
+bool passesRule(const check::CheckResult& r) {
+  return std::all_of(r.verdicts.begin(), r.verdicts.end(), [](const check::Verdict& v) {
+    return v.pass || v.item == "at least 3 records";
+  });
+}
+
+check::CheckResult checkOne(const check::Target& target, const check::RuleParameters& p,
+                            const std::vector<analysis::GridPoint>& grid,
+                            const std::vector<double>& accel, double dt, unsigned threads) {
+  records::Record r;
+  r.name = "match";
+  r.dt = dt;
+  r.accel = accel;
+  return check::evaluateRule(target, p, grid, {check::checkRecordOf(r, grid, p, threads)});
+}
+
+int runMatch(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
+  needPositional(a, 1);
+  if (!a.has("target")) throw UsageError("--target: не задан целевой спектр");
+  const records::Reading reading = readingOf(a);
+  const check::RuleParameters p = ruleParameters(a);
+  const double duration = positiveOption(a, "duration", 20);
+  const double sweepStep = positiveOption(a, "step", 0.005);
+  long long iterations = 40;
+  if (a.has("iterations") && (!records::parseInteger(a.get("iterations"), iterations) ||
+                              iterations < 1 || iterations > 1000))
+    throw UsageError("--iterations должен быть целым числом от 1 до 1000");
+  const std::string& output = a.positional[0];
+  std::vector<std::string> inputs;
+  if (a.has("seed")) inputs.push_back(a.get("seed"));
+  if (a.has("target")) inputs.push_back(a.get("target"));
+  if (refuseOutputsThatAreInputs(inputs, {output}, err)) return 1;
+  const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+  const bool terminal = &err == &std::cerr && isatty(STDERR_FILENO);
+  try {
+    check::Target target;
+    try {
+      target = check::parseTarget(a.get("target"));
+    } catch (const AppError& e) {
+      // A design spectrum written wrongly is a wrong call; a file that cannot be read, a failed
+      // input.
+      const std::string& t = a.get("target");
+      if (t.rfind("ec8:", 0) == 0 || t.rfind("rg160:", 0) == 0) throw UsageError(e.what());
+      const std::string what = e.what();
+      if (what.find(t) != std::string::npos) throw;
+      throw AppError(t + ": " + what);
+    }
+    if (!target.supportsDamping(p.damping)) throw UsageError(std::string(msg::kRg160Damping));
+    std::optional<records::Record> seed;
+    if (a.has("seed")) seed = records::readRecord(a.get("seed"), reading);
+    const double dt = seed ? seed->dt : sweepStep;
+    const std::vector<analysis::GridPoint> grid = check::checkGrid(dt);
+    if (grid.empty()) throw AppError(std::string(msg::kNoGrid));
+
+    // The points the rule judges are the points matched; the judging is the check's own.
+    const check::CheckResult shape =
+        check::evaluateRule(target, p, grid, {{"", dt, 1, 1, std::vector<double>(grid.size(), 1)}});
+    matching::MatchGoal goal;
+    goal.damping = p.damping;
+    goal.quantity = p.quantity;
+    goal.iterations = static_cast<int>(iterations);
+    goal.threads = threads;
+    // A seed is matched over the whole grid, its peak held to the spectrum's high end, so that
+    // nothing outside the judged range runs away; a sweep only where the rule judges, since
+    // below its judged range a short sweep has no say.
+    for (std::size_t j = 0; j < grid.size(); ++j)
+      if (seed || shape.points[j].judged) {
+        goal.grid.push_back(grid[j]);
+        goal.target.push_back(shape.points[j].target);
+        if (seed) goal.judged.push_back(shape.points[j].judged);
+      }
+    goal.lowest = std::max(0.95, shape.lowerBand + 0.01);
+    goal.highest = goal.lowest + (seed ? 0.2 : 0.25);
+    goal.aim = goal.lowest + 0.1;
+    // Where the rule judges the highest frequencies, their spectrum is the peak acceleration.
+    if (seed) goal.peakLimit = goal.aim * goal.target.back();
+    if (!seed && p.rule == check::Rule::Ec8) {
+      goal.peakFloor = target.zeroPeriodValue();
+      goal.peakFrequency = grid.back().frequency;
+    }
+    goal.accepts = [&](const std::vector<double>& accel, double step) {
+      return passesRule(checkOne(target, p, grid, accel, step, threads));
+    };
+    if (terminal)
+      goal.progress = [&](int i, double lo, double hi) {
+        err << "\rитерация " << i << " из " << iterations << ": отношения от " << num(lo) << " до "
+            << num(hi) << "   " << std::flush;
+      };
+    const matching::MatchResult result = seed ? matching::matchSeed(seed->accel, seed->dt, goal)
+                                              : matching::matchSweep(duration, sweepStep, goal);
+    if (terminal) err << '\n';
+    if (!result.passed) {
+      err << "запись, проходящая проверку " << check::ruleName(p.rule) << ", не подобрана за "
+          << iterations << " итераций; ближе всего: отношения от " << num(result.lowestRatio)
+          << " до " << num(result.highestRatio) << ". Файл " << output << " не записан.\n";
+      return 3;
+    }
+    records::Record record;
+    record.path = output;
+    record.dt = dt;
+    record.accel = result.accel;
+    writeRecord(record, output);
+  } catch (const AppError& e) {
+    if (terminal) err << '\n';
+    err << msg::withFullStop(e.what()) << '\n';
+    return 1;
+  } catch (const std::bad_alloc&) {
+    err << msg::withFullStop("не хватает памяти") << '\n';
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+const Command& baselineCommand() {
+  static const Command command{
+      "baseline",
+      {"baseline RECORD OUT.aks [--format F] [--units U] [--step DT] [--channel N]"},
+      "поправка базовой линии: конечные скорость и смещение записи к нулю",
+      kReadingOptions,
+      runBaseline};
+  return command;
+}
+
+const Command& matchCommand() {
+  static const Command command{
+      "match",
+      {"match OUT.aks --target T [--seed RECORD] [--rule srp|ec8|asce7] [--t1 T1]\n"
+       "                [--tmin T --tmax T] [--min-ratio R] [--damping Z] [--quantity psa|sa]\n"
+       "                [--duration T] [--step DT] [--iterations N] [--format F] [--units U]\n"
+       "                [--channel N]"},
+      "запись, совместимая с целевым спектром (синусоидальная развёртка или --seed)",
+      withReadingOptions({"target", "seed", "rule", "t1", "tmin", "tmax", "min-ratio", "damping",
+                          "quantity", "duration", "iterations"}),
+      runMatch};
+  return command;
+}
+
+}  // namespace accelspec::cli

@@ -1,0 +1,139 @@
+#include "matching/baseline.hpp"
+
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <string>
+#include <utility>
+
+#include "analysis/analysis_messages.hpp"
+#include "data/error.hpp"
+#include "matching/matching_messages.hpp"
+
+namespace accelspec::matching {
+
+namespace {
+
+constexpr int kLowestOrder = 2, kHighestOrder = 6;
+constexpr int kTerms = kHighestOrder - kLowestOrder + 1;
+
+// Final velocity and displacement of `f(k)` for k = 0 … n − 1 by the same trapezoid rule as
+// driftOf, so that the end correction cancels exactly what driftOf will measure.
+template <class F>
+std::pair<long double, long double> finals(std::size_t n, double dt, F f) {
+  long double v = 0, d = 0, previous = f(0);
+  for (std::size_t k = 1; k < n; ++k) {
+    const long double a = f(k);
+    const long double vNext = v + (previous + a) / 2 * dt;
+    d += (v + vNext) / 2 * dt;
+    v = vNext;
+    previous = a;
+  }
+  return {v, d};
+}
+
+// Solves the small system m·x = rhs by elimination with partial pivoting; a singular one (a
+// record too short for the polynomial) leaves those terms at zero.
+template <std::size_t N>
+std::array<long double, N> solve(std::array<std::array<long double, N>, N> m,
+                                 std::array<long double, N> rhs) {
+  for (std::size_t c = 0; c < N; ++c) {
+    std::size_t pivot = c;
+    for (std::size_t r = c + 1; r < N; ++r)
+      if (std::fabs(m[r][c]) > std::fabs(m[pivot][c])) pivot = r;
+    std::swap(m[c], m[pivot]);
+    std::swap(rhs[c], rhs[pivot]);
+    if (m[c][c] == 0) continue;
+    for (std::size_t r = c + 1; r < N; ++r) {
+      const long double factor = m[r][c] / m[c][c];
+      for (std::size_t k = c; k < N; ++k) m[r][k] -= factor * m[c][k];
+      rhs[r] -= factor * rhs[c];
+    }
+  }
+  std::array<long double, N> x{};
+  for (std::size_t c = N; c-- > 0;) {
+    if (m[c][c] == 0) continue;
+    long double s = rhs[c];
+    for (std::size_t k = c + 1; k < N; ++k) s -= m[c][k] * x[k];
+    x[c] = s / m[c][c];
+  }
+  return x;
+}
+
+}  // namespace
+
+Drift driftOf(const std::vector<double>& accel, double dt) {
+  Drift drift;
+  long double v = 0, d = 0;
+  for (std::size_t k = 1; k < accel.size(); ++k) {
+    const long double vNext = v + (static_cast<long double>(accel[k - 1]) + accel[k]) / 2 * dt;
+    d += (v + vNext) / 2 * dt;
+    v = vNext;
+    drift.peakVelocity = std::fmax(drift.peakVelocity, std::fabs(static_cast<double>(v)));
+    drift.peakDisplacement = std::fmax(drift.peakDisplacement, std::fabs(static_cast<double>(d)));
+  }
+  drift.finalVelocity = static_cast<double>(v);
+  drift.finalDisplacement = static_cast<double>(d);
+  return drift;
+}
+
+void correctBaseline(std::vector<double>& accel, double dt) {
+  if (!(dt > 0) || !std::isfinite(dt)) throw AppError(std::string(msg::kRecordStep));
+  if (accel.size() < 3) throw AppError(std::string(msg::kBaselineTooShort));
+  for (double a : accel)
+    if (!std::isfinite(a)) throw AppError(std::string(msg::kRecordNotFinite));
+  const std::size_t n = accel.size();
+  const long double duration = static_cast<long double>(n - 1) * dt;
+
+  // The displacement, and the least-squares fit of x², …, x⁶ (x = t/duration) to it. Without
+  // constant and linear terms the fit keeps the record's start at rest.
+  std::vector<long double> displacement(n);
+  {
+    long double v = 0, d = 0;
+    for (std::size_t k = 1; k < n; ++k) {
+      const long double vNext = v + (static_cast<long double>(accel[k - 1]) + accel[k]) / 2 * dt;
+      d += (v + vNext) / 2 * dt;
+      v = vNext;
+      displacement[k] = d;
+    }
+  }
+  std::array<std::array<long double, kTerms>, kTerms> gram{};
+  std::array<long double, kTerms> moments{};
+  for (std::size_t k = 0; k < n; ++k) {
+    const long double x = static_cast<long double>(k) / static_cast<long double>(n - 1);
+    std::array<long double, kTerms> basis;
+    long double power = x * x;
+    for (int p = 0; p < kTerms; ++p, power *= x) basis[p] = power;
+    for (int i = 0; i < kTerms; ++i) {
+      moments[i] += basis[i] * displacement[k];
+      for (int j = 0; j < kTerms; ++j) gram[i][j] += basis[i] * basis[j];
+    }
+  }
+  const std::array<long double, kTerms> c = solve(gram, moments);
+
+  std::vector<long double> corrected(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    const long double x = static_cast<long double>(k) / static_cast<long double>(n - 1);
+    long double second = 0, power = 1;
+    for (int p = 0; p < kTerms; ++p, power *= x) {
+      const int order = p + kLowestOrder;
+      second += c[p] * order * (order - 1) * power;
+    }
+    corrected[k] = accel[k] - second / (duration * duration);
+  }
+
+  // What the fit leaves at the end (its derivatives integrate only approximately by trapezoids)
+  // is cancelled by a + b·x, solved on the same trapezoid sums.
+  const auto [v0, d0] = finals(n, dt, [&](std::size_t k) { return corrected[k]; });
+  const auto [vc, dc] = finals(n, dt, [](std::size_t) { return 1.0L; });
+  const auto [vl, dl] = finals(n, dt, [&](std::size_t k) {
+    return static_cast<long double>(k) / static_cast<long double>(n - 1);
+  });
+  const std::array<long double, 2> ends = solve<2>({{{vc, vl}, {dc, dl}}}, {v0, d0});
+  for (std::size_t k = 0; k < n; ++k) {
+    const long double x = static_cast<long double>(k) / static_cast<long double>(n - 1);
+    accel[k] = static_cast<double>(corrected[k] - ends[0] - ends[1] * x);
+  }
+}
+
+}  // namespace accelspec::matching
