@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/cli/cli_runner.hpp"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -18,30 +20,11 @@ namespace fs = std::filesystem;
 const std::string kData = std::string(ACCELSPEC_TEST_DATA) + "/analysis/data/";
 const std::string kEqsig = kData + "eqsig_test_motion_dt0p01_column.txt";  // 46.84 s at 0.01 s
 
-struct Result {
-  int status;
-  std::string out, err;
-};
+using Result = accelspec::test::CliResult;
+using accelspec::test::slurp;
 
 Result cli(const fs::path& dir, const std::string& args) {
-  const fs::path errFile = dir / "stderr.txt";
-  const std::string line =
-      "cd '" + dir.string() + "' && '" ACCELSPEC_CLI "' " + args + " 2>'" + errFile.string() + "'";
-  Result r;
-  FILE* p = popen(line.c_str(), "r");
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int status = pclose(p);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::ifstream e(errFile, std::ios::binary);
-  r.err.assign(std::istreambuf_iterator<char>(e), {});
-  return r;
-}
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  return accelspec::test::runCli(dir, args);
 }
 
 std::vector<std::string> lines(const std::string& text) {

@@ -17,6 +17,7 @@
 #include "matching/spectral_match.hpp"
 #include "records/record.hpp"
 #include "tests/analysis/analysis_test_support.hpp"
+#include "tests/cli/cli_runner.hpp"
 
 namespace accelspec::matching {
 namespace {
@@ -26,25 +27,10 @@ namespace fs = std::filesystem;
 const std::string kData = std::string(ACCELSPEC_TEST_DATA) + "/analysis/data/";
 const std::string kSeed = kData + "RSN8883_14383980_13849090.AT2";
 
-struct Result {
-  int status;
-  std::string out, err;
-};
+using Result = accelspec::test::CliResult;
 
 Result cli(const fs::path& dir, const std::string& args) {
-  const fs::path errFile = dir / "stderr.txt";
-  const std::string line =
-      "cd '" + dir.string() + "' && '" ACCELSPEC_CLI "' " + args + " 2>'" + errFile.string() + "'";
-  Result r;
-  FILE* p = popen(line.c_str(), "r");
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int status = pclose(p);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::ifstream e(errFile, std::ios::binary);
-  r.err.assign(std::istreambuf_iterator<char>(e), {});
-  return r;
+  return accelspec::test::runCli(dir, args);
 }
 
 class MatchCli : public ::testing::Test {
