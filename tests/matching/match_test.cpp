@@ -108,6 +108,42 @@ TEST_F(MatchCli, MatchedSeedsPassTheirCheck) {
   }
 }
 
+// The program's own 20-s, 0.005-s sweep brought to a code spectrum where the rule judges it:
+// rg160 on the whole grid from 0.1 Hz and ec8 out to 4 s, whose lowest frequencies a table
+// correction alone cannot reach. The record is written only when its check passes, and every
+// judged ratio lies within 0.95–1.2.
+TEST_F(MatchCli, MatchedSweepsPassTheirCheck) {
+  if (!ACCELSPEC_HEAVY_TESTS) GTEST_SKIP() << "whole records are matched in optimised builds";
+  check::RuleParameters srp;
+  check::RuleParameters ec8;
+  ec8.rule = check::Rule::Ec8;
+  ec8.t1 = 2;
+  const struct {
+    std::string target, rule;
+    check::RuleParameters parameters;
+  } cases[] = {{"rg160:0.3", "", srp}, {"ec8:1:B:2.943", "--rule ec8 --t1 2", ec8}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target + " " + c.rule);
+    const Result r = cli(dir, "match out.aks --target " + c.target + " " + c.rule);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const records::Record matched = records::readRecord((dir / "out.aks").string());
+    EXPECT_NEAR(matched.dt, 0.005, 1e-12);
+    EXPECT_GE(static_cast<double>(matched.accel.size()) * matched.dt, 20);
+    const check::CheckResult result =
+        check::checkRecords(check::parseTarget(c.target), c.parameters, {matched});
+    for (const auto& v : result.verdicts)
+      EXPECT_TRUE(v.pass || v.item == "at least 3 records") << v.item << ": " << v.detail;
+    int judged = 0;
+    for (const auto& p : result.points) {
+      if (!p.judged) continue;
+      ++judged;
+      EXPECT_GE(p.ratio, 0.95) << p.frequency;
+      EXPECT_LE(p.ratio, 1.2) << p.frequency;
+    }
+    EXPECT_GE(judged, 100);
+  }
+}
+
 TEST_F(MatchCli, ARunThatCannotPassWritesNothingAndSaysHowClose) {
   const std::string seed = kData + "eqsig_test_motion_dt0p01_column.txt";
   const Result r =
