@@ -235,8 +235,11 @@ MatchResult refineSweep(MatchResult table, double dt, const MatchGoal& goal) {
     bands.progress = [&goal, done](int i, double lo, double hi) {
       goal.progress(done + i, lo, hi);
     };
-  MatchResult r =
-      matchBands(table.accel, dt, bands, std::ceil(0.5 / (goal.grid.front().frequency * dt)));
+  // The tail never takes the record past the longest one the program writes.
+  const double room = static_cast<double>(kMaxSamples) - static_cast<double>(table.accel.size());
+  const double tail = std::min(std::ceil(0.5 / (goal.grid.front().frequency * dt)), room);
+  if (!(tail >= 0)) return table;
+  MatchResult r = matchBands(table.accel, dt, bands, tail);
   r.iterations += done;
   const Extremes was{table.lowestRatio, table.highestRatio};
   const Extremes is{r.lowestRatio, r.highestRatio};

@@ -12,6 +12,7 @@
 #include "check/check.hpp"
 #include "check/target.hpp"
 #include "data/error.hpp"
+#include "data/store.hpp"
 #include "matching/baseline.hpp"
 #include "matching/matching_messages.hpp"
 #include "matching/spectral_match.hpp"
@@ -231,6 +232,27 @@ TEST(Match, GoalsThatCannotBeUsedAreRefused) {
       EXPECT_EQ(e.what(), std::string(msg::kMatchBadDuration));
     }
   }
+}
+
+// A sweep of the longest record the program writes still gets its band stage, without the
+// quiet tail that would take it past that length, and reports how close it came.
+TEST(Match, ALongestSweepThatStallsIsRefinedWithinTheLength) {
+  MatchGoal goal;
+  const auto grid = check::checkGrid(0.005);
+  for (std::size_t j = 0; j < grid.size() && grid[j].frequency <= 1.0001; j += 10)
+    goal.grid.push_back(grid[j]);
+  goal.target.assign(goal.grid.size(), 1);
+  goal.lowest = 0.999;  // out of reach: both stages run
+  goal.highest = 1.001;
+  goal.iterations = 2;
+  int calls = 0;
+  goal.progress = [&](int iteration, double, double) { EXPECT_EQ(iteration, ++calls); };
+  const MatchResult r = matchSweep(500, 0.005, goal);
+  EXPECT_FALSE(r.passed);
+  EXPECT_EQ(r.iterations, 2);
+  EXPECT_EQ(calls, 2);
+  EXPECT_LE(r.accel.size(), static_cast<std::size_t>(kMaxSamples));
+  EXPECT_LE(r.lowestRatio, r.highestRatio);
 }
 
 // A seed already on its target is accepted as it stands, after its baseline correction.
