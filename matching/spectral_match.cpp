@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <numbers>
 #include <string>
+#include <utility>
 
 #include "compute/synthesis.hpp"
 #include "data/error.hpp"
@@ -122,21 +123,25 @@ class Tracker {
       result.lowestRatio = e.lowest;
       result.highestRatio = e.highest;
     }
+    if (iteration == 1 || d < gainedAt_.second - kGain) gainedAt_ = {iteration, d};
     result.iterations = iteration;
     result.passed = inside;
-    if (d < best_ || bestAt_ == 0) bestAt_ = iteration;
     return inside;
   }
 
-  // True when the closest candidate is `patience` iterations old.
-  bool stalled(int iteration, int patience) const { return iteration - bestAt_ >= patience; }
+  // True when the run has not come 1 % closer to the band for `patience` iterations: creeping
+  // slower than that, a stage would use up the run.
+  bool stalled(int iteration, int patience) const {
+    return iteration - gainedAt_.first >= patience;
+  }
 
   MatchResult result;
 
  private:
   const MatchGoal& goal_;
+  static constexpr double kGain = 0.01;
   double best_ = 0;
-  int bestAt_ = 0;
+  std::pair<int, double> gainedAt_{0, 0};  // iteration and distance of the last real gain
 };
 
 void checkGoal(const MatchGoal& goal) {
