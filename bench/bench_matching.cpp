@@ -2,7 +2,8 @@
 // to the rg160 spectrum at 0.3 g over the whole check grid, and the program's sine sweep (20 s,
 // 0.005 s) matched to rg160 and ec8, each checked by the rules' code as the command does.
 //
-// The sweep's table is matched only over the periods judged, as the command does.
+// The sweep's table is matched only over the periods judged, as the command does; where the
+// table stage stalls, its closest record goes on through the band scaling.
 //
 //   cmake --build build --target bench_matching && build/bench/bench_matching
 //

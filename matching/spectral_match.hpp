@@ -63,6 +63,9 @@ MatchResult matchSeed(const std::vector<double>& seed, double dt, const MatchGoa
 /// frequencies and amplitudes, the sweep of `duration` s at step dt synthesised, the table's
 /// amplitudes corrected by target/computed and, where the spectrum between two table points is
 /// not controlled by them, a point added at the worst grid frequency between (up to 998 points).
+/// When that stalls (5 iterations without coming 1 % closer, or half of goal.iterations used),
+/// the closest sweep goes on through matchSeed's band scaling with a quiet tail of half a period
+/// of the lowest grid frequency, within 100000 samples; iterations count both stages.
 /// Throws AppError for a duration or step the synthesis cannot use.
 MatchResult matchSweep(double duration, double dt, const MatchGoal& goal);
 

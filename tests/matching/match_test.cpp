@@ -12,6 +12,7 @@
 #include "check/check.hpp"
 #include "check/target.hpp"
 #include "data/error.hpp"
+#include "data/store.hpp"
 #include "matching/baseline.hpp"
 #include "matching/matching_messages.hpp"
 #include "matching/spectral_match.hpp"
@@ -91,6 +92,42 @@ TEST_F(MatchCli, MatchedSeedsPassTheirCheck) {
     const Drift d = driftOf(matched.accel, matched.dt);
     EXPECT_LE(std::fabs(d.finalVelocity), 0.01 * d.peakVelocity);
     EXPECT_LE(std::fabs(d.finalDisplacement), 0.01 * d.peakDisplacement);
+  }
+}
+
+// The program's own 20-s, 0.005-s sweep brought to a code spectrum where the rule judges it:
+// rg160 on the whole grid from 0.1 Hz and ec8 out to 4 s, whose lowest frequencies a table
+// correction alone cannot reach. The record is written only when its check passes, and every
+// judged ratio lies within 0.95–1.2.
+TEST_F(MatchCli, MatchedSweepsPassTheirCheck) {
+  if (!ACCELSPEC_HEAVY_TESTS) GTEST_SKIP() << "whole records are matched in optimised builds";
+  check::RuleParameters srp;
+  check::RuleParameters ec8;
+  ec8.rule = check::Rule::Ec8;
+  ec8.t1 = 2;
+  const struct {
+    std::string target, rule;
+    check::RuleParameters parameters;
+  } cases[] = {{"rg160:0.3", "", srp}, {"ec8:1:B:2.943", "--rule ec8 --t1 2", ec8}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target + " " + c.rule);
+    const Result r = cli(dir, "match out.aks --target " + c.target + " " + c.rule);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const records::Record matched = records::readRecord((dir / "out.aks").string());
+    EXPECT_NEAR(matched.dt, 0.005, 1e-12);
+    EXPECT_GE(static_cast<double>(matched.accel.size()) * matched.dt, 20);
+    const check::CheckResult result =
+        check::checkRecords(check::parseTarget(c.target), c.parameters, {matched});
+    for (const auto& v : result.verdicts)
+      EXPECT_TRUE(v.pass || v.item == "at least 3 records") << v.item << ": " << v.detail;
+    int judged = 0;
+    for (const auto& p : result.points) {
+      if (!p.judged) continue;
+      ++judged;
+      EXPECT_GE(p.ratio, 0.95) << p.frequency;
+      EXPECT_LE(p.ratio, 1.2) << p.frequency;
+    }
+    EXPECT_GE(judged, 100);
   }
 }
 
@@ -181,6 +218,27 @@ TEST(Match, GoalsThatCannotBeUsedAreRefused) {
       EXPECT_EQ(e.what(), std::string(msg::kMatchBadDuration));
     }
   }
+}
+
+// A sweep of the longest record the program writes still gets its band stage, without the
+// quiet tail that would take it past that length, and reports how close it came.
+TEST(Match, ALongestSweepThatStallsIsRefinedWithinTheLength) {
+  MatchGoal goal;
+  const auto grid = check::checkGrid(0.005);
+  for (std::size_t j = 0; j < grid.size() && grid[j].frequency <= 1.0001; j += 10)
+    goal.grid.push_back(grid[j]);
+  goal.target.assign(goal.grid.size(), 1);
+  goal.lowest = 0.999;  // out of reach: both stages run
+  goal.highest = 1.001;
+  goal.iterations = 2;
+  int calls = 0;
+  goal.progress = [&](int iteration, double, double) { EXPECT_EQ(iteration, ++calls); };
+  const MatchResult r = matchSweep(500, 0.005, goal);
+  EXPECT_FALSE(r.passed);
+  EXPECT_EQ(r.iterations, 2);
+  EXPECT_EQ(calls, 2);
+  EXPECT_LE(r.accel.size(), static_cast<std::size_t>(kMaxSamples));
+  EXPECT_LE(r.lowestRatio, r.highestRatio);
 }
 
 // A seed already on its target is accepted as it stands, after its baseline correction.
