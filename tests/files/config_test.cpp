@@ -10,31 +10,18 @@
 #include "data/plain_form.hpp"
 #include "files/cp1251.hpp"
 #include "files/textio.hpp"
+#include "tests/files/config_example.hpp"
 #include "tests/files/temp_dir.hpp"
 
 namespace accelspec {
 namespace {
 
+using testing::fillExample;
 using testing::readBytes;
 using testing::TempDir;
 using testing::writeBytes;
 
 const std::string kDataDir = std::string(ACCELSPEC_TEST_DATA) + "/files/data/";
-
-// The state of the configuration file example: EditFend 3, the other fields at their defaults,
-// one graph of three points in memory.
-void fillExample(Store& store, PlainForm& form) {
-  form.setText(Edit::Fend, "3");
-  store.NMem = 1;
-  form.setCell(Grid::Memory, 1, 1, "test.aks");
-  form.setCell(Grid::Memory, 2, 1, "График №1");
-  store.SpF[999] = 2;
-  const long double points[3][2] = {{2, 0.81L}, {2.5L, 1.2L}, {3, 0.95L}};
-  for (int j = 0; j < 3; ++j) {
-    store.SpF[1000 + j] = points[j][0];
-    store.SpA[1000 + j] = points[j][1];
-  }
-}
 
 // The example as UTF-8 lines (the file itself is Windows-1251).
 std::string cp1251Lines(std::initializer_list<const char*> lines) {
