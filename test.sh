@@ -35,7 +35,7 @@ for target in build-fuzz/fuzz/fuzz_*; do
   name=$(basename "$target")
   corpus=$(mktemp -d)
   cp fuzz/corpus/"${name#fuzz_}"/* "$corpus"/ 2>/dev/null || true
-  "$target" -max_total_time="${FUZZ_SECONDS:-15}" -max_len=4096 -timeout=10 "$corpus" 2>&1 | tail -1
+  "$target" -max_total_time="${FUZZ_SECONDS:-10}" -max_len=4096 -timeout=10 "$corpus" 2>&1 | tail -1
   rm -rf "$corpus"
 done
 echo "== all tests passed"
