@@ -29,12 +29,7 @@ Result cli(const fs::path& dir, const std::string& args) {
   return accelspec::test::runCli(dir, args);
 }
 
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::stringstream in(text);
-  for (std::string l; std::getline(in, l);) out.push_back(l);
-  return out;
-}
+using accelspec::test::lines;
 
 class AnalysisCli : public ::testing::Test {
  protected:

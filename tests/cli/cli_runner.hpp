@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace accelspec::test {
 
@@ -48,6 +50,14 @@ inline std::string slurp(const std::filesystem::path& p) {
 /// Writes `text` into a file as it stands.
 inline void put(const std::filesystem::path& p, const std::string& text) {
   std::ofstream(p, std::ios::binary) << text;
+}
+
+/// The lines of a tool's output, without their line ends.
+inline std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::stringstream in(text);
+  for (std::string l; std::getline(in, l);) out.push_back(l);
+  return out;
 }
 
 }  // namespace accelspec::test
