@@ -283,6 +283,7 @@ QString Plot::readoutAt(QPoint viewPos) const {
   }
   if (!anchor) return {};
   const QPointF value = chart_->mapToValue(chartPos, anchor);
+  if (readoutFormat_) return readoutFormat_(value);
   const QString xTitle = axisX_->titleText(), yTitle = axisY_->titleText();
   return QStringLiteral("%1 = %2;  %3 = %4")
       .arg(xTitle.isEmpty() ? QStringLiteral("x") : xTitle, number(value.x()),
