@@ -129,6 +129,11 @@ RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
   measures_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
   measures_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
   measures_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+  const int row = fontMetrics().height() + 6;
+  for (QTableWidget* table : {list_, measures_})
+    table->verticalHeader()->setDefaultSectionSize(row);
+  // The nine measures all in sight, without a scroll bar.
+  measures_->setMinimumHeight(row * measures_->rowCount() + row + 8);
   for (int r = 0; r < measures_->rowCount(); ++r) {
     measures_->setItem(r, 0, new QTableWidgetItem(tr8(kMeasureRows[r].name)));
     measures_->setItem(r, 1, new QTableWidgetItem);
@@ -139,9 +144,9 @@ RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
   auto* left = new QWidget(this);
   auto* leftLayout = new QVBoxLayout(left);
   leftLayout->setContentsMargins(0, 0, 0, 0);
-  leftLayout->addWidget(list_, 3);
+  leftLayout->addWidget(list_, 1);
   leftLayout->addWidget(measuresTitle_);
-  leftLayout->addWidget(measures_, 2);
+  leftLayout->addWidget(measures_);
   leftLayout->addWidget(new TaskProgress(*task_, left));
 
   auto* plots = new QSplitter(Qt::Vertical, this);
@@ -164,6 +169,7 @@ RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
   split->addWidget(plots);
   split->setStretchFactor(0, 2);
   split->setStretchFactor(1, 3);
+  split->setSizes({580, 520});
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(buttons);
   layout->addWidget(split, 1);
