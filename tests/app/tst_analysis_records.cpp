@@ -2,6 +2,7 @@
 // is reported as the reader words it; the baseline-corrected copy; and a record sent to the main
 // window arrives exactly as the *.aks file that `accelspec-cli import` writes opens there.
 
+#include <QLineSeries>
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
@@ -194,6 +195,25 @@ class AnalysisRecordsTest : public QObject {
     QCOMPARE(w->session().records().size(), std::size_t{2});
     QCOMPARE(w->tabs()->currentWidget(), w->recordsPage());
     QCOMPARE(w->recordsPage()->recordsTable()->item(1, 1)->text(), QString("brl"));
+  }
+
+  // A long record is thinned on the screen only: its plot keeps every sample.
+  void longRecordThinnedForDisplay() {
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    AnalysisWindow* w = openAnalysis(s);
+    QVERIFY(w);
+    records::Record r;
+    r.name = "long";
+    r.format = "columns";
+    r.dt = 0.001;
+    for (int i = 0; i < 90000; ++i) r.accel.push_back((i * 7919 % 1000) / 1000.0 - 0.5);
+    w->session().add(r);
+    Plot* plot = w->recordsPage()->accelerationPlot();
+    QCOMPARE(plot->points(0).size(), std::size_t{90000});
+    QVERIFY(plot->line(0)->count() < 20000);
+    QVERIFY(plot->line(0)->count() > 1000);
+    w->recordsPage()->task().cancel();
   }
 
   void baselineCopyAndRemove() {

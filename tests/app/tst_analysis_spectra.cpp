@@ -232,6 +232,19 @@ class AnalysisSpectraTest : public QObject {
     QCOMPARE(s_->boxes.take().size(), 1);
     QVERIFY(page_->results()[0].spectra.values == before);
 
+    // An error of the computation itself comes from the background in the same box, with the
+    // core's message; the results stay.
+    page_->findChild<QLineEdit*>("EditDampings")->setText("0.05");
+    page_->findChild<QLineEdit*>("EditGridTo")->setText("20000");
+    page_->computeClicked();
+    QVERIFY(waitFor([&] { return !page_->task().busy(); }));
+    boxes = s_->boxes.take();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0], page_->task().lastError());
+    QVERIFY(!boxes[0].isEmpty());
+    QVERIFY(page_->results()[0].spectra.values == before);
+    page_->findChild<QLineEdit*>("EditGridTo")->setText("100");
+
     // A cancelled run leaves the results and the chart as they were.
     page_->findChild<QLineEdit*>("EditDampings")->setText("0.05");
     page_->computeClicked();
