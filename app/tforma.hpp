@@ -23,6 +23,7 @@ class QWindow;
 namespace accelspec {
 
 class ChartView;
+class HelpWindow;
 class StringGrid;
 class TReport;
 
@@ -78,6 +79,14 @@ class TForma : public QWidget, public Form {
   /// The caption of the error box: the program file's name without its extension.
   static QString applicationTitle();
 
+  /// The user's guide, made on first use; it stays with this window and closes with it.
+  HelpWindow* helpWindow();
+  /// Opens the guide at a place ("chapter.md#anchor"; empty for the contents).
+  void showHelp(const QString& topic);
+  /// F1: the guide at the place that explains the control under the mouse (a tool button) or
+  /// the one holding the focus, else at the main window's chapter.
+  void showContextHelp();
+
  public slots:
   void FormActivate();
   bool FormClose();
@@ -91,6 +100,7 @@ class TForma : public QWidget, public Form {
   void SpeedButtonMemoryClick();
   void SpeedButtonDeleteClick();
   void SpeedButtonVisualClick();
+  void SpeedButtonHelpClick();
   void EditNExit();
   void StringGridSpvExit();
   void Chanel1Click();
@@ -149,6 +159,8 @@ class TForma : public QWidget, public Form {
   std::array<QLabel*, 7> starLabels_{};    // Label1k … Label6k
   std::array<QLabel*, 7> shadowLabels_{};  // Label1t … Label6t
   ChartView* chart1_ = nullptr;
+
+  HelpWindow* help_ = nullptr;
 
   FileDialogRequest openDialog_;
   FileDialogRequest saveDialog_;
