@@ -14,6 +14,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 // The guide lives in a static library: nothing registers it unless asked (outside any namespace,
@@ -198,6 +199,20 @@ void HelpBrowser::doSetSource(const QUrl& name, QTextDocument::ResourceType type
   }
 }
 
+void HelpBrowser::spaceHeadings() {
+  // Markdown gives headings no room above them: a section would run into the one before.
+  for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+    const int level = block.blockFormat().headingLevel();
+    if (level == 0 || block.blockNumber() == 0) continue;
+    // A chapter shown again (Back, Forward, another place in it) is spaced already.
+    if (block.blockFormat().topMargin() > 0) return;
+    QTextBlockFormat format = block.blockFormat();
+    format.setTopMargin(level <= 2 ? 16 : 10);
+    format.setBottomMargin(4);
+    QTextCursor(block).setBlockFormat(format);
+  }
+}
+
 QString HelpBrowser::currentAnchor() const {
   const QString anchor = source().fragment();
   return headingBlock(anchor).isValid() ? anchor : QString();
@@ -272,6 +287,10 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(back_, &QToolButton::clicked, browser_, &QTextBrowser::backward);
   connect(forward_, &QToolButton::clicked, browser_, &QTextBrowser::forward);
   connect(home, &QToolButton::clicked, this, [this] { showTopic({}); });
+  // Every road to a chapter (a link, the contents, Back and Forward) announces it here, before
+  // the view is scrolled to its place.
+  connect(browser_, &QTextBrowser::sourceChanged, browser_, &HelpBrowser::spaceHeadings);
+  connect(browser_, &QTextBrowser::sourceChanged, this, &HelpWindow::followInContents);
   connect(browser_, &QTextBrowser::backwardAvailable, back_, &QToolButton::setEnabled);
   connect(browser_, &QTextBrowser::forwardAvailable, forward_, &QToolButton::setEnabled);
   connect(contents_, &QTreeWidget::itemActivated, this,
@@ -305,6 +324,22 @@ void HelpWindow::fillContents() {
     parents[h.level - 1] = item;
     for (int deeper = h.level; deeper < 3; ++deeper) parents[deeper] = nullptr;
   }
+}
+
+void HelpWindow::followInContents(const QUrl& source) {
+  // The place shown is marked in the contents: its own heading, else its chapter.
+  const QString page = source.fileName();
+  const QString topic = source.hasFragment() ? page + QLatin1Char('#') + source.fragment() : page;
+  QTreeWidgetItem* chapter = nullptr;
+  for (QTreeWidgetItemIterator it(contents_); *it; ++it) {
+    const QString itemTopic = (*it)->data(0, Qt::UserRole).toString();
+    if (itemTopic == topic) {
+      contents_->setCurrentItem(*it);
+      return;
+    }
+    if (!chapter && itemTopic.section(QLatin1Char('#'), 0, 0) == page) chapter = *it;
+  }
+  if (chapter) contents_->setCurrentItem(chapter);
 }
 
 void HelpWindow::showTopic(const QString& topic) {

@@ -46,6 +46,9 @@ class HelpBrowser : public QTextBrowser {
   /// The anchor of the heading shown ("" at a chapter's top, or when no heading has it).
   QString currentAnchor() const;
 
+  /// Gives the chapter's headings room above them, once per chapter shown.
+  void spaceHeadings();
+
  protected:
   void doSetSource(const QUrl& name, QTextDocument::ResourceType type) override;
 
@@ -75,6 +78,7 @@ class HelpWindow : public QWidget {
 
  private:
   void fillContents();
+  void followInContents(const QUrl& source);
   void openHit(int row);
 
   HelpBrowser* browser_ = nullptr;

@@ -23,7 +23,7 @@ xvfb-run -a -s "-screen 0 1100x780x24 -dpi 96" bash -c '
 ' screenshot "$out" "$driver"
 # The root window is black around the window: keep the window and its frame only.
 for picture in "$out" docs/guide-spectrum-table.png docs/guide-accelerogram.png \
-  docs/guide-response-spectrum.png docs/guide-time-window.png; do
+  docs/guide-response-spectrum.png docs/guide-time-window.png docs/guide-help.png; do
   convert "$picture" -bordercolor black -border 1 -trim +repage "$picture"
   echo "wrote $picture"
 done

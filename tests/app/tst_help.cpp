@@ -96,6 +96,10 @@ class Help : public QObject {
     QVERIFY(help->isVisible());
     QCOMPARE(help->currentTopic(), helpTopicForControl(control));
     QCOMPARE(help->browser()->textCursor().block().text(), heading);
+    // The contents mark the place shown.
+    auto* tree = help->findChild<QTreeWidget*>("HelpContents");
+    QVERIFY(tree->currentItem());
+    QCOMPARE(tree->currentItem()->text(0), heading);
   }
 
   void f1OverAToolButtonOpensItsPlace_data() {
@@ -194,6 +198,14 @@ class Help : public QObject {
     QVERIFY(back->isEnabled());
     back->click();
     QCOMPARE(help->currentTopic(), helpTopicForControl("EditFbeg"));
+    // Headings keep their room above them on every road back to a chapter.
+    int spaced = 0;
+    for (QTextBlock b = help->browser()->document()->begin(); b.isValid(); b = b.next())
+      if (b.blockNumber() > 0 && b.blockFormat().headingLevel() > 0) {
+        QVERIFY2(b.blockFormat().topMargin() > 0, qPrintable(b.text()));
+        ++spaced;
+      }
+    QVERIFY(spaced > 10);
     // Closing the main window closes the guide with it.
     QVERIFY(s.close());
     QVERIFY(!help->isVisible());

@@ -5,12 +5,14 @@
 // user's guide shows into guide-*.png beside it.
 
 #include <QChart>
+#include <QCursor>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QTest>
 
+#include "app/help_window.hpp"
 #include "tests/app/window_harness.hpp"
 
 using namespace accelspec;
@@ -95,6 +97,25 @@ class WindowScreenshot : public QObject {
     QCOMPARE(s.store->ND, 751);
     QCOMPARE(s.edit("EditTend")->text(), QString("3"));
     shoot("guide-time-window.png");
+
+    // The guide, opened by F1 over a field, at the place that explains it.
+    QLineEdit* psi = s.edit("EditPsi");
+    QCursor::setPos(psi->mapToGlobal(QPoint(4, 4)));
+    s.click("EditPsi");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+    Session::settle();
+    HelpWindow* help = s.forma->helpWindow();
+    QVERIFY(help->isVisible());
+    QCOMPARE(help->currentTopic(), helpTopicForControl("EditPsi"));
+    shoot("guide-help.png");
+    if (!target.isEmpty()) {
+      // Only the guide's window, frame included.
+      const QRect r = help->frameGeometry();
+      const QString file = QFileInfo(target).dir().filePath("guide-help.png");
+      const QString crop =
+          QStringLiteral("%1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y());
+      QCOMPARE(QProcess::execute("convert", {file, "-crop", crop, "+repage", file}), 0);
+    }
   }
 };
 
