@@ -205,7 +205,12 @@ TForma::TForma(Store& store, TReport& report, QWidget* parent)
   connect(help, &QShortcut::activated, this, &TForma::showContextHelp);
 }
 
-TForma::~TForma() = default;
+TForma::~TForma() {
+  // The application outlives this window: no signal of it may reach the window while QWidget
+  // takes its children (the guide among them) down, when this is a TForma no longer.
+  if (qApp) disconnect(qApp, nullptr, this, nullptr);
+  delete help_;
+}
 
 QToolButton* TForma::addToolButton(QWidget* parent, const char* name, int x, const QString& hint) {
   auto* button = new QToolButton(parent);
