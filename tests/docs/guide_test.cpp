@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -83,6 +85,95 @@ std::set<std::string> cmakeList(const std::string& text, const std::string& name
     if (end != std::string::npos) break;
   }
   return items;
+}
+
+// The anchor a heading gets in the repository's viewer (and in the help window): lower case,
+// letters, digits, '-' and '_' kept, blanks made '-', the rest dropped. The guide's headings use
+// Latin and Cyrillic letters only, which is all this decodes.
+std::string slugOf(const std::string& heading) {
+  std::string slug;
+  for (std::size_t i = 0; i < heading.size();) {
+    const auto c = static_cast<unsigned char>(heading[i]);
+    if (c < 0x80) {
+      if (std::isalnum(c) || c == '-' || c == '_') slug += static_cast<char>(std::tolower(c));
+      if (c == ' ') slug += '-';
+      ++i;
+      continue;
+    }
+    const std::size_t len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+    if (len == 2 && i + 1 < heading.size()) {
+      char32_t cp = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(heading[i + 1]) & 0x3Fu);
+      if (cp >= 0x400 && cp <= 0x4FF) {
+        if (cp >= 0x410 && cp <= 0x42F) cp += 0x20;
+        if (cp >= 0x400 && cp <= 0x40F) cp += 0x50;
+        slug += static_cast<char>(0xC0 | (cp >> 6));
+        slug += static_cast<char>(0x80 | (cp & 0x3F));
+      }
+    }
+    i += len;
+  }
+  return slug;
+}
+
+// The anchors of a chapter's headings, "-1", "-2" … added to repeated ones.
+std::set<std::string> anchorsOf(const std::string& chapter) {
+  std::set<std::string> anchors;
+  std::map<std::string, int> seen;
+  std::istringstream lines(chapter);
+  std::string line;
+  bool fenced = false;
+  const std::regex heading(R"(^#{1,6}\s+(.*?)\s*$)");
+  while (std::getline(lines, line)) {
+    if (line.rfind("```", 0) == 0) fenced = !fenced;
+    std::smatch m;
+    if (fenced || !std::regex_match(line, m, heading)) continue;
+    std::string title;
+    const std::string raw = m[1].str();
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+      if (raw[i] == '\\' && i + 1 < raw.size()) {
+        title += raw[++i];
+      } else if (raw[i] != '`' && raw[i] != '*') {
+        title += raw[i];
+      }
+    }
+    std::string slug = slugOf(title);
+    if (const int n = seen[slug]++; n > 0) slug += "-" + std::to_string(n);
+    anchors.insert(slug);
+  }
+  return anchors;
+}
+
+TEST(Guide, HeadingAnchorsAreThoseOfTheViewer) {
+  struct Case {
+    const char* heading;
+    const char* anchor;
+  } cases[] = {
+      {"Шаг по времени", "шаг-по-времени"},
+      {"Коэф. демпфирования", "коэф-демпфирования"},
+      {"M — Взять график в память", "m--взять-график-в-память"},
+      {"config.cfg — конфигурация", "configcfg--конфигурация"},
+      {"Спектр воздействия (*.spv)", "спектр-воздействия-spv"},
+      {"d5_75 и ЁЖ", "d5_75-и-ёж"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(slugOf(c.heading), c.anchor) << c.heading;
+  EXPECT_EQ(anchorsOf("# A\n## A\n```\n# A\n```\n## `A`\n"),
+            (std::set<std::string>{"a", "a-1", "a-2"}));
+}
+
+TEST(Guide, EveryLinkedPlaceExists) {
+  int checked = 0;
+  for (const std::string& name : chapterFiles()) {
+    for (const Link& link : linksOf(slurp(kGuide / name))) {
+      const std::size_t hash = link.target.find('#');
+      if (link.target.rfind("http", 0) == 0 || hash == std::string::npos) continue;
+      const std::string file = hash == 0 ? name : link.target.substr(0, hash);
+      const std::string anchor = link.target.substr(hash + 1);
+      EXPECT_TRUE(anchorsOf(slurp(kGuide / file)).count(anchor))
+          << name << " links to " << link.target << ", a heading " << file << " does not have";
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 20);
 }
 
 TEST(Guide, EveryCommandOfTheUsageHasItsSection) {
