@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -34,6 +35,7 @@
 #include "app/analysis/analysis_window.hpp"
 #include "app/chart_view.hpp"
 #include "app/error_box.hpp"
+#include "app/help_window.hpp"
 #include "app/icons.hpp"
 #include "app/response_progress.hpp"
 #include "app/string_grid.hpp"
@@ -204,9 +206,17 @@ TForma::TForma(Store& store, TReport& report, QWidget* parent)
   connect(qApp, &QApplication::focusChanged, this,
           [this](QWidget*, QWidget* now) { focusMoved(now); });
   connect(qApp, &QGuiApplication::focusWindowChanged, this, &TForma::focusWindowMoved);
+
+  auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  connect(help, &QShortcut::activated, this, &TForma::showContextHelp);
 }
 
-TForma::~TForma() = default;
+TForma::~TForma() {
+  // The application outlives this window: no signal of it may reach the window while QWidget
+  // takes its children (the guide among them) down, when this is a TForma no longer.
+  if (qApp) disconnect(qApp, nullptr, this, nullptr);
+  delete help_;
+}
 
 QToolButton* TForma::addToolButton(QWidget* parent, const char* name, int x, const QString& hint) {
   auto* button = new QToolButton(parent);
@@ -252,6 +262,7 @@ void TForma::createToolBar() {
        &TForma::SpeedButtonVisualClick},
       {"SpeedButtonAnalysis", 768, "Инженерный анализ", icons::analysis(), nullptr,
        &TForma::SpeedButtonAnalysisClick},
+      {"SpeedButtonHelp", 808, "Справка", QIcon(), "?", &TForma::SpeedButtonHelpClick},
   };
   for (const Button& b : buttons) {
     QToolButton* button = addToolButton(panel1_, b.name, b.x, QString::fromUtf8(b.hint));
@@ -640,6 +651,8 @@ void TForma::focusMoved(QWidget* now) {
 
 void TForma::focusWindowMoved(QWindow* window) {
   if (!window || window == windowHandle()) return;
+  // The guide is read beside the window: coming back from it is no new activation.
+  if (help_ && window == help_->windowHandle()) return;
   // Message boxes and file dialogs are modal, tool tips and menus are no forms: none of them
   // makes the next activation a new one. Another form of the program (the report preview) does.
   const Qt::WindowType type = window->type();
@@ -662,10 +675,43 @@ bool TForma::event(QEvent* event) {
 void TForma::closeEvent(QCloseEvent* event) {
   if (FormClose()) {
     if (analysis_) analysis_->close();
+    if (help_) help_->close();
     event->accept();
   } else {
     event->ignore();
   }
+}
+
+HelpWindow* TForma::helpWindow() {
+  if (!help_) help_ = new HelpWindow(this);
+  return help_;
+}
+
+void TForma::showHelp(const QString& topic) { helpWindow()->showTopic(topic); }
+
+void TForma::SpeedButtonHelpClick() { showHelp({}); }
+
+void TForma::showContextHelp() {
+  // The nearest control, from the widget itself up through its parents, that has its place.
+  auto topicOf = [this](QWidget* widget, bool focusable) -> QString {
+    for (QWidget* w = widget; w && w != this; w = w->parentWidget()) {
+      const QString topic = helpTopicForControl(w->objectName());
+      if (topic.isEmpty()) continue;
+      if (!focusable && w->focusPolicy() != Qt::NoFocus) return {};
+      return topic;
+    }
+    return {};
+  };
+  QWidget* hovered = QApplication::widgetAt(QCursor::pos());
+  if (hovered && hovered->window() != this) hovered = nullptr;
+  QWidget* focused = QApplication::focusWidget();
+  if (focused && focused->window() != this) focused = nullptr;
+  // Tool buttons take no focus: pointing at one is the only way to ask about it.
+  QString topic = topicOf(hovered, false);
+  if (topic.isEmpty()) topic = topicOf(focused, true);
+  if (topic.isEmpty()) topic = topicOf(hovered, true);
+  if (topic.isEmpty()) topic = helpTopicForControl(objectName());
+  showHelp(topic);
 }
 
 }  // namespace accelspec

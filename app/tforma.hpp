@@ -25,6 +25,7 @@ namespace accelspec {
 
 class AnalysisWindow;
 class ChartView;
+class HelpWindow;
 class StringGrid;
 class TReport;
 
@@ -82,6 +83,13 @@ class TForma : public QWidget, public Form {
 
   /// The analysis window, created on its first opening (nullptr until then).
   AnalysisWindow* analysisWindow() const { return analysis_.get(); }
+  /// The user's guide, made on first use; it stays with this window and closes with it.
+  HelpWindow* helpWindow();
+  /// Opens the guide at a place ("chapter.md#anchor"; empty for the contents).
+  void showHelp(const QString& topic);
+  /// F1: the guide at the place that explains the control under the mouse (a tool button) or
+  /// the one holding the focus, else at the main window's chapter.
+  void showContextHelp();
 
  public slots:
   void FormActivate();
@@ -98,6 +106,7 @@ class TForma : public QWidget, public Form {
   void SpeedButtonVisualClick();
   /// Opens the analysis window, or raises it when it is open.
   void SpeedButtonAnalysisClick();
+  void SpeedButtonHelpClick();
   void EditNExit();
   void StringGridSpvExit();
   void Chanel1Click();
@@ -158,6 +167,8 @@ class TForma : public QWidget, public Form {
   std::array<QLabel*, 7> starLabels_{};    // Label1k … Label6k
   std::array<QLabel*, 7> shadowLabels_{};  // Label1t … Label6t
   ChartView* chart1_ = nullptr;
+
+  HelpWindow* help_ = nullptr;
 
   FileDialogRequest openDialog_;
   FileDialogRequest saveDialog_;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Photographs the main window after the typical road into docs/window.png, renders the
-# report's response-spectrum page into docs/report.png, and photographs each page of the analysis
-# window after its road into docs/analysis-<page>.png. The window: an X server of its
+# Photographs the main window after the typical road into docs/window.png, and its steps that
+# the user's guide shows into docs/guide-*.png, renders the report's response-spectrum page into
+# docs/report.png, and photographs each page of the analysis window after its road into
+# docs/analysis-<page>.png. The window: an X server of its
 # own (Xvfb) with a window manager (openbox) for the title bar, the road driven by the
 # tst_window_screenshot test, then `import -window root`, trimmed to the window.
 # Usage: tools/screenshot.sh [build-dir]   (default: build)
@@ -22,8 +23,11 @@ xvfb-run -a -s "-screen 0 1100x780x24 -dpi 96" bash -c '
   exit $status
 ' screenshot "$out" "$driver"
 # The root window is black around the window: keep the window and its frame only.
-convert "$out" -bordercolor black -border 1 -trim +repage "$out"
-echo "wrote $out"
+for picture in "$out" docs/guide-spectrum-table.png docs/guide-accelerogram.png \
+  docs/guide-response-spectrum.png docs/guide-time-window.png docs/guide-help.png; do
+  convert "$picture" -bordercolor black -border 1 -trim +repage "$picture"
+  echo "wrote $picture"
+done
 
 # The report page, as the report test prints it, at 60 pixels an inch.
 page=$(mktemp -d)
