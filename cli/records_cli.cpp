@@ -1,7 +1,6 @@
 #include "cli/records_cli.hpp"
 
-#include "data/store.hpp"
-#include "files/formats.hpp"
+#include "records/aks_text.hpp"
 #include "records/scan.hpp"
 
 namespace accelspec::cli {
@@ -50,18 +49,6 @@ records::Reading readingOf(const Arguments& a) {
   }
 }
 
-std::string aksText(const records::Record& record) {
-  if (record.accel.size() > static_cast<std::size_t>(kMaxSamples))
-    records::failFile(record.path,
-                      "в записи " + std::to_string(record.accel.size()) +
-                          " отсчётов, а файл *.aks вмещает не более 100000; команды spectra и "
-                          "measures читают запись целиком");
-  auto store = makeStore();
-  store->ND = static_cast<std::int32_t>(record.accel.size());
-  store->DT = record.dt;
-  store->T = static_cast<long double>(store->ND) * store->DT;
-  for (std::size_t k = 0; k < record.accel.size(); ++k) store->Acc[k + 1] = record.accel[k];
-  return formatAks(*store);
-}
+std::string aksText(const records::Record& record) { return records::aksText(record); }
 
 }  // namespace accelspec::cli

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <exception>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,16 @@ struct MatchGoal {
   bool correctSweepBaseline = true;
   /// Told after each iteration (1-based) the lowest and highest ratio on `grid`.
   std::function<void(int iteration, double lowest, double highest)> progress;
+  /// Asked after every iteration (the progress call included) and between the stages: once
+  /// stop is requested the run throws MatchCancelled and returns nothing.
+  std::stop_token stop;
+};
+
+/// Thrown by a run whose goal's stop was requested. Not an AppError: a cancel is no failure,
+/// and nothing of the run is kept.
+class MatchCancelled : public std::exception {
+ public:
+  const char* what() const noexcept override { return "подбор отменён"; }
 };
 
 /// The outcome of a run: the best record found and how close it came.
