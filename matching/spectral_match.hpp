@@ -68,7 +68,7 @@ std::vector<double> ratiosOf(const std::vector<double>& accel, double dt, const 
 /// and the record rebuilt, which keeps the seed's phase at every frequency; after each pass the
 /// baseline is corrected. The record returned is the seed followed by a quiet tail of one period
 /// of the lowest grid frequency. Throws AppError as computeSpectra for a bad seed, and
-/// msg::kMatchTooLong when the record would exceed 100000 samples.
+/// msg::kMatchTooLong when the record would exceed 100000 samples; MatchCancelled on a stop.
 MatchResult matchSeed(const std::vector<double>& seed, double dt, const MatchGoal& goal);
 
 /// Matching by the program's own sine sweep: the target sampled into a spectrum table of
@@ -78,7 +78,7 @@ MatchResult matchSeed(const std::vector<double>& seed, double dt, const MatchGoa
 /// When that stalls (5 iterations without coming 1 % closer, or half of goal.iterations used),
 /// the closest sweep goes on through matchSeed's band scaling with a quiet tail of half a period
 /// of the lowest grid frequency, within 100000 samples; iterations count both stages.
-/// Throws AppError for a duration or step the synthesis cannot use.
+/// Throws AppError for a duration or step the synthesis cannot use; MatchCancelled on a stop.
 MatchResult matchSweep(double duration, double dt, const MatchGoal& goal);
 
 }  // namespace accelspec::matching
