@@ -25,6 +25,7 @@ QIcon preview() { return fromResource("preview"); }
 QIcon synthesis() { return fromResource("synthesis"); }
 QIcon responseSpectrum() { return fromResource("response_spectrum"); }
 QIcon timeWindow() { return fromResource("time_window"); }
+QIcon analysis() { return fromResource("analysis"); }
 QIcon window() { return fromResource("window"); }
 
 }  // namespace accelspec::icons

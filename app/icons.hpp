@@ -17,6 +17,8 @@ QIcon synthesis();
 QIcon responseSpectrum();
 /// A record between two brackets: the time window (drawn for the tall 23 × 45 button).
 QIcon timeWindow();
+/// Spectra of several records against a band: the analysis window.
+QIcon analysis();
 QIcon window();
 
 }  // namespace accelspec::icons

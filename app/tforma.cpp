@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QToolButton>
@@ -29,6 +30,8 @@
 #include <exception>
 #include <optional>
 
+#include "app/analysis/analysis_session.hpp"
+#include "app/analysis/analysis_window.hpp"
 #include "app/chart_view.hpp"
 #include "app/error_box.hpp"
 #include "app/icons.hpp"
@@ -194,6 +197,10 @@ TForma::TForma(Store& store, TReport& report, QWidget* parent)
   saveDialog_.kind = FileDialogRequest::Kind::Save;
   saveDialog_.objectName = "SaveDialogFile";
 
+  // F8 from anywhere in the window: no edit field or grid of it takes the key.
+  auto* analysisKey = new QShortcut(QKeySequence(Qt::Key_F8), this);
+  connect(analysisKey, &QShortcut::activated, this, &TForma::SpeedButtonAnalysisClick);
+
   connect(qApp, &QApplication::focusChanged, this,
           [this](QWidget*, QWidget* now) { focusMoved(now); });
   connect(qApp, &QGuiApplication::focusWindowChanged, this, &TForma::focusWindowMoved);
@@ -243,6 +250,8 @@ void TForma::createToolBar() {
        &TForma::SpeedButtonDeleteClick},
       {"SpeedButtonVisual", 704, "Отобразить выбранные графики", QIcon(), "V",
        &TForma::SpeedButtonVisualClick},
+      {"SpeedButtonAnalysis", 768, "Инженерный анализ", icons::analysis(), nullptr,
+       &TForma::SpeedButtonAnalysisClick},
   };
   for (const Button& b : buttons) {
     QToolButton* button = addToolButton(panel1_, b.name, b.x, QString::fromUtf8(b.hint));
@@ -554,6 +563,13 @@ void TForma::SpeedButtonDeleteClick() {
 void TForma::SpeedButtonVisualClick() {
   run([&] { overlayMemory(store_, *this); });
 }
+void TForma::SpeedButtonAnalysisClick() {
+  if (!analysis_) {
+    analysis_ = std::make_unique<AnalysisWindow>();
+    linkAnalysisWindow();
+  }
+  analysis_->showAndRaise();
+}
 void TForma::EditNExit() {
   run([&] { editNExit(store_, *this); });
 }
@@ -577,6 +593,30 @@ void TForma::Chanel5Click() {
 }
 void TForma::Chanel6Click() {
   run([&] { toggleSlot(store_, *this, 6); });
+}
+
+void TForma::linkAnalysisWindow() {
+  MainWindowLink& link = analysis_->session().link();
+  link.sendRecord = [this](const records::Record& record) {
+    return run([&] { openRecord(store_, *this, record); });
+  };
+  link.spectrumTable = [this] {
+    SpectrumTable table;
+    for (std::int32_t j = 1; j <= store_.N && j <= kMaxSpectrumPoints; ++j) {
+      table.frequencies.push_back(static_cast<double>(store_.SpF[j]));
+      table.amplitudes.push_back(static_cast<double>(store_.SpA[j]));
+    }
+    return table;
+  };
+  link.linearGrid = [this] {
+    // The fields in the user's form; the grid text takes points.
+    auto field = [this](Edit which) {
+      return edit(which)->text().trimmed().replace(QLatin1Char(decimalSeparator()), '.');
+    };
+    return QStringLiteral("lin:%1:%2:%3")
+        .arg(field(Edit::Fbeg), field(Edit::Fend), field(Edit::DF))
+        .toStdString();
+  };
 }
 
 // Events
@@ -606,6 +646,9 @@ void TForma::focusWindowMoved(QWindow* window) {
   // Message boxes and file dialogs are modal, tool tips and menus are no forms: none of them
   // makes the next activation a new one. Another form of the program (the report preview) does.
   const Qt::WindowType type = window->type();
+  // The analysis window is a workbench beside this form, not another form: going there and
+  // back is no new activation.
+  if (analysis_ && window == analysis_->windowHandle()) return;
   if (window->modality() == Qt::NonModal && (type == Qt::Window || type == Qt::Dialog))
     ownFocus_ = false;
 }
@@ -621,6 +664,7 @@ bool TForma::event(QEvent* event) {
 
 void TForma::closeEvent(QCloseEvent* event) {
   if (FormClose()) {
+    if (analysis_) analysis_->close();
     event->accept();
   } else {
     event->ignore();

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "data/chart.hpp"
@@ -22,6 +23,7 @@ class QWindow;
 
 namespace accelspec {
 
+class AnalysisWindow;
 class ChartView;
 class StringGrid;
 class TReport;
@@ -78,6 +80,9 @@ class TForma : public QWidget, public Form {
   /// The caption of the error box: the program file's name without its extension.
   static QString applicationTitle();
 
+  /// The analysis window, created on its first opening (nullptr until then).
+  AnalysisWindow* analysisWindow() const { return analysis_.get(); }
+
  public slots:
   void FormActivate();
   bool FormClose();
@@ -91,6 +96,8 @@ class TForma : public QWidget, public Form {
   void SpeedButtonMemoryClick();
   void SpeedButtonDeleteClick();
   void SpeedButtonVisualClick();
+  /// Opens the analysis window, or raises it when it is open.
+  void SpeedButtonAnalysisClick();
   void EditNExit();
   void StringGridSpvExit();
   void Chanel1Click();
@@ -130,6 +137,7 @@ class TForma : public QWidget, public Form {
   void focusWindowMoved(QWindow* window);
 
   bool runFileDialog(FileDialogRequest& request);
+  void linkAnalysisWindow();
   QLineEdit* edit(Edit which) const;
   StringGrid* grid(Grid which) const;
 
@@ -153,6 +161,8 @@ class TForma : public QWidget, public Form {
   FileDialogRequest openDialog_;
   FileDialogRequest saveDialog_;
   FileDialogHook dialogHook_;
+
+  std::unique_ptr<AnalysisWindow> analysis_;
 
   FocusArea lastArea_ = FocusArea::Other;
   // Set while this window is the last of the program's own windows to have had the focus;

@@ -1,6 +1,5 @@
 #include "cli/records_cli.hpp"
 
-#include "records/aks_text.hpp"
 #include "records/scan.hpp"
 
 namespace accelspec::cli {
@@ -48,7 +47,5 @@ records::Reading readingOf(const Arguments& a) {
     throw UsageError(e.what());
   }
 }
-
-std::string aksText(const records::Record& record) { return records::aksText(record); }
 
 }  // namespace accelspec::cli

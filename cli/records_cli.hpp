@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "cli/arguments.hpp"
+#include "records/aks_text.hpp"
 #include "records/record.hpp"
 
 namespace accelspec::cli {
@@ -35,8 +36,6 @@ std::set<std::string> withReadingOptions(std::set<std::string> options);
 /// not one of its kind.
 records::Reading readingOf(const Arguments& a);
 
-/// The record as the program's accelerogram file (*.aks). Throws AppError naming the record
-/// when it holds more samples than the window's store.
-std::string aksText(const records::Record& record);
+using records::aksText;
 
 }  // namespace accelspec::cli

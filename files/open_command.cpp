@@ -1,6 +1,7 @@
 #include "files/open_command.hpp"
 
 #include <string>
+#include <string_view>
 
 #include "data/fpu.hpp"
 #include "data/messages.hpp"
@@ -9,21 +10,38 @@
 #include "files/file_kind.hpp"
 #include "files/formats.hpp"
 #include "memory/memory.hpp"
+#include "records/aks_text.hpp"
 
 namespace accelspec {
 
 namespace {
+
+// Where a file's text comes from: the file at `path`, or text already in memory.
+struct Source {
+  std::string path;
+  const std::string_view* text = nullptr;
+
+  template <typename Read>
+  void read(FileKind kind, Read&& reader) const {
+    if (text) {
+      TextReader in(*text);
+      reader(in);
+    } else {
+      readFile(path, inputLimit(kind), reader);
+    }
+  }
+};
 
 void titles(Chart& chart, std::string_view title, std::string_view axis) {
   chart.setTitle(std::string(title));
   chart.setBottomAxisTitle(std::string(axis));
 }
 
-void openInputSpectrum(const std::string& path, Store& s, Form& form) {
+void openInputSpectrum(const Source& source, Store& s, Form& form) {
   s.Mode = kModeInputSpectrum;
   Chart& chart = form.chart();
   titles(chart, msg::kTitleInputSpectrum, msg::kAxisFrequency);
-  readSpv(path, s);
+  source.read(kSpv, [&](TextReader& in) { readSpv(in, s); });
   form.setText(Edit::N, intToText(s.N));
   form.setRowCount(Grid::Spv, s.N + 1);
   const char sep = form.decimalSeparator();
@@ -34,14 +52,14 @@ void openInputSpectrum(const std::string& path, Store& s, Form& form) {
   }
 }
 
-void openAccelerogram(const std::string& path, bool imported, Store& s, Form& form) {
+void openAccelerogram(const Source& source, bool imported, Store& s, Form& form) {
   s.Mode = kModeAccelerogram;
   Chart& chart = form.chart();
   titles(chart, msg::kTitleAccelerogram, msg::kAxisTime);
   if (imported) {
-    readBrl(path, s);
+    source.read(kBrl, [&](TextReader& in) { readBrl(in, s); });
   } else {
-    readAks(path, s);
+    source.read(kAks, [&](TextReader& in) { readAks(in, s); });
   }
   s.Tbeg = 0;
   s.Tend = fpu::checked(s.T - s.DT);
@@ -56,11 +74,11 @@ void openAccelerogram(const std::string& path, bool imported, Store& s, Form& fo
     chart.series(0).addClamped(fpu::checked(static_cast<long double>(i - 1) * s.DT), s.Acc[i]);
 }
 
-void openResponseSpectrum(const std::string& path, Store& s, Form& form) {
+void openResponseSpectrum(const Source& source, Store& s, Form& form) {
   s.Mode = kModeResponseSpectrum;
   Chart& chart = form.chart();
   titles(chart, msg::kTitleResponseSpectrum, msg::kAxisFrequency);
-  readSpo(path, s);
+  source.read(kSpo, [&](TextReader& in) { readSpo(in, s); });
   // An empty file has no first or last frequency: the range and its fields stay as they were.
   if (s.NF >= 0) {
     s.Fbeg = s.SpF[kResponseBase];
@@ -73,39 +91,61 @@ void openResponseSpectrum(const std::string& path, Store& s, Form& form) {
     chart.series(0).addClamped(s.SpF[kResponseBase + j], s.SpA[kResponseBase + j]);
 }
 
-void openConfiguration(const std::string& path, Store& s, Form& form) {
+void openConfiguration(const Source& source, Store& s, Form& form) {
   s.Mode = kModeNone;
-  readConfiguration(path, s, form);
+  if (source.text) {
+    TextReader in(*source.text);
+    readConfiguration(in, s, form);
+  } else {
+    readConfiguration(source.path, s, form);
+  }
   showMemoryList(s, form);
+}
+
+void openSource(Store& store, Form& form, FileKind kind, const Source& source) {
+  form.clearMemo();
+  form.chart().clearAll();
+  fpu::clear();
+  switch (kind) {
+    case kSpv:
+      openInputSpectrum(source, store, form);
+      break;
+    case kAks:
+      openAccelerogram(source, false, store, form);
+      break;
+    case kSpo:
+      openResponseSpectrum(source, store, form);
+      break;
+    case kCfg:
+      openConfiguration(source, store, form);
+      break;
+    case kBrl:
+      openAccelerogram(source, true, store, form);
+      break;
+    default:
+      break;
+  }
 }
 
 }  // namespace
 
 void openFile(Store& store, Form& form) {
   if (!form.executeOpenDialog()) return;
-  form.clearMemo();
-  form.chart().clearAll();
-  fpu::clear();
-  const std::string path = form.openDialogFileName();
-  switch (form.openDialogFilterIndex()) {
-    case kSpv:
-      openInputSpectrum(path, store, form);
-      break;
-    case kAks:
-      openAccelerogram(path, false, store, form);
-      break;
-    case kSpo:
-      openResponseSpectrum(path, store, form);
-      break;
-    case kCfg:
-      openConfiguration(path, store, form);
-      break;
-    case kBrl:
-      openAccelerogram(path, true, store, form);
-      break;
-    default:
-      break;
-  }
+  const auto kind = static_cast<FileKind>(form.openDialogFilterIndex());
+  openSource(store, form, kind, Source{form.openDialogFileName()});
+}
+
+void openText(Store& store, Form& form, FileKind kind, std::string_view text) {
+  openSource(store, form, kind, Source{{}, &text});
+}
+
+void openRecord(Store& store, Form& form, const records::Record& record) {
+  // A record longer than the store: its file's first line alone is what the reader refuses,
+  // after the open has cleared the chart, as it does for such a file.
+  const std::string text = record.accel.size() > static_cast<std::size_t>(kMaxSamples)
+                               ? std::to_string(record.accel.size()) + " 1\r\n"
+                               : records::aksText(record);
+  openText(store, form, kAks, text);
 }
 
 }  // namespace accelspec

@@ -6,9 +6,9 @@
 
 namespace accelspec::records {
 
-/// The record as the program's accelerogram file (*.aks), byte for byte what the window writes
-/// for the same samples and step. Throws AppError naming the record (its path) when it holds
-/// more samples than the window's store.
+/// The record as the program's accelerogram file (*.aks): "ND 1", then the time from 0 and the
+/// sample (m/s²) a line. Throws AppError naming the record when it holds more samples than the
+/// window's store.
 std::string aksText(const Record& record);
 
 }  // namespace accelspec::records

@@ -1,0 +1,372 @@
+#include "app/analysis/plot.hpp"
+
+#include <QChart>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGraphicsScene>
+#include <QLabel>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QLogValueAxis>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSvgGenerator>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "app/decimate.hpp"
+#include "app/error_box.hpp"
+
+namespace accelspec {
+
+namespace {
+
+constexpr std::size_t kThinAbove = 20000;
+constexpr int kThinColumns = 2000;
+constexpr int kPrintWidth = 2480;  // A4 width at 300 dpi
+
+// Colours that stay apart on white and in grey print, in the order series get them.
+const QColor kColors[] = {QColor(0, 0, 0),     QColor(200, 0, 0),    QColor(0, 110, 0),
+                          QColor(0, 0, 170),   QColor(150, 0, 150),  QColor(0, 130, 150),
+                          QColor(180, 110, 0), QColor(100, 100, 100)};
+
+bool usable(const QPointF& p, bool xLog, bool yLog) {
+  return std::isfinite(p.x()) && std::isfinite(p.y()) && (!xLog || p.x() > 0) &&
+         (!yLog || p.y() > 0);
+}
+
+// A range that shows [lo, hi] with round ends; a logarithmic one from power to power of ten.
+void roundRange(double& lo, double& hi, bool log) {
+  if (log) {
+    lo = std::pow(10.0, std::floor(std::log10(lo) + 1e-9));
+    hi = std::pow(10.0, std::ceil(std::log10(hi) - 1e-9));
+    if (hi <= lo) hi = lo * 10;
+    return;
+  }
+  if (hi <= lo) {
+    const double pad = lo == 0 ? 1 : std::abs(lo) * 0.1;
+    lo -= pad;
+    hi += pad;
+  }
+}
+
+QAbstractAxis* makeAxis(const QString& title, bool log) {
+  QAbstractAxis* axis = nullptr;
+  if (log) {
+    auto* l = new QLogValueAxis;
+    l->setBase(10);
+    l->setLabelFormat(QStringLiteral("%g"));
+    l->setMinorTickCount(8);
+    axis = l;
+  } else {
+    auto* v = new QValueAxis;
+    v->setLabelFormat(QStringLiteral("%g"));
+    axis = v;
+  }
+  axis->setTitleText(title);
+  return axis;
+}
+
+QString number(double v) { return QString::number(v, 'g', 5); }
+
+}  // namespace
+
+void PlotView::paintEvent(QPaintEvent* event) {
+  QChartView::paintEvent(event);
+  emit painted();
+}
+
+void PlotView::mouseMoveEvent(QMouseEvent* event) {
+  emit hovered(event->position());
+  QChartView::mouseMoveEvent(event);
+}
+
+void PlotView::mouseReleaseEvent(QMouseEvent* event) {
+  // The right button opens the menu; the view would otherwise zoom out on it.
+  if (event->button() == Qt::RightButton) {
+    event->accept();
+    return;
+  }
+  QChartView::mouseReleaseEvent(event);
+}
+
+void PlotView::mouseDoubleClickEvent(QMouseEvent* event) {
+  emit resetRequested();
+  event->accept();
+}
+
+void PlotView::contextMenuEvent(QContextMenuEvent* event) {
+  emit menuRequested(event->globalPos());
+  event->accept();
+}
+
+Plot::Plot(QWidget* parent) : QWidget(parent) {
+  chart_ = new QChart;
+  chart_->legend()->setAlignment(Qt::AlignBottom);
+  chart_->setMargins(QMargins(4, 4, 4, 4));
+  view_ = new PlotView(chart_, this);
+  view_->setObjectName(QStringLiteral("PlotView"));
+  view_->setRenderHint(QPainter::Antialiasing);
+  view_->setRubberBand(QChartView::RectangleRubberBand);
+  view_->setMouseTracking(true);
+  readout_ = new QLabel(this);
+  readout_->setObjectName(QStringLiteral("PlotReadout"));
+  readout_->setMinimumHeight(readout_->fontMetrics().height());
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(2);
+  layout->addWidget(view_, 1);
+  layout->addWidget(readout_);
+  setAxes({}, false, {}, false);
+  connect(view_, &PlotView::painted, this, &Plot::painted);
+  connect(view_, &PlotView::hovered, this,
+          [this](QPointF pos) { readout_->setText(readoutAt(pos.toPoint())); });
+  connect(view_, &PlotView::menuRequested, this, &Plot::showMenu);
+  connect(view_, &PlotView::resetRequested, this, &Plot::refresh);
+}
+
+void Plot::clear() {
+  for (auto* list : {&series_, &bands_, &guides_}) {
+    for (QLineSeries* s : *list) {
+      chart_->removeSeries(s);
+      delete s;
+    }
+    list->clear();
+  }
+  data_.clear();
+  bandValues_.clear();
+  fixedRanges_ = false;
+  readout_->clear();
+}
+
+void Plot::setTitle(const QString& title) { chart_->setTitle(title); }
+
+void Plot::setAxes(const QString& xTitle, bool xLog, const QString& yTitle, bool yLog) {
+  for (QAbstractAxis* axis : chart_->axes()) {
+    chart_->removeAxis(axis);
+    delete axis;
+  }
+  xLog_ = xLog;
+  yLog_ = yLog;
+  axisX_ = makeAxis(xTitle, xLog);
+  axisY_ = makeAxis(yTitle, yLog);
+  chart_->addAxis(axisX_, Qt::AlignBottom);
+  chart_->addAxis(axisY_, Qt::AlignLeft);
+  for (QAbstractSeries* s : chart_->series()) {
+    s->attachAxis(axisX_);
+    s->attachAxis(axisY_);
+  }
+}
+
+void Plot::addLine(QLineSeries* line, QColor color) {
+  chart_->addSeries(line);
+  line->attachAxis(axisX_);
+  line->attachAxis(axisY_);
+  // After adding: the chart's theme recolours a series it takes.
+  QPen pen = line->pen();
+  pen.setColor(color);
+  line->setPen(pen);
+}
+
+int Plot::addSeries(const QString& name, std::vector<QPointF> points, QColor color) {
+  std::stable_sort(points.begin(), points.end(),
+                   [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); });
+  auto* line = new QLineSeries;
+  line->setName(name);
+  const std::size_t index = series_.size();
+  if (!color.isValid()) color = kColors[index % std::size(kColors)];
+  addLine(line, color);
+  QPen pen = line->pen();
+  pen.setWidthF(1.5);
+  line->setPen(pen);
+  series_.push_back(line);
+  data_.push_back(std::move(points));
+  return static_cast<int>(index);
+}
+
+void Plot::addBand(double y, const QString& name, QColor color) {
+  auto* line = new QLineSeries;
+  line->setName(name);
+  addLine(line, color);
+  QPen pen = line->pen();
+  pen.setStyle(Qt::DashLine);
+  pen.setWidthF(1.2);
+  line->setPen(pen);
+  bands_.push_back(line);
+  bandValues_.push_back(y);
+}
+
+void Plot::addGuide(std::vector<QPointF> points, QColor color, const QString& label) {
+  auto* line = new QLineSeries;
+  line->setName(label);
+  addLine(line, color);
+  QPen pen = line->pen();
+  pen.setWidthF(0.6);
+  line->setPen(pen);
+  QList<QPointF> shown;
+  for (const QPointF& p : points)
+    if (usable(p, xLog_, yLog_)) shown.append(p);
+  line->replace(shown);
+  for (QLegendMarker* marker : chart_->legend()->markers(line)) marker->setVisible(false);
+  guides_.push_back(line);
+}
+
+void Plot::setRanges(double x0, double x1, double y0, double y1) {
+  fixedRanges_ = true;
+  x0_ = x0;
+  x1_ = x1;
+  y0_ = y0;
+  y1_ = y1;
+}
+
+void Plot::refresh() {
+  double x0 = std::numeric_limits<double>::infinity(), x1 = -x0, y0 = x0, y1 = -x0;
+  std::vector<QList<QPointF>> shown(series_.size());
+  for (std::size_t i = 0; i < series_.size(); ++i) {
+    std::vector<QPointF> usablePoints;
+    usablePoints.reserve(data_[i].size());
+    for (const QPointF& p : data_[i]) {
+      if (!usable(p, xLog_, yLog_)) continue;
+      usablePoints.push_back(p);
+      x0 = std::min(x0, p.x());
+      x1 = std::max(x1, p.x());
+      y0 = std::min(y0, p.y());
+      y1 = std::max(y1, p.y());
+    }
+    if (usablePoints.size() > kThinAbove && x1 > x0) {
+      shown[i] = pointsToDraw(usablePoints, usablePoints.front().x(), usablePoints.back().x(),
+                              kThinColumns);
+    } else {
+      shown[i] = QList<QPointF>(usablePoints.begin(), usablePoints.end());
+    }
+  }
+  for (double y : bandValues_) {
+    if (yLog_ && !(y > 0)) continue;
+    y0 = std::min(y0, y);
+    y1 = std::max(y1, y);
+  }
+  if (!(x0 <= x1)) x0 = xLog_ ? 0.1 : 0, x1 = xLog_ ? 10 : 1;
+  if (!(y0 <= y1)) y0 = yLog_ ? 0.1 : 0, y1 = yLog_ ? 10 : 1;
+  if (!yLog_) {
+    // Room above and below the lines, so that a peak does not touch the frame.
+    const double pad = (y1 - y0) * 0.05;
+    y0 -= pad;
+    y1 += pad;
+  }
+  roundRange(x0, x1, xLog_);
+  roundRange(y0, y1, yLog_);
+  if (fixedRanges_) x0 = x0_, x1 = x1_, y0 = y0_, y1 = y1_;
+  for (std::size_t i = 0; i < series_.size(); ++i) series_[i]->replace(shown[i]);
+  for (std::size_t i = 0; i < bands_.size(); ++i)
+    bands_[i]->replace(QList<QPointF>{{x0, bandValues_[i]}, {x1, bandValues_[i]}});
+  axisX_->setRange(x0, x1);
+  axisY_->setRange(y0, y1);
+  if (!xLog_) static_cast<QValueAxis*>(axisX_)->applyNiceNumbers();
+  if (!yLog_) static_cast<QValueAxis*>(axisY_)->applyNiceNumbers();
+}
+
+QString Plot::seriesName(int index) const { return series_.at(index)->name(); }
+
+QString Plot::readoutAt(QPoint viewPos) const {
+  const QPointF scenePos = view_->mapToScene(viewPos);
+  const QPointF chartPos = chart_->mapFromScene(scenePos);
+  if (!chart_->plotArea().contains(chartPos)) return {};
+  QAbstractSeries* anchor = nullptr;
+  if (!series_.empty()) {
+    anchor = series_.front();
+  } else if (!bands_.empty()) {
+    anchor = bands_.front();
+  }
+  if (!anchor) return {};
+  const QPointF value = chart_->mapToValue(chartPos, anchor);
+  const QString xTitle = axisX_->titleText(), yTitle = axisY_->titleText();
+  return QStringLiteral("%1 = %2;  %3 = %4")
+      .arg(xTitle.isEmpty() ? QStringLiteral("x") : xTitle, number(value.x()),
+           yTitle.isEmpty() ? QStringLiteral("y") : yTitle, number(value.y()));
+}
+
+QString Plot::readout() const { return readout_->text(); }
+
+QImage Plot::image(QSize size) const {
+  QImage image(size, QImage::Format_ARGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  // The scene as laid out in the view, scaled: a print keeps the proportions shown on screen.
+  view_->scene()->render(&painter, QRectF(QPointF(0, 0), QSizeF(size)),
+                         QRectF(QPointF(0, 0), QSizeF(view_->size())));
+  return image;
+}
+
+bool Plot::exportPng(const QString& path) const {
+  QImage shot = image(view_->size());
+  shot.setDotsPerMeterX(3780);  // 96 dpi
+  shot.setDotsPerMeterY(3780);
+  return shot.save(path, "PNG");
+}
+
+bool Plot::exportPrintPng(const QString& path) const {
+  const QSize shown = view_->size();
+  if (shown.isEmpty()) return false;
+  const int height = static_cast<int>(
+      std::lround(double(kPrintWidth) * shown.height() / std::max(1, shown.width())));
+  QImage shot = image(QSize(kPrintWidth, std::max(1, height)));
+  shot.setDotsPerMeterX(11811);  // 300 dpi
+  shot.setDotsPerMeterY(11811);
+  return shot.save(path, "PNG");
+}
+
+bool Plot::exportSvg(const QString& path) const {
+  const QSize size = view_->size();
+  QSvgGenerator svg;
+  svg.setFileName(path);
+  svg.setSize(size);
+  svg.setViewBox(QRect(QPoint(0, 0), size));
+  svg.setTitle(chart_->title());
+  QPainter painter;
+  if (!painter.begin(&svg)) return false;
+  view_->scene()->render(&painter, QRectF(QPointF(0, 0), QSizeF(size)),
+                         QRectF(QPointF(0, 0), QSizeF(size)));
+  painter.end();
+  return QFileInfo(path).size() > 0;
+}
+
+void Plot::setExportFolder(std::function<QString()> get, std::function<void(const QString&)> set) {
+  getFolder_ = std::move(get);
+  setFolder_ = std::move(set);
+}
+
+void Plot::showMenu(QPoint globalPos) {
+  QMenu menu(this);
+  menu.addAction(QString::fromUtf8("Сохранить как PNG…"), this, [this] { exportAs(0); });
+  menu.addAction(QString::fromUtf8("Сохранить как PNG для печати (300 dpi)…"), this,
+                 [this] { exportAs(1); });
+  menu.addAction(QString::fromUtf8("Сохранить как SVG…"), this, [this] { exportAs(2); });
+  menu.addSeparator();
+  menu.addAction(QString::fromUtf8("Показать всё"), this, &Plot::refresh);
+  menu.exec(globalPos);
+}
+
+void Plot::exportAs(int kind) {
+  const bool svg = kind == 2;
+  const QString folder = getFolder_ ? getFolder_() : QString();
+  const QString filter =
+      svg ? QString::fromUtf8("Рисунок SVG (*.svg)") : QString::fromUtf8("Рисунок PNG (*.png)");
+  QString path = QFileDialog::getSaveFileName(this, QString::fromUtf8("Сохранить график"), folder,
+                                              filter, nullptr, QFileDialog::DontUseNativeDialog);
+  if (path.isEmpty()) return;
+  const QString suffix = svg ? QStringLiteral("svg") : QStringLiteral("png");
+  if (QFileInfo(path).suffix().isEmpty()) path += QLatin1Char('.') + suffix;
+  if (setFolder_) setFolder_(QFileInfo(path).absolutePath());
+  const bool written = kind == 0   ? exportPng(path)
+                       : kind == 1 ? exportPrintPng(path)
+                                   : exportSvg(path);
+  if (!written)
+    showErrorBox(this, QString::fromUtf8("Не удалось записать файл %1").arg(path).toStdString());
+}
+
+}  // namespace accelspec

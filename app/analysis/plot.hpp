@@ -1,0 +1,115 @@
+#pragma once
+
+#include <QChartView>
+#include <QColor>
+#include <QPointF>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+class QAbstractAxis;
+class QChart;
+class QLabel;
+class QLineSeries;
+
+namespace accelspec {
+
+/// The chart view inside a Plot: it reports the mouse and each paint, and leaves the right
+/// button to the plot's menu.
+class PlotView : public QChartView {
+  Q_OBJECT
+
+ public:
+  using QChartView::QChartView;
+
+ signals:
+  void painted();
+  void hovered(QPointF scenePos);
+  void menuRequested(QPoint globalPos);
+  void resetRequested();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+};
+
+/// One chart of the analysis window: named series, linear or logarithmic axes, a legend,
+/// horizontal band lines and unnamed guide lines, a read-out of the values under the mouse, a
+/// rubber band to zoom (double click shows everything again), and export as PNG or SVG from its
+/// menu. A series of more than 20000 points is thinned for display; its points stay whole.
+class Plot : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit Plot(QWidget* parent = nullptr);
+
+  /// Removes every series, band and guide.
+  void clear();
+  void setTitle(const QString& title);
+  /// Axis titles and kinds. A logarithmic axis leaves out the points at or below zero.
+  void setAxes(const QString& xTitle, bool xLog, const QString& yTitle, bool yLog);
+  /// Adds a series (sorted by x for display) and returns its index.
+  int addSeries(const QString& name, std::vector<QPointF> points, QColor color = {});
+  /// A dashed horizontal line across the plot at `y`, named in the legend.
+  void addBand(double y, const QString& name, QColor color);
+  /// A thin line that is not a series of data (no legend, no read-out): grids of other units.
+  void addGuide(std::vector<QPointF> points, QColor color, const QString& label = {});
+  /// Fixes the axis ranges; without it the axes fit the data of the series and bands.
+  void setRanges(double x0, double x1, double y0, double y1);
+  /// Lays the series onto the axes; call after a fill.
+  void refresh();
+
+  int seriesCount() const { return static_cast<int>(series_.size()); }
+  const std::vector<QPointF>& points(int index) const { return data_.at(index); }
+  QString seriesName(int index) const;
+  /// The line as displayed (thinned when long).
+  QLineSeries* line(int index) const { return series_.at(index); }
+  QChart* chart() const { return chart_; }
+  PlotView* view() const { return view_; }
+  bool xLog() const { return xLog_; }
+  bool yLog() const { return yLog_; }
+
+  /// The text of the read-out for a point of the view ("" outside the plot area).
+  QString readoutAt(QPoint viewPos) const;
+  QString readout() const;
+
+  /// Writes the chart as the view shows it; false when the file could not be written.
+  bool exportPng(const QString& path) const;
+  /// At print resolution: the layout shown, scaled to an A4 width at 300 dpi (2480 px).
+  bool exportPrintPng(const QString& path) const;
+  bool exportSvg(const QString& path) const;
+
+  /// The folder the export dialog opens in, and where it tells its choice.
+  void setExportFolder(std::function<QString()> get, std::function<void(const QString&)> set);
+
+ signals:
+  void painted();
+
+ private:
+  void addLine(QLineSeries* line, QColor color);
+  void showMenu(QPoint globalPos);
+  void exportAs(int kind);
+  QImage image(QSize size) const;
+
+  QChart* chart_ = nullptr;
+  PlotView* view_ = nullptr;
+  QLabel* readout_ = nullptr;
+  QAbstractAxis* axisX_ = nullptr;
+  QAbstractAxis* axisY_ = nullptr;
+  bool xLog_ = false, yLog_ = false;
+  bool fixedRanges_ = false;
+  double x0_ = 0, x1_ = 1, y0_ = 0, y1_ = 1;
+  std::vector<QLineSeries*> series_;
+  std::vector<std::vector<QPointF>> data_;
+  std::vector<QLineSeries*> bands_;
+  std::vector<double> bandValues_;
+  std::vector<QLineSeries*> guides_;
+  std::function<QString()> getFolder_;
+  std::function<void(const QString&)> setFolder_;
+};
+
+}  // namespace accelspec

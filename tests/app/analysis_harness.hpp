@@ -1,0 +1,47 @@
+#pragma once
+
+// The analysis window opened from a running main window, with the user's settings kept in a
+// folder of the test's own.
+
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QTemporaryDir>
+
+#include "app/analysis/analysis_session.hpp"
+#include "app/analysis/analysis_window.hpp"
+#include "tests/app/window_harness.hpp"
+
+namespace accelspec::testing {
+
+/// Opens the analysis window through the main window's button; nullptr when it did not open.
+inline AnalysisWindow* openAnalysis(Session& s) {
+  s.press("SpeedButtonAnalysis");
+  AnalysisWindow* w = s.forma->analysisWindow();
+  if (!w || !QTest::qWaitForWindowExposed(w)) return nullptr;
+  Session::settle();
+  return w;
+}
+
+/// Waits until `condition` holds, letting the event loop run; false after `ms`.
+template <typename Condition>
+bool waitFor(Condition condition, int ms = 60000) {
+  return QTest::qWaitFor(condition, ms);
+}
+
+}  // namespace accelspec::testing
+
+/// main() of an analysis window test: the locale fixed, and the settings in a fresh folder, so
+/// that no run reads or changes the user's own.
+#define ACCELSPEC_ANALYSIS_TEST_MAIN(TestClass, locale) \
+  int main(int argc, char** argv) {                     \
+    QTemporaryDir config;                               \
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8()); \
+    qputenv("LC_ALL", locale);                          \
+    QStandardPaths::setTestModeEnabled(true);           \
+    QApplication app(argc, argv);                       \
+    app.setAttribute(Qt::AA_Use96Dpi, true);            \
+    TestClass test;                                     \
+    QTEST_SET_MAIN_SOURCE_PATH                          \
+    return QTest::qExec(&test, argc, argv);             \
+  }

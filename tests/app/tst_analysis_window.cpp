@@ -1,0 +1,138 @@
+// The analysis window beside the main window: how it opens, that the main window does not take
+// it for a new activation, and what it remembers.
+
+#include <QTest>
+
+#include "tests/app/analysis_harness.hpp"
+
+using namespace accelspec;
+using namespace accelspec::testing;
+
+namespace {
+
+QByteArray configWithStart(const char* fbeg) {
+  return configLines({fbeg, "30", "0.5", "0.1", "20", "5000", "0.004", "0"});
+}
+
+}  // namespace
+
+class AnalysisWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    QVERIFY(writeFile(dir_->filePath("config.cfg"), configWithStart("7")));
+    QSettings(QStringLiteral("accelspec"), QStringLiteral("accelspec")).clear();
+  }
+  void cleanup() { dir_.reset(); }
+
+  void buttonAndKey() {
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    auto* button = s.find<QToolButton>("SpeedButtonAnalysis");
+    QVERIFY(button);
+    QCOMPARE(button->geometry(), QRect(768, 4, 22, 22));
+    QCOMPARE(button->toolTip(), QString::fromUtf8("Инженерный анализ"));
+    QCOMPARE(button->focusPolicy(), Qt::NoFocus);
+    QVERIFY(!button->icon().isNull());
+    QVERIFY(!s.forma->analysisWindow());
+
+    // F8 from an edit field opens the window; a second F8 and the button raise the same one.
+    s.click("EditFbeg");
+    QTest::keyClick(s.edit("EditFbeg"), Qt::Key_F8);
+    Session::settle();
+    AnalysisWindow* w = s.forma->analysisWindow();
+    QVERIFY(w);
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+    QCOMPARE(w->objectName(), QString("AnalysisWindow"));
+    QCOMPARE(w->windowTitle(), QString::fromUtf8("Инженерный анализ"));
+    QVERIFY(!w->isModal());
+    QCOMPARE(s.edit("EditFbeg")->text(), QString("7"));
+    w->close();
+    QVERIFY(s.activate());
+    s.press("SpeedButtonAnalysis");
+    QCOMPARE(s.forma->analysisWindow(), w);
+    QVERIFY(w->isVisible());
+
+    QTabWidget* tabs = w->tabs();
+    QCOMPARE(tabs->count(), 4);
+    for (int i = 0; i < 4; ++i) QCOMPARE(tabs->tabText(i), AnalysisWindow::pageTitles()[i]);
+    QCOMPARE(AnalysisWindow::pageTitles(),
+             QStringList({QString::fromUtf8("Записи"), QString::fromUtf8("Спектры"),
+                          QString::fromUtf8("Совместимость"), QString::fromUtf8("Подбор")}));
+  }
+
+  // FormActivate reloads the configuration: a field typed over and still showing its new text
+  // proves it did not run. The error boxes prove the same for a missing configuration.
+  void noActivationOfTheMainWindow() {
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    s.type("EditFbeg", "9");
+    s.click("EditFend");
+    AnalysisWindow* w = openAnalysis(s);
+    QVERIFY(w);
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    Session::settle();
+    QVERIFY(s.activate());
+    QCOMPARE(s.edit("EditFbeg")->text(), QString("9"));
+
+    s.press("SpeedButtonAnalysis");  // raise
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QVERIFY(s.activate());
+    w->close();
+    Session::settle();
+    QVERIFY(s.activate());
+    QCOMPARE(s.edit("EditFbeg")->text(), QString("9"));
+    QCOMPARE(s.boxes.take(), QStringList());
+
+    // Another form of the program still makes the next return a new activation.
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QVERIFY(s.activate());
+    QCOMPARE(s.edit("EditFbeg")->text(), QString("7"));
+  }
+
+  void closingTheMainWindowClosesIt() {
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    AnalysisWindow* w = openAnalysis(s);
+    QVERIFY(w);
+    QVERIFY(s.close());
+    QVERIFY(!w->isVisible());
+  }
+
+  void settingsRestored() {
+    QRect placed;
+    {
+      Session s(dir_->path());
+      QVERIFY(s.show());
+      AnalysisWindow* w = openAnalysis(s);
+      QVERIFY(w);
+      w->setGeometry(QRect(120, 90, 900, 640));
+      w->tabs()->setCurrentIndex(1);
+      Session::settle();
+      placed = w->geometry();
+      w->close();
+    }
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    AnalysisWindow* w = openAnalysis(s);
+    QVERIFY(w);
+    QCOMPARE(w->geometry().size(), placed.size());
+    QCOMPARE(w->geometry().topLeft(), placed.topLeft());
+    QCOMPARE(w->tabs()->currentIndex(), 1);
+    // Nothing of it went into the program's configuration file.
+    QCOMPARE(readFile(dir_->filePath("config.cfg")).contains("analysis"), false);
+  }
+
+ private:
+  std::unique_ptr<QTemporaryDir> dir_;
+};
+
+ACCELSPEC_ANALYSIS_TEST_MAIN(AnalysisWindowTest, "C.UTF-8")
+#include "tst_analysis_window.moc"
