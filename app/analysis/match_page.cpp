@@ -139,6 +139,12 @@ MatchPage::MatchPage(AnalysisSession& session, QWidget* parent)
   step_->setText(s.value(QStringLiteral("match/step"), step_->text()).toString());
   iterations_->setValue(s.value(QStringLiteral("match/iterations"), 40).toInt());
 
+  const auto sweepFields = [this](bool on) {
+    duration_->setEnabled(on);
+    step_->setEnabled(on);
+  };
+  connect(sweep_, &QRadioButton::toggled, this, sweepFields);
+  sweepFields(sweep_->isChecked());
   connect(match_, &QPushButton::clicked, this, &MatchPage::runMatch);
   connect(save_, &QPushButton::clicked, this, &MatchPage::saveClicked);
   connect(send_, &QPushButton::clicked, this, &MatchPage::sendToMain);
@@ -258,7 +264,10 @@ void MatchPage::showSteps(const std::vector<MatchStep>& steps, int iterations) {
     top = std::max(top, std::min(s.highest, 5.0) * 1.05);
     bottom = std::min(bottom, std::max(s.lowest, 0.0) * 0.95);
   }
-  progress_->setRanges(0, std::max(iterations, 1), bottom, top);
+  // The axis grows with the run rather than spanning the iterations allowed: most runs end in a
+  // handful, which a scale of 40 would squeeze against the left edge.
+  const int last = steps.empty() ? 0 : steps.back().iteration;
+  progress_->setRanges(0, std::min(std::max(iterations, 1), std::max(10, last + 1)), bottom, top);
   progress_->refresh();
 }
 
