@@ -190,6 +190,12 @@ class TestCheckMatch : public QObject {
     const QByteArray bytes = a.readAll();
     QVERIFY(bytes.size() > 1000);
     QVERIFY(bytes == b.readAll());
+
+    // A second run cancelled midway keeps the first one's result.
+    const std::vector<double> first = match_->outcome()->record.accel;
+    cancelledMatch();
+    QVERIFY(match_->outcome() && match_->outcome()->record.accel == first);
+    QVERIFY(child<QPushButton>(match_, "ButtonSaveAks")->isEnabled());
   }
 
   // Three seeds, the first cancelled midway and then run to the end; the results join the
