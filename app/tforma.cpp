@@ -563,13 +563,7 @@ void TForma::SpeedButtonDeleteClick() {
 void TForma::SpeedButtonVisualClick() {
   run([&] { overlayMemory(store_, *this); });
 }
-void TForma::SpeedButtonAnalysisClick() {
-  if (!analysis_) {
-    analysis_ = std::make_unique<AnalysisWindow>();
-    linkAnalysisWindow();
-  }
-  analysis_->showAndRaise();
-}
+void TForma::SpeedButtonAnalysisClick() { openAnalysisWindow().showAndRaise(); }
 void TForma::EditNExit() {
   run([&] { editNExit(store_, *this); });
 }
@@ -595,7 +589,9 @@ void TForma::Chanel6Click() {
   run([&] { toggleSlot(store_, *this, 6); });
 }
 
-void TForma::linkAnalysisWindow() {
+AnalysisWindow& TForma::openAnalysisWindow() {
+  if (analysis_) return *analysis_;
+  analysis_ = std::make_unique<AnalysisWindow>();
   MainWindowLink& link = analysis_->session().link();
   link.sendRecord = [this](const records::Record& record) {
     return run([&] { openRecord(store_, *this, record); });
@@ -617,6 +613,7 @@ void TForma::linkAnalysisWindow() {
         .arg(field(Edit::Fbeg), field(Edit::Fend), field(Edit::DF))
         .toStdString();
   };
+  return *analysis_;
 }
 
 // Events

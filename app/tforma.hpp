@@ -137,7 +137,8 @@ class TForma : public QWidget, public Form {
   void focusWindowMoved(QWindow* window);
 
   bool runFileDialog(FileDialogRequest& request);
-  void linkAnalysisWindow();
+  /// The analysis window, made and linked to this window on first use.
+  AnalysisWindow& openAnalysisWindow();
   QLineEdit* edit(Edit which) const;
   StringGrid* grid(Grid which) const;
 

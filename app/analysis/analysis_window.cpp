@@ -52,6 +52,7 @@ AnalysisWindow::AnalysisWindow(QWidget* parent) : QMainWindow(parent) {
   tabs_->addTab(match_, titles[3]);
   setCentralWidget(tabs_);
   restoreSettings();
+  connect(this, &AnalysisWindow::filesDropped, records_, &RecordsPage::openFiles);
   connect(tabs_, &QTabWidget::currentChanged, this,
           [this](int tab) { session_->settings().setValue(kTabKey, tab); });
 }

@@ -106,7 +106,7 @@ void PlotView::contextMenuEvent(QContextMenuEvent* event) {
 
 Plot::Plot(QWidget* parent) : QWidget(parent) {
   chart_ = new QChart;
-  chart_->legend()->setAlignment(Qt::AlignBottom);
+  chart_->legend()->setAlignment(Qt::AlignRight);
   chart_->setMargins(QMargins(4, 4, 4, 4));
   view_ = new PlotView(chart_, this);
   view_->setObjectName(QStringLiteral("PlotView"));
@@ -253,8 +253,9 @@ void Plot::refresh() {
   if (!(y0 <= y1)) y0 = yLog_ ? 0.1 : 0, y1 = yLog_ ? 10 : 1;
   if (!yLog_) {
     // Room above and below the lines, so that a peak does not touch the frame.
+    // A curve that never goes below zero keeps zero as its floor.
     const double pad = (y1 - y0) * 0.05;
-    y0 -= pad;
+    y0 = y0 >= 0 ? std::max(0.0, y0 - pad) : y0 - pad;
     y1 += pad;
   }
   roundRange(x0, x1, xLog_);
@@ -283,6 +284,7 @@ QString Plot::readoutAt(QPoint viewPos) const {
   }
   if (!anchor) return {};
   const QPointF value = chart_->mapToValue(chartPos, anchor);
+  if (readoutFormat_) return readoutFormat_(value);
   const QString xTitle = axisX_->titleText(), yTitle = axisY_->titleText();
   return QStringLiteral("%1 = %2;  %3 = %4")
       .arg(xTitle.isEmpty() ? QStringLiteral("x") : xTitle, number(value.x()),

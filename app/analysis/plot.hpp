@@ -73,6 +73,11 @@ class Plot : public QWidget {
   bool xLog() const { return xLog_; }
   bool yLog() const { return yLog_; }
 
+  /// Replaces the read-out's text for the values under the mouse (x, y in axis units); empty
+  /// brings back "x-title = x;  y-title = y".
+  void setReadoutFormat(std::function<QString(QPointF)> format) {
+    readoutFormat_ = std::move(format);
+  }
   /// The text of the read-out for a point of the view ("" outside the plot area).
   QString readoutAt(QPoint viewPos) const;
   QString readout() const;
@@ -108,6 +113,7 @@ class Plot : public QWidget {
   std::vector<QLineSeries*> bands_;
   std::vector<double> bandValues_;
   std::vector<QLineSeries*> guides_;
+  std::function<QString(QPointF)> readoutFormat_;
   std::function<QString()> getFolder_;
   std::function<void(const QString&)> setFolder_;
 };

@@ -1,12 +1,325 @@
 #include "app/analysis/records_page.hpp"
 
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QThread>
+#include <QVBoxLayout>
+#include <cmath>
+#include <exception>
+
+#include "analysis/measures.hpp"
 #include "app/analysis/analysis_session.hpp"
+#include "app/analysis/background_task.hpp"
+#include "app/analysis/plot.hpp"
+#include "app/error_box.hpp"
+#include "data/error.hpp"
+#include "matching/baseline.hpp"
+#include "records/record.hpp"
 
 namespace accelspec {
+
+namespace {
+
+QString tr8(const char* text) { return QString::fromUtf8(text); }
+
+// A number as the user reads them in this window: six significant digits in the user's form.
+QString shown(double v, int digits = 6) {
+  if (!std::isfinite(v)) return tr8("—");
+  QLocale locale = QLocale::system();
+  locale.setNumberOptions(QLocale::OmitGroupSeparator);
+  return locale.toString(v, 'g', digits);
+}
+
+double peakOf(const std::vector<double>& values) {
+  double peak = 0;
+  for (double v : values) peak = std::max(peak, std::fabs(v));
+  return peak;
+}
+
+// Velocity and displacement from rest by the trapezoid rule in extended precision, as the
+// intensity measures integrate them, so that the plots' peaks are the table's PGV and PGD.
+void integrate(const std::vector<double>& accel, double dt, std::vector<double>& velocity,
+               std::vector<double>& displacement) {
+  velocity.assign(accel.size(), 0);
+  displacement.assign(accel.size(), 0);
+  long double v = 0, d = 0;
+  for (std::size_t i = 1; i < accel.size(); ++i) {
+    const long double v1 = v + (static_cast<long double>(accel[i - 1]) + accel[i]) / 2 * dt;
+    d += (v + v1) / 2 * dt;
+    v = v1;
+    velocity[i] = static_cast<double>(v);
+    displacement[i] = static_cast<double>(d);
+  }
+}
+
+std::vector<QPointF> history(const std::vector<double>& values, double dt) {
+  std::vector<QPointF> points(values.size());
+  for (std::size_t i = 0; i < values.size(); ++i)
+    points[i] = QPointF(static_cast<double>(static_cast<long double>(i) * dt), values[i]);
+  return points;
+}
+
+QPushButton* button(const char* name, const char* text, QWidget* parent) {
+  auto* b = new QPushButton(tr8(text), parent);
+  b->setObjectName(QString::fromLatin1(name));
+  return b;
+}
+
+struct MeasureRow {
+  const char* name;
+  const char* unit;
+  double analysis::Measures::*value;
+};
+
+const MeasureRow kMeasureRows[] = {
+    {"Пиковое ускорение PGA", "м/с²", &analysis::Measures::pga},
+    {"Пиковая скорость PGV", "м/с", &analysis::Measures::pgv},
+    {"Пиковое смещение PGD", "м", &analysis::Measures::pgd},
+    {"Интенсивность Ариаса", "м/с", &analysis::Measures::arias},
+    {"Значимая длительность D5–75", "с", &analysis::Measures::d5_75},
+    {"Значимая длительность D5–95", "с", &analysis::Measures::d5_95},
+    {"CAV", "м/с", &analysis::Measures::cav},
+    {"CAVstd (окна с пиком ≥ 0,025 g)", "м/с", &analysis::Measures::cavStd},
+    {"Интенсивность Хаузнера (5 %)", "м", &analysis::Measures::housner},
+};
+
+}  // namespace
 
 RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
     : QWidget(parent), session_(session) {
   setObjectName(QStringLiteral("RecordsPage"));
+  task_ = new BackgroundTask(this);
+
+  auto* open = button("ButtonOpen", "Открыть записи…", this);
+  remove_ = button("ButtonRemove", "Удалить", this);
+  baseline_ = button("ButtonBaseline", "Коррекция базовой линии", this);
+  send_ = button("ButtonSend", "Отправить в главное окно", this);
+  open->setToolTip(tr8("AT2, K-NET, COSMOS, столбцы, *.aks, *.brl; файлы можно перетащить в окно"));
+  baseline_->setToolTip(tr8("Добавить в список копию записи без дрейфа скорости и смещения"));
+  send_->setToolTip(tr8("Открыть запись в главном окне как акселерограмму (*.aks)"));
+  auto* buttons = new QHBoxLayout;
+  for (QPushButton* b : {open, remove_, baseline_, send_}) buttons->addWidget(b);
+  buttons->addStretch(1);
+
+  list_ = new QTableWidget(0, 6, this);
+  list_->setObjectName(QStringLiteral("RecordsTable"));
+  list_->setHorizontalHeaderLabels({tr8("Запись"), tr8("Формат"), tr8("Шаг, с"), tr8("Отсчётов"),
+                                    tr8("Длительность, с"), tr8("PGA, g")});
+  list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list_->verticalHeader()->hide();
+  list_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+  for (int c = 1; c < 6; ++c)
+    list_->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+
+  measuresTitle_ = new QLabel(tr8("Меры интенсивности"), this);
+  measures_ = new QTableWidget(static_cast<int>(std::size(kMeasureRows)), 3, this);
+  measures_->setObjectName(QStringLiteral("MeasuresTable"));
+  measures_->setHorizontalHeaderLabels({tr8("Мера"), tr8("Значение"), tr8("Ед.")});
+  measures_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  measures_->verticalHeader()->hide();
+  measures_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+  measures_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+  measures_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+  const int row = fontMetrics().height() + 6;
+  for (QTableWidget* table : {list_, measures_})
+    table->verticalHeader()->setDefaultSectionSize(row);
+  // The nine measures all in sight, without a scroll bar.
+  measures_->setMinimumHeight(row * measures_->rowCount() + row + 8);
+  for (int r = 0; r < measures_->rowCount(); ++r) {
+    measures_->setItem(r, 0, new QTableWidgetItem(tr8(kMeasureRows[r].name)));
+    measures_->setItem(r, 1, new QTableWidgetItem);
+    measures_->setItem(r, 2, new QTableWidgetItem(tr8(kMeasureRows[r].unit)));
+    measures_->item(r, 1)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  }
+
+  auto* left = new QWidget(this);
+  auto* leftLayout = new QVBoxLayout(left);
+  leftLayout->setContentsMargins(0, 0, 0, 0);
+  leftLayout->addWidget(list_, 1);
+  leftLayout->addWidget(measuresTitle_);
+  leftLayout->addWidget(measures_);
+  leftLayout->addWidget(new TaskProgress(*task_, left));
+
+  auto* plots = new QSplitter(Qt::Vertical, this);
+  const char* titles[3][2] = {
+      {"Ускорение", "a, м/с²"}, {"Скорость", "v, м/с"}, {"Смещение", "d, м"}};
+  const char* names[3] = {"PlotAcceleration", "PlotVelocity", "PlotDisplacement"};
+  for (int i = 0; i < 3; ++i) {
+    plots_[i] = new Plot(plots);
+    plots_[i]->setObjectName(QString::fromLatin1(names[i]));
+    plots_[i]->setTitle(tr8(titles[i][0]));
+    plots_[i]->setAxes(tr8("t, с"), false, tr8(titles[i][1]), false);
+    plots_[i]->chart()->legend()->hide();
+    plots_[i]->setExportFolder([this] { return session_.lastFolder(); },
+                               [this](const QString& f) { session_.setLastFolder(f); });
+    plots->addWidget(plots_[i]);
+  }
+
+  auto* split = new QSplitter(Qt::Horizontal, this);
+  split->addWidget(left);
+  split->addWidget(plots);
+  split->setStretchFactor(0, 2);
+  split->setStretchFactor(1, 3);
+  split->setSizes({580, 520});
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(buttons);
+  layout->addWidget(split, 1);
+
+  connect(open, &QPushButton::clicked, this, &RecordsPage::openClicked);
+  connect(remove_, &QPushButton::clicked, this, &RecordsPage::removeClicked);
+  connect(baseline_, &QPushButton::clicked, this, &RecordsPage::baselineClicked);
+  connect(send_, &QPushButton::clicked, this, &RecordsPage::sendClicked);
+  connect(list_, &QTableWidget::itemSelectionChanged, this, &RecordsPage::listSelectionChanged);
+  connect(&session_, &AnalysisSession::recordsChanged, this, &RecordsPage::fillList);
+  connect(&session_, &AnalysisSession::selectionChanged, this, &RecordsPage::showSelection);
+  connect(&session_, &AnalysisSession::measuresChanged, this, &RecordsPage::showMeasures);
+  fillList();
+  showSelection();
+}
+
+void RecordsPage::openClicked() {
+  QStringList paths;
+  if (openHook_) {
+    paths = openHook_();
+  } else {
+    paths = QFileDialog::getOpenFileNames(
+        this, tr8("Открыть записи"), session_.lastFolder(),
+        tr8("Записи (*.at2 *.AT2 *.v2 *.V2 *.NS *.EW *.UD *.aks *.brl *.txt *.csv *.dat);;"
+            "Все файлы (*)"),
+        nullptr, QFileDialog::DontUseNativeDialog);
+  }
+  if (paths.isEmpty()) return;
+  session_.setLastFolder(QFileInfo(paths.constFirst()).absolutePath());
+  openFiles(paths);
+}
+
+int RecordsPage::openFiles(const QStringList& paths) {
+  int added = 0;
+  for (const QString& path : paths) {
+    try {
+      session_.add(records::readRecord(path.toStdString()));
+      added++;
+    } catch (...) {
+      showErrorBox(this, userMessage(std::current_exception()));
+    }
+  }
+  return added;
+}
+
+void RecordsPage::fillList() {
+  filling_ = true;
+  const auto& loaded = session_.records();
+  list_->setRowCount(static_cast<int>(loaded.size()));
+  for (std::size_t i = 0; i < loaded.size(); ++i) {
+    const records::Record& r = loaded[i].record;
+    const double duration = static_cast<double>(r.accel.size() - 1) * r.dt;
+    const QString cells[6] = {QString::fromStdString(r.name),
+                              QString::fromStdString(r.format),
+                              shown(r.dt),
+                              QString::number(r.accel.size()),
+                              shown(duration),
+                              shown(peakOf(r.accel) / records::kStandardGravity, 4)};
+    for (int c = 0; c < 6; ++c) {
+      auto* item = new QTableWidgetItem(cells[c]);
+      if (c >= 2) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      if (c == 0) item->setToolTip(QString::fromStdString(r.path));
+      list_->setItem(static_cast<int>(i), c, item);
+    }
+  }
+  filling_ = false;
+}
+
+void RecordsPage::listSelectionChanged() {
+  if (filling_) return;
+  std::vector<std::size_t> rows;
+  for (const QModelIndex& index : list_->selectionModel()->selectedRows())
+    rows.push_back(static_cast<std::size_t>(index.row()));
+  session_.select(std::move(rows));
+}
+
+void RecordsPage::showSelection() {
+  filling_ = true;
+  QItemSelection rows;
+  for (std::size_t i : session_.selection()) {
+    const int r = static_cast<int>(i);
+    rows.select(list_->model()->index(r, 0), list_->model()->index(r, 5));
+  }
+  list_->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect);
+  filling_ = false;
+
+  const LoadedRecord* current = session_.current();
+  for (QPushButton* b : {remove_, baseline_, send_}) b->setEnabled(current != nullptr);
+  for (Plot* plot : plots_) plot->clear();
+  if (current) {
+    const records::Record& r = current->record;
+    std::vector<double> velocity, displacement;
+    integrate(r.accel, r.dt, velocity, displacement);
+    const QString name = QString::fromStdString(r.name);
+    plots_[0]->addSeries(name, history(r.accel, r.dt));
+    plots_[1]->addSeries(name, history(velocity, r.dt));
+    plots_[2]->addSeries(name, history(displacement, r.dt));
+  }
+  for (Plot* plot : plots_) plot->refresh();
+  showMeasures();
+  if (current && !current->measures) computeMeasures();
+}
+
+void RecordsPage::showMeasures() {
+  const LoadedRecord* current = session_.current();
+  measuresTitle_->setText(
+      current ? tr8("Меры интенсивности: %1").arg(QString::fromStdString(current->record.name))
+              : tr8("Меры интенсивности"));
+  for (int r = 0; r < measures_->rowCount(); ++r) {
+    const bool known = current && current->measures;
+    measures_->item(r, 1)->setText(known ? shown((*current->measures).*kMeasureRows[r].value)
+                                         : QString());
+  }
+}
+
+void RecordsPage::computeMeasures() {
+  const LoadedRecord* current = session_.current();
+  if (!current) return;
+  const std::uint64_t id = current->id;
+  const records::Record record = current->record;
+  const unsigned threads = std::max(1, QThread::idealThreadCount());
+  task_->start<analysis::Measures>(
+      [record, threads](const TaskControl& control) {
+        control.report(0, tr8("Меры интенсивности"));
+        return analysis::computeMeasures(record.accel, record.dt, analysis::Peaks::Refined,
+                                         threads);
+      },
+      [this, id](analysis::Measures& m) { session_.setMeasures(id, m); });
+}
+
+void RecordsPage::removeClicked() { session_.remove(session_.selection()); }
+
+void RecordsPage::baselineClicked() {
+  const LoadedRecord* current = session_.current();
+  if (!current) return;
+  records::Record copy = current->record;
+  try {
+    matching::correctBaseline(copy.accel, copy.dt);
+  } catch (...) {
+    showErrorBox(this, userMessage(std::current_exception()));
+    return;
+  }
+  copy.name += " (БЛ)";
+  session_.add(std::move(copy));
+}
+
+void RecordsPage::sendClicked() {
+  const LoadedRecord* current = session_.current();
+  if (!current || !session_.link().sendRecord) return;
+  session_.link().sendRecord(current->record);
 }
 
 }  // namespace accelspec

@@ -4,7 +4,6 @@
 // folder of the test's own.
 
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
@@ -31,14 +30,14 @@ bool waitFor(Condition condition, int ms = 60000) {
 
 }  // namespace accelspec::testing
 
-/// main() of an analysis window test: the locale fixed, and the settings in a fresh folder, so
-/// that no run reads or changes the user's own.
+/// main() of an analysis window test: the locale fixed, and the settings in a fresh folder of
+/// this run's own (not Qt's test mode, whose folder every test binary shares), so that no run
+/// reads or changes the user's settings or another run's.
 #define ACCELSPEC_ANALYSIS_TEST_MAIN(TestClass, locale) \
   int main(int argc, char** argv) {                     \
     QTemporaryDir config;                               \
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8()); \
     qputenv("LC_ALL", locale);                          \
-    QStandardPaths::setTestModeEnabled(true);           \
     QApplication app(argc, argv);                       \
     app.setAttribute(Qt::AA_Use96Dpi, true);            \
     TestClass test;                                     \

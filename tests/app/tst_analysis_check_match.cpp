@@ -64,18 +64,6 @@ QString boxOf(Action action) {
   return text;
 }
 
-// With ACCELSPEC_ANALYSIS_SHOTS=<folder> (tools/screenshot.sh) the page is photographed there
-// at the end of its road.
-void photograph(QWidget* page, const char* file) {
-  const QString folder = qEnvironmentVariable("ACCELSPEC_ANALYSIS_SHOTS");
-  if (folder.isEmpty()) return;
-  page->resize(1100, 720);
-  page->show();
-  QVERIFY(QTest::qWaitForWindowExposed(page));
-  QTest::qWait(200);
-  QVERIFY(page->grab().save(folder + QLatin1Char('/') + QString::fromLatin1(file)));
-}
-
 }  // namespace
 
 class TestCheckMatch : public QObject {
@@ -220,13 +208,11 @@ class TestCheckMatch : public QObject {
       QCOMPARE(session_->selection(), std::vector<std::size_t>{matched.back()});
     }
     QCOMPARE(session_->records().size(), std::size_t{6});
-    photograph(match_, "analysis-match.png");
 
     session_->select(matched);
     QVERIFY(checked());
     QCOMPARE(verdict(), QString::fromUtf8("ПРОХОДИТ"));
     QCOMPARE(child<QTableWidget>(check_, "TableFailing")->rowCount(), 0);
-    photograph(check_, "analysis-check.png");
 
     const QString pdf = dir_.filePath(QStringLiteral("check.pdf"));
     QVERIFY(check_->writeReport(pdf));

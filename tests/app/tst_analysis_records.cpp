@@ -1,0 +1,284 @@
+// The records page: every reader's format loads with its facts, plots and measures; a bad file
+// is reported as the reader words it; the baseline-corrected copy; and a record sent to the main
+// window arrives exactly as the *.aks file that `accelspec-cli import` writes opens there.
+
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QThread>
+#include <cmath>
+
+#include "analysis/measures.hpp"
+#include "app/analysis/background_task.hpp"
+#include "app/analysis/plot.hpp"
+#include "app/analysis/records_page.hpp"
+#include "data/error.hpp"
+#include "matching/baseline.hpp"
+#include "records/record.hpp"
+#include "tests/app/analysis_harness.hpp"
+
+using namespace accelspec;
+using namespace accelspec::testing;
+
+namespace {
+
+QString dataFile(const char* relative) {
+  return QStringLiteral(ACCELSPEC_TEST_DATA "/") + QString::fromLatin1(relative);
+}
+
+QString shown(double v, int digits = 6) {
+  if (!std::isfinite(v)) return QString::fromUtf8("—");
+  return QString::number(v, 'g', digits);
+}
+
+QStringList rowTexts(const QTableWidget* table, int row) {
+  QStringList texts;
+  for (int c = 0; c < table->columnCount(); ++c) texts << table->item(row, c)->text();
+  return texts;
+}
+
+// What the main window shows and holds of an accelerogram.
+struct MainState {
+  QStringList fields;
+  QList<QPointF> graph;
+  std::int32_t nd = 0;
+  std::vector<long double> acc;
+  int mode = 0;
+  QStringList boxes;
+
+  bool operator==(const MainState&) const = default;
+};
+
+MainState mainState(Session& s) {
+  MainState m;
+  for (const char* name : {"EditTbeg", "EditTend", "EditT", "EditND", "EditDT", "EditFbeg"})
+    m.fields << s.edit(name)->text();
+  m.graph = s.graph(0);
+  m.nd = s.store->ND;
+  for (std::int32_t i = 1; i <= std::min(s.store->ND, kMaxSamples); ++i)
+    m.acc.push_back(s.store->Acc[i]);
+  m.mode = static_cast<int>(s.store->Mode);
+  m.boxes = s.boxes.take();
+  return m;
+}
+
+}  // namespace
+
+class AnalysisRecordsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    QVERIFY(writeFile(dir_->filePath("config.cfg"),
+                      configLines({"2", "30", "0.5", "0.1", "20", "5000", "0.004", "0"})));
+    QSettings(QStringLiteral("accelspec"), QStringLiteral("accelspec")).clear();
+  }
+  void cleanup() { dir_.reset(); }
+
+  void eachFormat_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("format");
+    QTest::newRow("at2") << "analysis/data/RSN8883_14383980_13849090.AT2"
+                         << "at2";
+    QTest::newRow("knet") << "records/data/knet.NS"
+                          << "knet";
+    QTest::newRow("cosmos") << "records/data/two_channels.V2"
+                            << "cosmos";
+    QTest::newRow("columns") << "records/data/two_columns.csv"
+                             << "columns";
+    QTest::newRow("aks") << "records/data/three.aks"
+                         << "aks";
+    QTest::newRow("brl") << "records/data/four.brl"
+                         << "brl";
+  }
+  void eachFormat() {
+    QFETCH(QString, file);
+    QFETCH(QString, format);
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    AnalysisWindow* w = openAnalysis(s);
+    QVERIFY(w);
+    RecordsPage* page = w->recordsPage();
+    QCOMPARE(page->openFiles({dataFile(file.toLatin1())}), 1);
+    const records::Record expected = records::readRecord(dataFile(file.toLatin1()).toStdString());
+    QCOMPARE(QString::fromStdString(expected.format), format);
+
+    double pga = 0;
+    for (double a : expected.accel) pga = std::max(pga, std::fabs(a));
+    QCOMPARE(rowTexts(page->recordsTable(), 0),
+             QStringList({QString::fromStdString(expected.name), format, shown(expected.dt),
+                          QString::number(expected.accel.size()),
+                          shown(static_cast<double>(expected.accel.size() - 1) * expected.dt),
+                          shown(pga / records::kStandardGravity, 4)}));
+    QCOMPARE(w->session().selection(), std::vector<std::size_t>{0});
+
+    // The acceleration plot holds every sample at its time.
+    const std::vector<QPointF>& points = page->accelerationPlot()->points(0);
+    QCOMPARE(points.size(), expected.accel.size());
+    QCOMPARE(points.back().y(), expected.accel.back());
+    QCOMPARE(points.back().x(), static_cast<double>(expected.accel.size() - 1) * expected.dt);
+
+    // The measures arrive from the background and read as computed here; the plotted
+    // velocity and displacement peak where the table says.
+    QVERIFY(waitFor([&] { return w->session().at(0).measures.has_value(); }));
+    const analysis::Measures m =
+        analysis::computeMeasures(expected.accel, expected.dt, analysis::Peaks::Refined,
+                                  static_cast<unsigned>(std::max(1, QThread::idealThreadCount())));
+    const double values[] = {m.pga,   m.pgv, m.pgd,    m.arias,  m.d5_75,
+                             m.d5_95, m.cav, m.cavStd, m.housner};
+    QTableWidget* table = page->measuresTable();
+    QCOMPARE(table->rowCount(), 9);
+    for (int r = 0; r < 9; ++r) QCOMPARE(table->item(r, 1)->text(), shown(values[r]));
+    auto peak = [](const std::vector<QPointF>& p) {
+      double v = 0;
+      for (const QPointF& q : p) v = std::max(v, std::fabs(q.y()));
+      return v;
+    };
+    QCOMPARE(peak(page->velocityPlot()->points(0)), m.pgv);
+    QCOMPARE(peak(page->displacementPlot()->points(0)), m.pgd);
+    QCOMPARE(s.boxes.take(), QStringList());
+  }
+
+  // Each bad file is reported with the reader's own message; the good ones still load.
+  void readerErrors() {
+    QVERIFY(writeFile(dir_->filePath("broken.AT2"),
+                      "PEER\r\nx\r\ny\r\nNPTS= 3, DT= .01 SEC\r\n"
+                      "1 2\r\n"));
+    const QString missing = dir_->filePath("missing.AT2");
+    QStringList expected;
+    for (const QString& bad : {dir_->filePath("broken.AT2"), missing}) {
+      try {
+        records::readRecord(bad.toStdString());
+        QFAIL("the reader took a bad file");
+      } catch (...) {
+        expected << QString::fromStdString(userMessage(std::current_exception()));
+      }
+    }
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    AnalysisWindow* w = openAnalysis(s);
+    QVERIFY(w);
+    RecordsPage* page = w->recordsPage();
+    page->setOpenDialogHook([&] {
+      return QStringList{dir_->filePath("broken.AT2"), dataFile("records/data/three.aks"), missing};
+    });
+    page->openClicked();
+    Session::settle();
+    QCOMPARE(s.boxes.take(), expected);
+    QCOMPARE(w->session().records().size(), std::size_t{1});
+    QCOMPARE(page->recordsTable()->rowCount(), 1);
+    // The folder of the files chosen is offered next time.
+    QCOMPARE(w->session().lastFolder(), dir_->path());
+  }
+
+  // Files dropped onto the window open as records, on the records page.
+  void dropFiles() {
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    AnalysisWindow* w = openAnalysis(s);
+    QVERIFY(w);
+    w->tabs()->setCurrentIndex(1);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(dataFile("records/data/three.aks")),
+                  QUrl::fromLocalFile(dataFile("records/data/four.brl"))});
+    const QPoint at = w->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &drop);
+    QCOMPARE(w->session().records().size(), std::size_t{2});
+    QCOMPARE(w->tabs()->currentWidget(), w->recordsPage());
+    QCOMPARE(w->recordsPage()->recordsTable()->item(1, 1)->text(), QString("brl"));
+  }
+
+  void baselineCopyAndRemove() {
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    AnalysisWindow* w = openAnalysis(s);
+    QVERIFY(w);
+    RecordsPage* page = w->recordsPage();
+    const QString file = dataFile("analysis/data/RSN8883_14383980_13849090.AT2");
+    QCOMPARE(page->openFiles({file}), 1);
+    page->baselineClicked();
+    AnalysisSession& session = w->session();
+    QCOMPARE(session.records().size(), std::size_t{2});
+    records::Record expected = records::readRecord(file.toStdString());
+    matching::correctBaseline(expected.accel, expected.dt);
+    const records::Record& copy = session.at(1).record;
+    QCOMPARE(QString::fromStdString(copy.name), QString::fromStdString(expected.name) + " (БЛ)");
+    QVERIFY(copy.accel == expected.accel);
+    QCOMPARE(page->recordsTable()->item(1, 0)->text(), QString::fromStdString(copy.name));
+    QCOMPARE(session.selection(), std::vector<std::size_t>{1});
+
+    // Both selected in the list, then removed together.
+    page->recordsTable()->selectAll();
+    QCOMPARE(session.selection(), (std::vector<std::size_t>{0, 1}));
+    page->removeClicked();
+    QCOMPARE(session.records().size(), std::size_t{0});
+    QCOMPARE(page->recordsTable()->rowCount(), 0);
+    QCOMPARE(page->accelerationPlot()->seriesCount(), 0);
+    QVERIFY(!page->findChild<QPushButton*>("ButtonSend")->isEnabled());
+  }
+
+  // The main window after "send" and after opening the record's *.aks file (the text that
+  // import writes) through its own open command: the same fields, graph, store and messages.
+  void sendToMainWindow_data() {
+    QTest::addColumn<int>("samples");  // 0: the whole database record
+    QTest::newRow("database record") << 0;
+    QTest::newRow("longer than the store") << kMaxSamples + 1;
+  }
+  void sendToMainWindow() {
+    QFETCH(int, samples);
+    const QString file = dataFile("analysis/data/RSN8883_14383980_13849090.AT2");
+    records::Record record = records::readRecord(file.toStdString());
+    if (samples > 0) record.accel.resize(static_cast<std::size_t>(samples), 0.01);
+    if (samples > kMaxSamples) {
+      // No program writes such a file; the reader refuses it at its first line.
+      QByteArray aks = QByteArray::number(samples) + " 1\r\n";
+      for (int i = 0; i < samples; ++i) aks += "0.000 0.01\r\n";
+      QVERIFY(writeFile(dir_->filePath("record.aks"), aks));
+    } else {
+      QCOMPARE(QProcess::execute(ACCELSPEC_CLI, {"import", file, dir_->filePath("record.aks")}), 0);
+    }
+
+    MainState opened;
+    {
+      Session s(dir_->path());
+      QVERIFY(s.show());
+      s.answers.push_back({true, "record.aks", 2});
+      s.press("SpeedButtonOpen");
+      opened = mainState(s);
+    }
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    const MainState before = mainState(s);
+    AnalysisWindow* w = openAnalysis(s);
+    QVERIFY(w);
+    w->session().add(record);
+    Session::settle();
+    w->recordsPage()->sendClicked();
+    Session::settle();
+    const MainState sent = mainState(s);
+    QVERIFY(!(sent == before));
+    QCOMPARE(sent.fields, opened.fields);
+    QCOMPARE(sent.graph, opened.graph);
+    QCOMPARE(sent.nd, opened.nd);
+    QVERIFY(sent.acc == opened.acc);
+    QCOMPARE(sent.mode, opened.mode);
+    QCOMPARE(sent.boxes, opened.boxes);
+    if (samples > kMaxSamples)
+      QCOMPARE(sent.boxes, QStringList{QString::fromUtf8("Акселерограмма содержит более 100000 "
+                                                         "отсчётов.")});
+  }
+
+ private:
+  std::unique_ptr<QTemporaryDir> dir_;
+};
+
+ACCELSPEC_ANALYSIS_TEST_MAIN(AnalysisRecordsTest, "C.UTF-8")
+#include "tst_analysis_records.moc"
