@@ -252,6 +252,7 @@ CheckPage::CheckPage(AnalysisSession& session, QWidget* parent)
       {u8("Частота, Гц"), u8("Период, с"), u8("Запись"), u8("Отношение")});
   for (QTableWidget* t : {items_, failing_}) {
     t->verticalHeader()->setVisible(false);
+    t->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     t->horizontalHeader()->setStretchLastSection(true);
     t->setSelectionBehavior(QAbstractItemView::SelectRows);
   }
@@ -566,7 +567,6 @@ void CheckPage::show(const check::CheckResult& r) {
     items_->setItem(row, 2, cell(qs(v.detail)));
     items_->setItem(row, 3, cell(v.pass ? u8("да") : u8("нет"), v.pass ? kPass : kFail));
   }
-  items_->resizeColumnsToContents();
 
   failing_->setRowCount(0);
   const auto outside = [&r](double ratio) {
@@ -593,7 +593,6 @@ void CheckPage::show(const check::CheckResult& r) {
       failing_->setItem(row, 3, cell(num(p.ratio), kFail));
     }
   }
-  failing_->resizeColumnsToContents();
 }
 
 bool CheckPage::writeReport(const QString& path) {

@@ -81,9 +81,10 @@ class AnalysisScreenshot : public QObject {
     MatchPage* page = w_->matchPage();
     check->findChild<QComboBox*>("ComboTarget")->setCurrentIndex(2);
     check->findChild<QComboBox*>("ComboRule")->setCurrentIndex(1);
-    for (const char* name : {"EditAg", "EditT1"}) {
+    const std::pair<const char*, const char*> fields[] = {{"EditAg", "0.3"}, {"EditT1", "1"}};
+    for (const auto& [name, text] : fields) {
       auto* e = check->findChild<QLineEdit*>(name);
-      e->setText(QStringLiteral(name == std::string("EditAg") ? "0.3" : "1"));
+      e->setText(QString::fromLatin1(text));
       emit e->textEdited(e->text());
     }
     check->findChild<QComboBox*>("ComboAgUnit")->setCurrentIndex(0);
