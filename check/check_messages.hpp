@@ -20,6 +20,9 @@ inline constexpr std::string_view kRg160Form = "ожидается rg160:PGA: PG
 inline constexpr std::string_view kSpvEmpty = "в файле нет ни одной точки";
 inline constexpr std::string_view kSpvOrder = "частоты должны быть больше нуля и строго возрастать";
 inline constexpr std::string_view kSpvValue = "ускорения должны быть конечными и больше нуля";
+inline constexpr std::string_view kTableEmpty = "в таблице спектра нет ни одной точки";
+inline constexpr std::string_view kTableSizes = "в таблице спектра частот и ускорений не поровну";
+inline constexpr std::string_view kTooManyTablePoints = "в таблице больше 998 точек";
 inline constexpr std::string_view kRg160Damping =
     "спектр rg160 задан здесь только для затухания 0.05";
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 #include <numbers>
+#include <string_view>
 
 #include "analysis/number_text.hpp"
 #include "check/check_messages.hpp"
@@ -91,6 +92,39 @@ Target parseRg160(const std::string& text) {
   return t;
 }
 
+// The points of a table as a file target; `fail` turns what is wrong into the error to throw.
+template <typename Fail>
+Target tableOf(const std::vector<double>& frequencies, const std::vector<double>& values,
+               const std::string& text, std::string_view empty, Fail fail) {
+  Target t;
+  t.kind = TargetKind::File;
+  t.text = text;
+  if (frequencies.size() != values.size()) fail(msg::kTableSizes);
+  if (frequencies.size() > static_cast<std::size_t>(kMaxSpectrumPoints))
+    fail(msg::kTooManyTablePoints);
+  for (std::size_t i = 0; i < frequencies.size(); ++i) {
+    const double f = frequencies[i], a = values[i];
+    if (!(f > 0) || !std::isfinite(f) || (!t.frequencies.empty() && !(f > t.frequencies.back())))
+      fail(msg::kSpvOrder);
+    if (!(a > 0) || !std::isfinite(a)) fail(msg::kSpvValue);
+    t.frequencies.push_back(f);
+    t.values.push_back(a);
+  }
+  if (t.frequencies.empty()) fail(empty);
+  return t;
+}
+
+template <typename Fail>
+Target tableOf(const Store& store, const std::string& text, std::string_view empty, Fail fail) {
+  if (store.N > kMaxSpectrumPoints) fail(msg::kTooManyTablePoints);
+  std::vector<double> f, a;
+  for (std::int32_t i = 1; i <= store.N; ++i) {
+    f.push_back(static_cast<double>(store.SpF[i]));
+    a.push_back(static_cast<double>(store.SpA[i]));
+  }
+  return tableOf(f, a, text, empty, fail);
+}
+
 Target parseFile(const std::string& text) {
   // The window's own reader, so that a file the window writes is read the same way here.
   auto store = std::make_unique<Store>();
@@ -99,20 +133,8 @@ Target parseFile(const std::string& text) {
   } catch (const AppError& e) {
     throw AppError(msg::badTarget(text, e.what()));
   }
-  Target t;
-  t.kind = TargetKind::File;
-  t.text = text;
-  for (std::int32_t i = 1; i <= store->N; ++i) {
-    const double f = static_cast<double>(store->SpF[i]);
-    const double a = static_cast<double>(store->SpA[i]);
-    if (!(f > 0) || !std::isfinite(f) || (!t.frequencies.empty() && !(f > t.frequencies.back())))
-      throw AppError(msg::badTarget(text, msg::kSpvOrder));
-    if (!(a > 0) || !std::isfinite(a)) throw AppError(msg::badTarget(text, msg::kSpvValue));
-    t.frequencies.push_back(f);
-    t.values.push_back(a);
-  }
-  if (t.frequencies.empty()) throw AppError(msg::badTarget(text, msg::kSpvEmpty));
-  return t;
+  return tableOf(*store, text, msg::kSpvEmpty,
+                 [&](std::string_view why) { throw AppError(msg::badTarget(text, why)); });
 }
 
 }  // namespace
@@ -122,6 +144,17 @@ Target parseTarget(const std::string& text) {
   if (text.starts_with("rg160:")) return parseRg160(text);
   if (text.empty()) throw AppError(msg::badTarget(text, msg::kTargetForms));
   return parseFile(text);
+}
+
+Target tableTarget(const Store& store, const std::string& name) {
+  return tableOf(store, name, msg::kTableEmpty,
+                 [&](std::string_view why) { throw AppError(name + ": " + std::string(why)); });
+}
+
+Target tableTarget(const std::vector<double>& frequencies, const std::vector<double>& values,
+                   const std::string& name) {
+  return tableOf(frequencies, values, name, msg::kTableEmpty,
+                 [&](std::string_view why) { throw AppError(name + ": " + std::string(why)); });
 }
 
 bool Target::supportsDamping(double damping) const {

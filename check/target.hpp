@@ -3,6 +3,10 @@
 #include <string>
 #include <vector>
 
+namespace accelspec {
+struct Store;
+}
+
 namespace accelspec::check {
 
 /// What a target spectrum is made from.
@@ -43,6 +47,15 @@ struct Target {
 /// GROUND A…E, AG m/s² > 0) or rg160:PGA (PGA in g, > 0). Throws AppError naming the target and
 /// what was expected; reads nothing but the file.
 Target parseTarget(const std::string& text);
+
+/// The window's input spectrum table (SpF, SpA at 1 … N: Hz, m/s²) as a target of kind File,
+/// the one a *.spv file of the same points would give, named `name` (its text). Throws
+/// AppError "NAME: why" for no points, frequencies not strictly ascending or not above zero,
+/// values not above zero, or N beyond the table; reads the store only.
+Target tableTarget(const Store& store, const std::string& name);
+/// The same for a table given as its points (Hz, m/s²); also refuses lists of unequal length.
+Target tableTarget(const std::vector<double>& frequencies, const std::vector<double>& values,
+                   const std::string& name);
 
 /// A short human description: "ec8 type 1 ground B, ag 2.943 m/s²", "rg160 0.3 g", the path.
 std::string describeTarget(const Target& target);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <iostream>
 #include <new>
 #include <optional>
@@ -21,6 +22,7 @@
 #include "data/messages.hpp"
 #include "files/atomic_write.hpp"
 #include "matching/baseline.hpp"
+#include "matching/match_to_rule.hpp"
 #include "matching/spectral_match.hpp"
 #include "records/record.hpp"
 #include "records/scan.hpp"
@@ -103,24 +105,6 @@ check::RuleParameters ruleParameters(const Arguments& a) {
   return p;
 }
 
-// The rule's verdict on one matched record. The count of records under ec8 concerns the set
-// the record will join, not the record.
-bool passesRule(const check::CheckResult& r) {
-  return std::all_of(r.verdicts.begin(), r.verdicts.end(), [](const check::Verdict& v) {
-    return v.pass || v.item == "at least 3 records";
-  });
-}
-
-check::CheckResult checkOne(const check::Target& target, const check::RuleParameters& p,
-                            const std::vector<analysis::GridPoint>& grid,
-                            const std::vector<double>& accel, double dt, unsigned threads) {
-  records::Record r;
-  r.name = "match";
-  r.dt = dt;
-  r.accel = accel;
-  return check::evaluateRule(target, p, grid, {check::checkRecordOf(r, grid, p, threads)});
-}
-
 int runMatch(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
   needPositional(a, 1);
   if (!a.has("target")) throw UsageError("--target: не задан целевой спектр");
@@ -153,48 +137,19 @@ int runMatch(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
       throw AppError(t + ": " + what);
     }
     if (!target.supportsDamping(p.damping)) throw UsageError(std::string(msg::kRg160Damping));
-    std::optional<records::Record> seed;
-    if (a.has("seed")) seed = records::readRecord(a.get("seed"), reading);
-    const double dt = seed ? seed->dt : sweepStep;
-    const std::vector<analysis::GridPoint> grid = check::checkGrid(dt);
-    if (grid.empty()) throw AppError(std::string(msg::kNoGrid));
-
-    // The points the rule judges are the points matched; the judging is the check's own.
-    const check::CheckResult shape =
-        check::evaluateRule(target, p, grid, {{"", dt, 1, 1, std::vector<double>(grid.size(), 1)}});
-    matching::MatchGoal goal;
-    goal.damping = p.damping;
-    goal.quantity = p.quantity;
-    goal.iterations = static_cast<int>(iterations);
-    goal.threads = threads;
-    // A seed is matched over the whole grid, its peak held to the spectrum's high end, so that
-    // nothing outside the judged range runs away; a sweep only where the rule judges, since
-    // below its judged range a short sweep has no say.
-    for (std::size_t j = 0; j < grid.size(); ++j)
-      if (seed || shape.points[j].judged) {
-        goal.grid.push_back(grid[j]);
-        goal.target.push_back(shape.points[j].target);
-        if (seed) goal.judged.push_back(shape.points[j].judged);
-      }
-    goal.lowest = std::max(0.95, shape.lowerBand + 0.01);
-    goal.highest = goal.lowest + (seed ? 0.2 : 0.25);
-    goal.aim = goal.lowest + 0.1;
-    // Where the rule judges the highest frequencies, their spectrum is the peak acceleration.
-    if (seed) goal.peakLimit = goal.aim * goal.target.back();
-    if (!seed && p.rule == check::Rule::Ec8) {
-      goal.peakFloor = target.zeroPeriodValue();
-      goal.peakFrequency = grid.back().frequency;
-    }
-    goal.accepts = [&](const std::vector<double>& accel, double step) {
-      return passesRule(checkOne(target, p, grid, accel, step, threads));
-    };
+    matching::MatchSource source;
+    if (a.has("seed")) source.seed = records::readRecord(a.get("seed"), reading);
+    source.duration = duration;
+    source.step = sweepStep;
+    std::function<void(int, double, double)> progress;
     if (terminal)
-      goal.progress = [&](int i, double lo, double hi) {
+      progress = [&](int i, double lo, double hi) {
         err << "\rитерация " << i << " из " << iterations << ": отношения от " << num(lo) << " до "
             << num(hi) << "   " << std::flush;
       };
-    const matching::MatchResult result = seed ? matching::matchSeed(seed->accel, seed->dt, goal)
-                                              : matching::matchSweep(duration, sweepStep, goal);
+    const matching::RuleMatch matched =
+        matching::matchToRule(target, p, source, static_cast<int>(iterations), threads, progress);
+    const matching::MatchResult& result = matched.match;
     if (terminal) err << '\n';
     if (!result.passed) {
       err << "запись, проходящая проверку " << check::ruleName(p.rule) << ", не подобрана за "
@@ -204,7 +159,7 @@ int runMatch(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
     }
     records::Record record;
     record.path = output;
-    record.dt = dt;
+    record.dt = matched.dt;
     record.accel = result.accel;
     writeRecord(record, output);
   } catch (const AppError& e) {

@@ -18,4 +18,14 @@ inline constexpr std::string_view kMatchBadDuration =
 inline constexpr std::string_view kMatchTooLong =
     "запись с паузой в конце для подбора превысила бы 100000 отсчётов";
 
+inline constexpr std::string_view kMatchBadIterations =
+    "число итераций подбора должно быть целым от 1 до 1000";
+inline constexpr std::string_view kMatchBadDamping = "затухание должно быть больше 0 и меньше 1";
+inline constexpr std::string_view kMatchNeedT1 = "правило ec8 требует первый период T1 в с";
+inline constexpr std::string_view kMatchBadPeriod =
+    "периоды T1, Tmin и Tmax должны быть конечными и больше нуля";
+inline constexpr std::string_view kMatchTminAboveTmax = "Tmin больше Tmax";
+inline constexpr std::string_view kMatchBadMinRatio =
+    "наименьшее отношение должно быть конечным и больше нуля";
+
 }  // namespace accelspec::msg

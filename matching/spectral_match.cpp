@@ -89,6 +89,10 @@ void limitPeaks(std::vector<double>& accel, double dt, double limit) {
   (void)dt;
 }
 
+void stopIfAsked(const MatchGoal& goal) {
+  if (goal.stop.stop_requested()) throw MatchCancelled();
+}
+
 struct Extremes {
   double lowest, highest;
 };
@@ -115,6 +119,7 @@ class Tracker {
              int iteration) {
     const Extremes e = extremes(ratios, goal_.judged);
     if (goal_.progress) goal_.progress(iteration, e.lowest, e.highest);
+    stopIfAsked(goal_);
     const double d = distance(e, goal_);
     const bool inside = d == 0 && (!goal_.accepts || goal_.accepts(accel, dt));
     if (inside || result.accel.empty() || d < best_) {
@@ -198,6 +203,7 @@ MatchResult matchBands(const std::vector<double>& seed, double dt, const MatchGo
   std::vector<Complex> spectrum(size);
   double peak = goal.peakLimit;
   for (int iteration = 1; iteration <= goal.iterations; ++iteration) {
+    stopIfAsked(goal);
     for (std::size_t j = 0; j < ratios.size(); ++j) factor[j] = goal.aim / ratios[j];
     std::fill(spectrum.begin(), spectrum.end(), Complex(0));
     std::copy(accel.begin(), accel.end(), spectrum.begin());
@@ -233,6 +239,7 @@ MatchResult matchBands(const std::vector<double>& seed, double dt, const MatchGo
 MatchResult refineSweep(MatchResult table, double dt, const MatchGoal& goal) {
   const int remaining = goal.iterations - table.iterations;
   if (table.passed || remaining <= 0 || table.accel.empty()) return table;
+  stopIfAsked(goal);
   MatchGoal bands = goal;
   bands.iterations = remaining;
   const int done = table.iterations;
@@ -290,6 +297,7 @@ MatchResult matchSweep(double duration, double dt, const MatchGoal& goal) {
   // carries the peak the rule asks for.
   double tailAmplitude = goal.peakFloor * goal.aim;
   for (int iteration = 1; iteration <= goal.iterations; ++iteration) {
+    stopIfAsked(goal);
     // A lead-in below the lowest point, at its amplitude: a sweep that began at a matched
     // frequency would pass it before the oscillator there could build up.
     store->N = static_cast<std::int32_t>(at.size() + 1);

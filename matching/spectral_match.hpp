@@ -1,6 +1,8 @@
 #pragma once
 
+#include <exception>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,16 @@ struct MatchGoal {
   bool correctSweepBaseline = true;
   /// Told after each iteration (1-based) the lowest and highest ratio on `grid`.
   std::function<void(int iteration, double lowest, double highest)> progress;
+  /// Asked after every iteration (the progress call included) and between the stages: once
+  /// stop is requested the run throws MatchCancelled and returns nothing.
+  std::stop_token stop;
+};
+
+/// Thrown by a run whose goal's stop was requested. Not an AppError: a cancel is no failure,
+/// and nothing of the run is kept.
+class MatchCancelled : public std::exception {
+ public:
+  const char* what() const noexcept override { return "подбор отменён"; }
 };
 
 /// The outcome of a run: the best record found and how close it came.
@@ -56,7 +68,7 @@ std::vector<double> ratiosOf(const std::vector<double>& accel, double dt, const 
 /// and the record rebuilt, which keeps the seed's phase at every frequency; after each pass the
 /// baseline is corrected. The record returned is the seed followed by a quiet tail of one period
 /// of the lowest grid frequency. Throws AppError as computeSpectra for a bad seed, and
-/// msg::kMatchTooLong when the record would exceed 100000 samples.
+/// msg::kMatchTooLong when the record would exceed 100000 samples; MatchCancelled on a stop.
 MatchResult matchSeed(const std::vector<double>& seed, double dt, const MatchGoal& goal);
 
 /// Matching by the program's own sine sweep: the target sampled into a spectrum table of
@@ -66,7 +78,7 @@ MatchResult matchSeed(const std::vector<double>& seed, double dt, const MatchGoa
 /// When that stalls (5 iterations without coming 1 % closer, or half of goal.iterations used),
 /// the closest sweep goes on through matchSeed's band scaling with a quiet tail of half a period
 /// of the lowest grid frequency, within 100000 samples; iterations count both stages.
-/// Throws AppError for a duration or step the synthesis cannot use.
+/// Throws AppError for a duration or step the synthesis cannot use; MatchCancelled on a stop.
 MatchResult matchSweep(double duration, double dt, const MatchGoal& goal);
 
 }  // namespace accelspec::matching

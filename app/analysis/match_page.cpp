@@ -1,12 +1,354 @@
 #include "app/analysis/match_page.hpp"
 
+#include <QButtonGroup>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <thread>
+
+#include "analysis/number_text.hpp"
 #include "app/analysis/analysis_session.hpp"
+#include "app/analysis/background_task.hpp"
+#include "app/analysis/check_page.hpp"
+#include "app/analysis/plot.hpp"
+#include "app/error_box.hpp"
+#include "data/error.hpp"
+#include "files/atomic_write.hpp"
+#include "records/aks_text.hpp"
+#include "records/scan.hpp"
 
 namespace accelspec {
 
+namespace {
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+QString u8(const char* s) { return QString::fromUtf8(s); }
+QString num(double v, int digits = 4) { return qs(analysis::formatNumber(v, digits)); }
+
+double positiveNumber(const QString& text, const char* field) {
+  QString t = text.trimmed();
+  t.replace(QLatin1Char(','), QLatin1Char('.'));
+  double v = 0;
+  if (!analysis::parseNumber(t.toStdString(), v) || !(v > 0))
+    throw AppError(std::string(field) + ": ожидается число больше нуля");
+  return v;
+}
+
+const QColor kLow(0x1f, 0x4e, 0xa0), kHigh(0xc0, 0x6a, 0x00), kBand(0xc0, 0x1c, 0x1c);
+
+}  // namespace
+
 MatchPage::MatchPage(AnalysisSession& session, QWidget* parent)
-    : QWidget(parent), session_(session) {
+    : QWidget(parent), session_(session), choice_(ruleChoice(session)) {
   setObjectName(QStringLiteral("MatchPage"));
+  task_ = new BackgroundTask(this);
+
+  auto* side = new QWidget(this);
+  side->setMaximumWidth(330);
+  auto* sourceBox = new QGroupBox(u8("Исходная запись"), side);
+  sweep_ = new QRadioButton(u8("Синусоидальная развёртка"), sourceBox);
+  sweep_->setObjectName(QStringLiteral("RadioSweep"));
+  seed_ = new QRadioButton(u8("Выбранная запись"), sourceBox);
+  seed_->setObjectName(QStringLiteral("RadioSeed"));
+  auto* group = new QButtonGroup(sourceBox);
+  group->addButton(sweep_);
+  group->addButton(seed_);
+  duration_ = new QLineEdit(QStringLiteral("20"), sourceBox);
+  duration_->setObjectName(QStringLiteral("EditSweepDuration"));
+  step_ = new QLineEdit(QStringLiteral("0.005"), sourceBox);
+  step_->setObjectName(QStringLiteral("EditSweepStep"));
+  seedName_ = new QLabel(sourceBox);
+  seedName_->setObjectName(QStringLiteral("LabelSeed"));
+  seedName_->setWordWrap(true);
+  auto* sourceForm = new QFormLayout(sourceBox);
+  sourceForm->addRow(sweep_);
+  sourceForm->addRow(u8("Длительность, с"), duration_);
+  sourceForm->addRow(u8("Шаг, с"), step_);
+  sourceForm->addRow(seed_);
+  sourceForm->addRow(seedName_);
+
+  auto* goalBox = new QGroupBox(u8("Цель и правило"), side);
+  choiceText_ = new QLabel(goalBox);
+  choiceText_->setObjectName(QStringLiteral("LabelMatchChoice"));
+  choiceText_->setWordWrap(true);
+  auto* goalNote = new QLabel(u8("Задаются на странице «Совместимость»."), goalBox);
+  goalNote->setEnabled(false);
+  iterations_ = new QSpinBox(goalBox);
+  iterations_->setObjectName(QStringLiteral("SpinIterations"));
+  iterations_->setRange(1, 1000);
+  iterations_->setValue(40);
+  auto* goalForm = new QFormLayout(goalBox);
+  goalForm->addRow(choiceText_);
+  goalForm->addRow(goalNote);
+  goalForm->addRow(u8("Итераций не более"), iterations_);
+
+  match_ = new QPushButton(u8("Подобрать"), side);
+  match_->setObjectName(QStringLiteral("ButtonMatch"));
+  auto* progress = new TaskProgress(*task_, side);
+  result_ = new QLabel(side);
+  result_->setObjectName(QStringLiteral("LabelMatchResult"));
+  result_->setWordWrap(true);
+  save_ = new QPushButton(u8("Сохранить как *.aks…"), side);
+  save_->setObjectName(QStringLiteral("ButtonSaveAks"));
+  send_ = new QPushButton(u8("Отправить в главное окно"), side);
+  send_->setObjectName(QStringLiteral("ButtonSendMain"));
+  add_ = new QPushButton(u8("Добавить в записи"), side);
+  add_->setObjectName(QStringLiteral("ButtonAddRecord"));
+
+  auto* sideLayout = new QVBoxLayout(side);
+  sideLayout->setContentsMargins(0, 0, 0, 0);
+  sideLayout->addWidget(sourceBox);
+  sideLayout->addWidget(goalBox);
+  sideLayout->addWidget(match_);
+  sideLayout->addWidget(progress);
+  sideLayout->addWidget(result_);
+  sideLayout->addWidget(save_);
+  sideLayout->addWidget(send_);
+  sideLayout->addWidget(add_);
+  sideLayout->addStretch(1);
+
+  progress_ = new Plot(this);
+  progress_->setObjectName(QStringLiteral("PlotMatchProgress"));
+  spectrum_ = new Plot(this);
+  spectrum_->setObjectName(QStringLiteral("PlotMatchSpectrum"));
+  for (Plot* p : {progress_, spectrum_})
+    p->setExportFolder([this] { return session_.lastFolder(); },
+                       [this](const QString& f) { session_.setLastFolder(f); });
+  auto* split = new QSplitter(Qt::Vertical, this);
+  split->addWidget(progress_);
+  split->addWidget(spectrum_);
+
+  auto* layout = new QHBoxLayout(this);
+  layout->addWidget(side);
+  layout->addWidget(split, 1);
+
+  QSettings& s = session_.settings();
+  const bool fromSeed = s.value(QStringLiteral("match/seed"), false).toBool();
+  (fromSeed ? seed_ : sweep_)->setChecked(true);
+  duration_->setText(s.value(QStringLiteral("match/duration"), duration_->text()).toString());
+  step_->setText(s.value(QStringLiteral("match/step"), step_->text()).toString());
+  iterations_->setValue(s.value(QStringLiteral("match/iterations"), 40).toInt());
+
+  const auto sweepFields = [this](bool on) {
+    duration_->setEnabled(on);
+    step_->setEnabled(on);
+  };
+  connect(sweep_, &QRadioButton::toggled, this, sweepFields);
+  sweepFields(sweep_->isChecked());
+  connect(match_, &QPushButton::clicked, this, &MatchPage::runMatch);
+  connect(save_, &QPushButton::clicked, this, &MatchPage::saveClicked);
+  connect(send_, &QPushButton::clicked, this, &MatchPage::sendToMain);
+  connect(add_, &QPushButton::clicked, this, &MatchPage::addToRecords);
+  connect(&choice_, &RuleChoice::changed, this, &MatchPage::showChoice);
+  connect(&session_, &AnalysisSession::selectionChanged, this, &MatchPage::showChoice);
+  connect(&session_, &AnalysisSession::recordsChanged, this, &MatchPage::showChoice);
+  connect(task_, &BackgroundTask::started, this, [this] {
+    match_->setEnabled(false);
+    for (QPushButton* b : {save_, send_, add_}) b->setEnabled(false);
+  });
+  connect(task_, &BackgroundTask::progress, this, [this] {
+    if (!live_) return;
+    std::vector<MatchStep> steps;
+    {
+      const std::lock_guard lock(live_->mutex);
+      steps = live_->steps;
+    }
+    showSteps(steps, liveIterations_);
+  });
+  // Whatever the end, the page shows the last finished outcome: a cancelled or failed run
+  // leaves it as it was.
+  connect(task_, &BackgroundTask::finished, this, [this] {
+    live_.reset();
+    match_->setEnabled(true);
+    showOutcome();
+  });
+  showChoice();
+  showOutcome();
+}
+
+void MatchPage::showChoice() {
+  choiceText_->setText(choice_.summary());
+  const LoadedRecord* current = session_.current();
+  seedName_->setText(current ? qs(current->record.name) : u8("(не выбрана: страница «Записи»)"));
+}
+
+void MatchPage::runMatch() {
+  check::Target target;
+  check::RuleParameters parameters;
+  matching::MatchSource source;
+  try {
+    target = choice_.target(session_);
+    parameters = choice_.parameters(target);
+    if (seed_->isChecked()) {
+      const LoadedRecord* current = session_.current();
+      if (!current)
+        throw AppError("не выбрана запись для подбора: выберите её на странице «Записи»");
+      source.seed = current->record;
+    } else {
+      source.duration = positiveNumber(duration_->text(), "Длительность");
+      source.step = positiveNumber(step_->text(), "Шаг");
+    }
+  } catch (...) {
+    showErrorBox(this, userMessage(std::current_exception()));
+    return;
+  }
+  QSettings& s = session_.settings();
+  s.setValue(QStringLiteral("match/seed"), seed_->isChecked());
+  s.setValue(QStringLiteral("match/duration"), duration_->text());
+  s.setValue(QStringLiteral("match/step"), step_->text());
+  s.setValue(QStringLiteral("match/iterations"), iterations_->value());
+
+  const int iterations = iterations_->value();
+  const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+  auto live = std::make_shared<Live>();
+  live_ = live;
+  liveIterations_ = iterations;
+  showSteps({}, iterations);
+  task_->start<MatchOutcome>(
+      [target, parameters, source = std::move(source), iterations, threads,
+       live](const TaskControl& c) {
+        const auto progress = [&](int i, double lo, double hi) {
+          {
+            const std::lock_guard lock(live->mutex);
+            live->steps.push_back({i, lo, hi});
+          }
+          c.report(std::min(100, 100 * i / iterations),
+                   QString::fromUtf8("итерация %1: %2–%3").arg(i).arg(num(lo), num(hi)));
+        };
+        const matching::RuleMatch m = matching::matchToRule(target, parameters, source, iterations,
+                                                            threads, progress, c.stopToken());
+        MatchOutcome out;
+        out.passed = m.match.passed;
+        out.iterations = iterations;
+        out.lowestRatio = m.match.lowestRatio;
+        out.highestRatio = m.match.highestRatio;
+        out.record.name = (source.seed ? source.seed->name : std::string("sweep")) + "-match";
+        out.record.format = "aks";
+        out.record.units = "m/s2";
+        out.record.dt = m.dt;
+        out.record.accel = m.match.accel;
+        // The closest record of a failed run is checked too, so that the page shows where it
+        // fell short.
+        out.check =
+            m.check ? *m.check : check::checkRecords(target, parameters, {out.record}, threads);
+        const std::lock_guard lock(live->mutex);
+        out.steps = live->steps;
+        return out;
+      },
+      [this](MatchOutcome& o) { outcome_ = std::move(o); });
+}
+
+void MatchPage::showSteps(const std::vector<MatchStep>& steps, int iterations) {
+  progress_->clear();
+  progress_->setAxes(u8("Итерация"), false, u8("Отношение к цели"), false);
+  std::vector<QPointF> lo, hi;
+  for (const MatchStep& s : steps) {
+    lo.emplace_back(s.iteration, s.lowest);
+    hi.emplace_back(s.iteration, s.highest);
+  }
+  progress_->addSeries(u8("наименьшее"), std::move(lo), kLow);
+  progress_->addSeries(u8("наибольшее"), std::move(hi), kHigh);
+  progress_->addBand(1.0, u8("цель"), QColor(Qt::gray));
+  double top = 1.3, bottom = 0.7;
+  for (const MatchStep& s : steps) {
+    top = std::max(top, std::min(s.highest, 5.0) * 1.05);
+    bottom = std::min(bottom, std::max(s.lowest, 0.0) * 0.95);
+  }
+  // The axis grows with the run rather than spanning the iterations allowed: most runs end in a
+  // handful, which a scale of 40 would squeeze against the left edge.
+  const int last = steps.empty() ? 0 : steps.back().iteration;
+  progress_->setRanges(0, std::min(std::max(iterations, 1), std::max(10, last + 1)), bottom, top);
+  progress_->refresh();
+}
+
+void MatchPage::showOutcome() {
+  const bool ok = outcome_ && outcome_->passed;
+  for (QPushButton* b : {save_, send_, add_}) b->setEnabled(ok);
+  spectrum_->clear();
+  spectrum_->setAxes(u8("Частота, Гц"), true, u8("Ускорение, м/с²"), true);
+  if (!outcome_) {
+    result_->setText(u8("Подбора ещё не было."));
+    showSteps({}, iterations_->value());
+    return;
+  }
+  const MatchOutcome& o = *outcome_;
+  showSteps(o.steps, o.iterations);
+  const int used = o.steps.empty() ? 0 : o.steps.back().iteration;
+  result_->setText(
+      (o.passed ? u8("Подобрано за %1 итераций: проверка %2 пройдена; отношения от %3 до %4.")
+                : u8("За %1 итераций запись, проходящая проверку %2, не подобрана; ближе всего: "
+                     "отношения от %3 до %4."))
+          .arg(used)
+          .arg(QString::fromLatin1(check::ruleName(o.check.parameters.rule)), num(o.lowestRatio),
+               num(o.highestRatio)));
+  result_->setStyleSheet(
+      QStringLiteral("color: %1").arg(o.passed ? QStringLiteral("#1b7f2a") : kBand.name()));
+  std::vector<QPointF> target, matched, lower, upper;
+  for (const auto& p : o.check.points) {
+    target.emplace_back(p.frequency, p.target);
+    matched.emplace_back(p.frequency, p.computed);
+    if (p.judged) {
+      lower.emplace_back(p.frequency, p.target * o.check.lowerBand);
+      if (o.check.upperBand > 0) upper.emplace_back(p.frequency, p.target * o.check.upperBand);
+    }
+  }
+  spectrum_->addSeries(u8("цель"), std::move(target), QColor(Qt::black));
+  spectrum_->addSeries(u8("подобранная запись"), std::move(matched), kLow);
+  spectrum_->addGuide(std::move(lower), kBand, u8("нижняя граница"));
+  if (!upper.empty()) spectrum_->addGuide(std::move(upper), kBand, u8("верхняя граница"));
+  spectrum_->refresh();
+}
+
+bool MatchPage::saveAks(const QString& path) {
+  if (!outcome_ || !outcome_->passed) return false;
+  try {
+    records::Record r = outcome_->record;
+    r.path = path.toStdString();
+    const std::string text = records::aksText(r);
+    try {
+      replaceFile(r.path, text);
+    } catch (const IoError& e) {
+      records::failFile(r.path, records::ioMessage(e));
+    }
+    return true;
+  } catch (...) {
+    showErrorBox(this, userMessage(std::current_exception()));
+    return false;
+  }
+}
+
+void MatchPage::saveClicked() {
+  if (!outcome_ || !outcome_->passed) return;
+  QString path = QFileDialog::getSaveFileName(this, u8("Сохранить подобранную запись"),
+                                              session_.lastFolder(), u8("Акселерограммы (*.aks)"));
+  if (path.isEmpty()) return;
+  if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".aks");
+  session_.setLastFolder(QFileInfo(path).absolutePath());
+  if (saveAks(path)) {
+    outcome_->record.path = path.toStdString();
+    outcome_->record.name = QFileInfo(path).completeBaseName().toStdString();
+  }
+}
+
+bool MatchPage::addToRecords() {
+  if (!outcome_ || !outcome_->passed) return false;
+  session_.add(outcome_->record);
+  return true;
+}
+
+bool MatchPage::sendToMain() {
+  if (!outcome_ || !outcome_->passed || !session_.link().sendRecord) return false;
+  return session_.link().sendRecord(outcome_->record);
 }
 
 }  // namespace accelspec

@@ -1,20 +1,101 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "check/check.hpp"
+#include "matching/match_to_rule.hpp"
+#include "records/record.hpp"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
 
 namespace accelspec {
 
 class AnalysisSession;
+class BackgroundTask;
+class Plot;
+class RuleChoice;
 
-/// The analysis window's page "Подбор".
+/// The ratio range of one iteration of a matching run.
+struct MatchStep {
+  int iteration = 0;
+  double lowest = 0, highest = 0;
+};
+
+/// What a finished matching run left: the record, the rule's verdict on it, and how it got
+/// there.
+struct MatchOutcome {
+  bool passed = false;
+  records::Record record;        ///< m/s², the matched (or, failed, the closest) record
+  check::CheckResult check;      ///< the rule's verdict on `record`
+  std::vector<MatchStep> steps;  ///< every iteration's ratio range
+  int iterations = 0;            ///< asked for
+  double lowestRatio = 0, highestRatio = 0;
+};
+
+/// The analysis window's page "Подбор": a record brought to the target and rule chosen on the
+/// page "Совместимость", from the sine sweep or the selected record as seed, in the background
+/// with progress and Cancel; the ratio range per iteration as it improves, then the matched
+/// spectrum against the target; the result saved as *.aks, sent to the main window or added to
+/// the session's records.
 class MatchPage : public QWidget {
   Q_OBJECT
 
  public:
   MatchPage(AnalysisSession& session, QWidget* parent = nullptr);
 
+  /// Starts a run with the page's settings (errors shown in the error box).
+  void runMatch();
+  /// Writes the passed result as *.aks to `path`; false (with the error shown) otherwise.
+  bool saveAks(const QString& path);
+  /// Adds the passed result to the session's records (selected alone).
+  bool addToRecords();
+  /// Sends the passed result to the main window.
+  bool sendToMain();
+
+  BackgroundTask& task() const { return *task_; }
+  const std::optional<MatchOutcome>& outcome() const { return outcome_; }
+
  private:
+  void showChoice();
+  void showOutcome();
+  void showSteps(const std::vector<MatchStep>& steps, int iterations);
+  void saveClicked();
+
   AnalysisSession& session_;
+  RuleChoice& choice_;
+  BackgroundTask* task_ = nullptr;
+  std::optional<MatchOutcome> outcome_;
+  // The running run's iterations, filled by the worker and read on each progress report.
+  struct Live {
+    std::mutex mutex;
+    std::vector<MatchStep> steps;
+  };
+  std::shared_ptr<Live> live_;
+  int liveIterations_ = 0;
+
+  QRadioButton* sweep_ = nullptr;
+  QRadioButton* seed_ = nullptr;
+  QLineEdit* duration_ = nullptr;
+  QLineEdit* step_ = nullptr;
+  QLabel* seedName_ = nullptr;
+  QLabel* choiceText_ = nullptr;
+  QSpinBox* iterations_ = nullptr;
+  QPushButton* match_ = nullptr;
+  QLabel* result_ = nullptr;
+  QPushButton* save_ = nullptr;
+  QPushButton* send_ = nullptr;
+  QPushButton* add_ = nullptr;
+  Plot* progress_ = nullptr;
+  Plot* spectrum_ = nullptr;
 };
 
 }  // namespace accelspec

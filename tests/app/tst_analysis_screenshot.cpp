@@ -5,12 +5,17 @@
 // A page's road is one test function here, run in order over one window.
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
 
+#include "app/analysis/background_task.hpp"
+#include "app/analysis/check_page.hpp"
+#include "app/analysis/match_page.hpp"
 #include "app/analysis/plot.hpp"
 #include "app/analysis/records_page.hpp"
 #include "app/analysis/spectra_page.hpp"
@@ -67,6 +72,45 @@ class AnalysisScreenshot : public QObject {
     QVERIFY(waitFor([&] { return drawn; }));
     QCOMPARE(page->plot()->seriesCount(), 6);
     shoot("spectra");
+  }
+
+  // Three records matched to ec8 (type 1, ground B, ag 0.3 g, T1 = 1 s), each as a seed, and
+  // added to the records; the page after the third.
+  void matchRoad() {
+    CheckPage* check = w_->checkPage();
+    MatchPage* page = w_->matchPage();
+    check->findChild<QComboBox*>("ComboTarget")->setCurrentIndex(2);
+    check->findChild<QComboBox*>("ComboRule")->setCurrentIndex(1);
+    const std::pair<const char*, const char*> fields[] = {{"EditAg", "0.3"}, {"EditT1", "1"}};
+    for (const auto& [name, text] : fields) {
+      auto* e = check->findChild<QLineEdit*>(name);
+      e->setText(QString::fromLatin1(text));
+      emit e->textEdited(e->text());
+    }
+    check->findChild<QComboBox*>("ComboAgUnit")->setCurrentIndex(0);
+    w_->session().add(
+        records::readRecord(ACCELSPEC_TEST_DATA "/analysis/data/RSN8884_14383980_13873090.AT2"));
+    w_->tabs()->setCurrentWidget(page);
+    page->findChild<QRadioButton*>("RadioSeed")->setChecked(true);
+    for (std::size_t seed : {std::size_t{0}, std::size_t{1}, std::size_t{3}}) {
+      w_->session().select({seed});
+      page->findChild<QPushButton*>("ButtonMatch")->click();
+      QVERIFY(page->task().wait());
+      QVERIFY(page->outcome() && page->outcome()->passed);
+      page->findChild<QPushButton*>("ButtonAddRecord")->click();
+    }
+    shoot("match");
+  }
+
+  // The three matched records checked as a set: the verdict, the ratio curve, the items.
+  void checkRoad() {
+    CheckPage* page = w_->checkPage();
+    w_->tabs()->setCurrentWidget(page);
+    w_->session().select({4, 5, 6});
+    page->findChild<QPushButton*>("ButtonCheck")->click();
+    QVERIFY(page->task().wait());
+    QCOMPARE(page->findChild<QLabel*>("LabelVerdict")->text(), QString::fromUtf8("ПРОХОДИТ"));
+    shoot("check");
   }
 
   void cleanupTestCase() { s_.reset(); }

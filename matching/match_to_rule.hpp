@@ -1,0 +1,52 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "check/check.hpp"
+#include "check/target.hpp"
+#include "matching/spectral_match.hpp"
+#include "records/record.hpp"
+
+namespace accelspec::matching {
+
+/// What a record is matched from: a seed record, or (without one) the program's sine sweep of
+/// `duration` s at step `step` s.
+struct MatchSource {
+  std::optional<records::Record> seed;
+  double duration = 20, step = 0.005;
+};
+
+/// A run towards a rule's verdict and how it ended.
+struct RuleMatch {
+  MatchResult match;
+  double dt = 0;  ///< s, the matched record's step
+  /// The rule's verdict on the matched record when it passed; empty otherwise.
+  std::optional<check::CheckResult> check;
+};
+
+/// The rule's verdict on one matched record: every item passes but the count of records under
+/// ec8, which concerns the set the record will join, not the record.
+bool passesRule(const check::CheckResult& result);
+
+/// The parameters as the window sets them, refused with the text to show when the rule cannot
+/// take them: damping in (0, 1), ec8 without T1, Tmin above Tmax, a target that has no values
+/// at the damping. Throws AppError; changes nothing.
+void validateRuleParameters(const check::RuleParameters& parameters, const check::Target& target);
+
+/// Brings a record to `target` until `parameters`' rule passes it on the check grid of its step:
+/// the grid and the judged points are the check's own; a seed is matched over the whole grid
+/// with its peak held to the target's high end, a sweep only where the rule judges (and its
+/// peak raised to the zero-period value under ec8). `iterations` 1…1000. `progress` is told each
+/// iteration's lowest and highest ratio. Throws AppError for a target, source or grid that
+/// cannot be matched, MatchCancelled when `stop` is requested; leaves nothing behind either way.
+RuleMatch matchToRule(
+    const check::Target& target, const check::RuleParameters& parameters, const MatchSource& source,
+    int iterations, unsigned threads,
+    const std::function<void(int iteration, double lowest, double highest)>& progress = {},
+    std::stop_token stop = {});
+
+}  // namespace accelspec::matching

@@ -1,0 +1,308 @@
+// The pages "Совместимость" and "Подбор" on a session of their own: the engineer's road from a
+// raw record that fails an ec8 target, through a match (cancelled midway, then run to the end),
+// to a record that passes, its *.aks file and its PDF report.
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <cstdlib>
+#include <string>
+
+#include "app/analysis/analysis_session.hpp"
+#include "app/analysis/background_task.hpp"
+#include "app/analysis/check_page.hpp"
+#include "app/analysis/match_page.hpp"
+#include "records/record.hpp"
+#include "tests/app/analysis_harness.hpp"
+
+using namespace accelspec;
+
+namespace {
+
+const QString kData = QStringLiteral(ACCELSPEC_TEST_DATA "/analysis/data/");
+const char* const kRaw[] = {"RSN8883_14383980_13849090.AT2", "RSN8883_14383980_13849360.AT2",
+                            "RSN8884_14383980_13873090.AT2"};
+
+// The first `seconds` of a raw record: a seed short enough for the sanitizer build.
+records::Record rawRecord(double seconds = 0, int which = 0) {
+  records::Record r = records::readRecord((kData + QString::fromLatin1(kRaw[which])).toStdString());
+  if (seconds > 0) r.accel.resize(static_cast<std::size_t>(seconds / r.dt));
+  return r;
+}
+
+template <typename T>
+T* child(QWidget* page, const char* name) {
+  T* w = page->findChild<T*>(QString::fromLatin1(name));
+  if (!w) qFatal("no %s", name);
+  return w;
+}
+
+// Runs `action`, closing the message box it opens; returns the box's text ("" when none).
+template <typename Action>
+QString boxOf(Action action) {
+  QString text;
+  QTimer timer;
+  timer.setInterval(10);
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      text = box->text();
+      box->accept();
+    }
+  });
+  timer.start();
+  action();
+  return text;
+}
+
+}  // namespace
+
+class TestCheckMatch : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir dir_;
+  AnalysisSession* session_ = nullptr;
+  CheckPage* check_ = nullptr;
+  MatchPage* match_ = nullptr;
+
+  void type(const char* field, const char* text) {
+    auto* e = child<QLineEdit>(check_, field);
+    e->setText(QString::fromUtf8(text));
+    emit e->textEdited(e->text());
+  }
+
+  // ec8 type 1, ground B, ag 2.943 m/s², by the ec8 rule with T1 = 1 s. The choice outlives
+  // the page in the settings: every field is set.
+  void chooseEc8Target() {
+    child<QComboBox>(check_, "ComboTarget")->setCurrentIndex(2);
+    child<QComboBox>(check_, "ComboEc8Type")->setCurrentIndex(0);
+    child<QComboBox>(check_, "ComboGround")->setCurrentIndex(1);
+    child<QComboBox>(check_, "ComboAgUnit")->setCurrentIndex(1);
+    child<QComboBox>(check_, "ComboRule")->setCurrentIndex(1);
+    child<QComboBox>(check_, "ComboQuantity")->setCurrentIndex(0);
+    type("EditAg", "2.943");
+    type("EditDamping", "0.05");
+    type("EditT1", "1");
+    type("EditTmin", "");
+    type("EditTmax", "");
+    type("EditMinRatio", "0.9");
+  }
+
+  bool checked() {
+    QTest::mouseClick(child<QPushButton>(check_, "ButtonCheck"), Qt::LeftButton);
+    return check_->task().wait();
+  }
+
+  QString verdict() const { return check_->findChild<QLabel*>("LabelVerdict")->text(); }
+
+  // Starts a match and cancels it from its second progress report.
+  void cancelledMatch() {
+    QMetaObject::Connection c = connect(&match_->task(), &BackgroundTask::progress, this, [this] {
+      if (match_->task().busy()) match_->task().cancel();
+    });
+    int reports = 0;
+    QMetaObject::Connection counting =
+        connect(&match_->task(), &BackgroundTask::progress, this, [&reports] { ++reports; });
+    match_->runMatch();
+    QVERIFY(match_->task().wait());
+    disconnect(c);
+    disconnect(counting);
+    QVERIFY(reports >= 1);
+  }
+
+ private slots:
+  void init() {
+    session_ = new AnalysisSession;
+    check_ = new CheckPage(*session_);
+    match_ = new MatchPage(*session_);
+    check_->task().setShowErrors(false);
+    match_->task().setShowErrors(false);
+    check_->resize(1100, 700);
+    match_->resize(1100, 700);
+    chooseEc8Target();
+  }
+
+  void cleanup() {
+    delete match_;
+    delete check_;
+    delete session_;
+  }
+
+  // A raw record fails the target; its failing points are listed, the verdict is red.
+  void rawRecordFails() {
+    session_->add(rawRecord());
+    QVERIFY(checked());
+    QCOMPARE(verdict(), QString::fromUtf8("НЕ ПРОХОДИТ"));
+    QVERIFY(check_->findChild<QLabel*>("LabelVerdict")->styleSheet().contains("#c01c1c"));
+    QVERIFY(child<QTableWidget>(check_, "TableFailing")->rowCount() > 0);
+    QVERIFY(child<QTableWidget>(check_, "TableVerdicts")->rowCount() > 0);
+    QCOMPARE(check_->result()->targetText, std::string("ec8 type 1 ground B, ag 2.943 m/s2"));
+  }
+
+  // From the sweep: a cancel midway leaves the page as it was; the full run passes, and its file
+  // is the command line's for the same inputs, byte for byte.
+  void sweepMatchesAsTheCommandDoes() {
+    child<QRadioButton>(match_, "RadioSweep")->setChecked(true);
+    cancelledMatch();
+    QVERIFY(!match_->outcome());
+    QVERIFY(!child<QPushButton>(match_, "ButtonSaveAks")->isEnabled());
+    QCOMPARE(child<QLabel>(match_, "LabelMatchResult")->text(),
+             QString::fromUtf8("Подбора ещё не было."));
+
+    match_->runMatch();
+    QVERIFY(match_->task().wait());
+    QVERIFY2(
+        match_->outcome() && match_->outcome()->passed,
+        qPrintable(match_->task().lastError() + child<QLabel>(match_, "LabelMatchResult")->text()));
+    QVERIFY(child<QPushButton>(match_, "ButtonSaveAks")->isEnabled());
+    QVERIFY(!match_->outcome()->steps.empty());
+
+    const QString mine = dir_.filePath(QStringLiteral("window.aks"));
+    QVERIFY(match_->saveAks(mine));
+    const QString cli = dir_.filePath(QStringLiteral("cli.aks"));
+    const std::string command = std::string(ACCELSPEC_CLI) + " match '" + cli.toStdString() +
+                                "' --target ec8:1:B:2.943 --rule ec8 --t1 1 --iterations 40";
+    QCOMPARE(std::system(command.c_str()), 0);
+    QFile a(mine), b(cli);
+    QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+    const QByteArray bytes = a.readAll();
+    QVERIFY(bytes.size() > 1000);
+    QVERIFY(bytes == b.readAll());
+
+    // A second run cancelled midway keeps the first one's result.
+    const std::vector<double> first = match_->outcome()->record.accel;
+    cancelledMatch();
+    QVERIFY(match_->outcome() && match_->outcome()->record.accel == first);
+    QVERIFY(child<QPushButton>(match_, "ButtonSaveAks")->isEnabled());
+  }
+
+  // Three seeds, the first cancelled midway and then run to the end; the results join the
+  // records, pass the check as a set of three (the ec8 rule asks for at least three), and the
+  // check's PDF is written.
+  void seedMatchesPassTheCheck() {
+    child<QRadioButton>(match_, "RadioSeed")->setChecked(true);
+    std::vector<std::size_t> matched;
+    for (int k = 0; k < 3; ++k) {
+      session_->add(rawRecord(0, k));
+      if (k == 0) {
+        cancelledMatch();
+        QVERIFY(!match_->outcome());
+      }
+      match_->runMatch();
+      QVERIFY(match_->task().wait());
+      QVERIFY2(match_->outcome() && match_->outcome()->passed,
+               qPrintable(QString::number(k) + match_->task().lastError() +
+                          child<QLabel>(match_, "LabelMatchResult")->text()));
+      QVERIFY(match_->addToRecords());
+      matched.push_back(session_->records().size() - 1);
+      QCOMPARE(session_->selection(), std::vector<std::size_t>{matched.back()});
+    }
+    QCOMPARE(session_->records().size(), std::size_t{6});
+
+    session_->select(matched);
+    QVERIFY(checked());
+    QCOMPARE(verdict(), QString::fromUtf8("ПРОХОДИТ"));
+    QCOMPARE(child<QTableWidget>(check_, "TableFailing")->rowCount(), 0);
+
+    const QString pdf = dir_.filePath(QStringLiteral("check.pdf"));
+    QVERIFY(check_->writeReport(pdf));
+    QFile f(pdf);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(f.read(5) == "%PDF-");
+  }
+
+  void resultGoesToTheMainWindow() {
+    QVERIFY(!match_->sendToMain());  // nothing matched yet
+    std::vector<records::Record> sent;
+    session_->link().sendRecord = [&sent](const records::Record& r) {
+      sent.push_back(r);
+      return true;
+    };
+    child<QRadioButton>(match_, "RadioSweep")->setChecked(true);
+    match_->runMatch();
+    QVERIFY(match_->task().wait());
+    QVERIFY(match_->sendToMain());
+    QCOMPARE(sent.size(), std::size_t{1});
+    QCOMPARE(sent[0].accel, match_->outcome()->record.accel);
+    QCOMPARE(sent[0].dt, 0.005);
+  }
+
+  // The main window's spectrum table as the target; its faults are the user's to see.
+  void mainWindowTableAsTarget() {
+    session_->add(rawRecord());
+    child<QComboBox>(check_, "ComboTarget")->setCurrentIndex(1);
+    QCOMPARE(boxOf([this] { check_->runCheck(); }),
+             QString::fromUtf8("таблица спектра главного окна недоступна."));
+    SpectrumTable table{{0.5, 2, 10, 40}, {1, 6, 6, 2.5}};
+    session_->link().spectrumTable = [&table] { return table; };
+    QVERIFY(checked());
+    QCOMPARE(check_->result()->targetText, std::string("спектр главного окна"));
+    table.amplitudes[2] = 0;
+    QCOMPARE(
+        boxOf([this] { check_->runCheck(); }),
+        QString::fromUtf8("спектр главного окна: ускорения должны быть конечными и больше нуля."));
+  }
+
+  // What the user typed wrongly is refused before any work starts, with the field named.
+  void badChoicesAreRefused() {
+    struct Case {
+      const char* field;
+      int index;  // of ComboRule for the rule field
+      const char* text;
+      const char* message;
+    };
+    cleanup();
+    const Case cases[] = {
+        {"EditAg", 0, "abc", "ag: ожидается число, например 0.05."},
+        {"EditAg", 0, "-1", "ag: ожидается число больше нуля."},
+        {"EditDamping", 0, "1.5", "затухание должно быть больше 0 и меньше 1."},
+        {"EditT1", 1, "", "правило ec8 требует первый период T1 в с."},
+        {"EditTmin", 2, "3", "Tmin больше Tmax."},
+    };
+    for (const Case& c : cases) {
+      init();
+      session_->add(rawRecord(5));
+      child<QComboBox>(check_, "ComboRule")->setCurrentIndex(c.index);
+      if (c.index == 2) type("EditTmax", "1");
+      type(c.field, c.text);
+      QCOMPARE(boxOf([this] { check_->runCheck(); }), QString::fromUtf8(c.message));
+      QVERIFY(!check_->result());
+      cleanup();
+    }
+    init();
+    QCOMPARE(
+        boxOf([this] { check_->runCheck(); }),
+        QString::fromUtf8("не выбрано ни одной записи: выберите записи на странице «Записи»."));
+    QCOMPARE(boxOf([this] {
+               child<QRadioButton>(match_, "RadioSeed")->setChecked(true);
+               match_->runMatch();
+             }),
+             QString::fromUtf8("не выбрана запись для подбора: выберите её на странице «Записи»."));
+  }
+
+  // The match page shows the choice made on the check page.
+  void choiceIsShared() {
+    QCOMPARE(
+        child<QLabel>(match_, "LabelMatchChoice")->text(),
+        QString::fromUtf8(
+            "Цель: ec8 тип 1, грунт B, ag 2.943 м/с²; правило ec8, затухание 0.05, PSA, T1 1 с"));
+    child<QComboBox>(check_, "ComboTarget")->setCurrentIndex(3);
+    QVERIFY(child<QLabel>(match_, "LabelMatchChoice")
+                ->text()
+                .startsWith(QString::fromUtf8("Цель: rg160, PGA 0.3 g")));
+  }
+};
+
+ACCELSPEC_ANALYSIS_TEST_MAIN(TestCheckMatch, "C.UTF-8")
+
+#include "tst_analysis_check_match.moc"
