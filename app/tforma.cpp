@@ -624,6 +624,7 @@ AnalysisWindow& TForma::openAnalysisWindow() {
         .arg(field(Edit::Fbeg), field(Edit::Fend), field(Edit::DF))
         .toStdString();
   };
+  link.showHelp = [this](const QString& topic) { showHelp(topic); };
   return *analysis_;
 }
 

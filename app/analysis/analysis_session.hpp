@@ -30,6 +30,8 @@ struct MainWindowLink {
   std::function<SpectrumTable()> spectrumTable;
   /// The linear grid of the main window's fields, "lin:FBEG:FEND:DF" with points.
   std::function<std::string()> linearGrid;
+  /// Opens the user's guide at a place ("chapter.md#anchor").
+  std::function<void(const QString& topic)> showHelp;
 };
 
 /// One loaded record and what has been worked out about it.

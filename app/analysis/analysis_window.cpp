@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QScreen>
+#include <QShortcut>
 #include <QTabWidget>
 
 #include "app/analysis/analysis_session.hpp"
@@ -55,6 +56,13 @@ AnalysisWindow::AnalysisWindow(QWidget* parent) : QMainWindow(parent) {
   connect(this, &AnalysisWindow::filesDropped, records_, &RecordsPage::openFiles);
   connect(tabs_, &QTabWidget::currentChanged, this,
           [this](int tab) { session_->settings().setValue(kTabKey, tab); });
+  // The guide's section of each page is headed by the page's title.
+  auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  connect(help, &QShortcut::activated, this, [this] {
+    if (const auto& show = session_->link().showHelp)
+      show(QStringLiteral("03-analysis-window.md#") +
+           tabs_->tabText(tabs_->currentIndex()).toLower());
+  });
 }
 
 AnalysisWindow::~AnalysisWindow() = default;

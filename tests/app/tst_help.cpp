@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
+#include "app/analysis/analysis_window.hpp"
 #include "app/help_window.hpp"
 #include "tests/app/window_harness.hpp"
 
@@ -144,6 +145,25 @@ class Help : public QObject {
       const QString topic = helpTopicForControl(control);
       s.forma->showHelp(topic);
       QCOMPARE(s.forma->helpWindow()->currentTopic(), topic);
+    }
+  }
+
+  // In the analysis window F1 opens the section of the page shown.
+  void f1InTheAnalysisWindowOpensItsPage() {
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    s.press("SpeedButtonAnalysis");
+    AnalysisWindow* analysis = s.forma->analysisWindow();
+    QVERIFY(analysis && analysis->isVisible());
+    for (int page = 0; page < analysis->tabs()->count(); ++page) {
+      analysis->tabs()->setCurrentIndex(page);
+      analysis->activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(analysis));
+      QTest::keyClick(analysis, Qt::Key_F1);
+      Session::settle();
+      HelpWindow* help = s.forma->helpWindow();
+      QVERIFY(help->isVisible());
+      QCOMPARE(help->browser()->textCursor().block().text(), analysis->tabs()->tabText(page));
     }
   }
 
