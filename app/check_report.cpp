@@ -120,14 +120,14 @@ void render(QPdfWriter& writer, const check::CheckResult& r) {
   p.setFont(title);
   const char* rule = check::ruleName(r.parameters.rule);
   double y = QFontMetricsF(title, &writer).height();
-  p.drawText(QPointF(0, y), qs("Spectrum compatibility check: " + std::string(rule)));
+  p.drawText(QPointF(0, y), qs("Проверка совместимости спектров: " + std::string(rule)));
   p.setFont(body);
   const QFontMetricsF fm(body, &writer);
   y += fm.height() * 1.4;
-  p.drawText(QPointF(0, y), qs("Target: " + r.targetText + "; damping " +
+  p.drawText(QPointF(0, y), qs("Цель: " + r.targetText + "; затухание " +
                                analysis::formatNumber(r.parameters.damping, 6) + "; " +
-                               analysis::quantityName(r.parameters.quantity) + "; " +
-                               std::to_string(r.recordNames.size()) + " record(s)"));
+                               analysis::quantityName(r.parameters.quantity) +
+                               "; записей: " + std::to_string(r.recordNames.size())));
 
   // Frequencies and values of every grid point, the judged range marked.
   std::vector<double> f, target, mean, ratio, lo, hi;
@@ -172,8 +172,8 @@ void render(QPdfWriter& writer, const check::CheckResult& r) {
           QRectF(QPointF(a->px(judgedLo), a->box.top()), QPointF(a->px(judgedHi), a->box.bottom())),
           QColor(235, 243, 255));
   }
-  drawAxes(p, spectra, QStringLiteral("Frequency, Hz"),
-           qs(std::string(analysis::quantityName(r.parameters.quantity)) + ", m/s2"), unit);
+  drawAxes(p, spectra, QStringLiteral("Частота, Гц"),
+           qs(std::string(analysis::quantityName(r.parameters.quantity)) + ", м/с²"), unit);
   const QColor palette[] = {QColor(230, 120, 20), QColor(40, 160, 60),  QColor(150, 60, 170),
                             QColor(200, 40, 40),  QColor(20, 150, 150), QColor(120, 120, 0)};
   for (std::size_t i = 0; i < r.spectra.size(); ++i)
@@ -195,11 +195,12 @@ void render(QPdfWriter& writer, const check::CheckResult& r) {
     p.drawText(QPointF(spectra.box.left() + 9 * unit, ly), text);
     ly += fm.height();
   };
-  legend(QPen(Qt::black, unit * 0.5), QStringLiteral("target"));
+  legend(QPen(Qt::black, unit * 0.5), QStringLiteral("цель"));
   legend(band,
-         qs("band " + analysis::formatNumber(r.lowerBand, 4) +
-            (r.upperBand > 0 ? " / " + analysis::formatNumber(r.upperBand, 4) : "") + " × target"));
-  if (r.spectra.size() > 1) legend(QPen(QColor(20, 60, 200), unit * 0.6), QStringLiteral("mean"));
+         qs("границы " + analysis::formatNumber(r.lowerBand, 4) +
+            (r.upperBand > 0 ? " / " + analysis::formatNumber(r.upperBand, 4) : "") + " × цель"));
+  if (r.spectra.size() > 1)
+    legend(QPen(QColor(20, 60, 200), unit * 0.6), QStringLiteral("среднее"));
   for (std::size_t i = 0; i < std::min<std::size_t>(r.spectra.size(), 6); ++i)
     legend(QPen(palette[i], unit * 0.25), qs(r.recordNames[i]));
 
@@ -210,8 +211,9 @@ void render(QPdfWriter& writer, const check::CheckResult& r) {
   Axes ra = ratios;
   ra.y0 = std::max(0.0, std::floor(rmin * 10) / 10);
   ra.y1 = std::ceil(rmax * 10) / 10;
-  drawAxes(p, ra, QStringLiteral("Frequency, Hz"),
-           r.spectra.size() > 1 ? QStringLiteral("mean / target") : QStringLiteral("ratio"), unit);
+  drawAxes(p, ra, QStringLiteral("Частота, Гц"),
+           r.spectra.size() > 1 ? QStringLiteral("среднее / цель") : QStringLiteral("отношение"),
+           unit);
   drawCurve(p, ra, f, std::vector<double>(f.size(), r.lowerBand), band);
   if (r.upperBand > 0) drawCurve(p, ra, f, std::vector<double>(f.size(), r.upperBand), band);
   drawCurve(p, ra, f, std::vector<double>(f.size(), 1.0), QPen(Qt::gray, unit * 0.3));
@@ -233,12 +235,12 @@ void render(QPdfWriter& writer, const check::CheckResult& r) {
   p.setFont(tableFont);
   p.setPen(Qt::black);
   const QFontMetricsF tm(tableFont, &writer);
-  double recordWidth = tm.horizontalAdvance(QStringLiteral("Record")), itemWidth = 0;
+  double recordWidth = tm.horizontalAdvance(QStringLiteral("Запись")), itemWidth = 0;
   for (const auto& v : r.verdicts) {
     recordWidth = std::max(recordWidth, tm.horizontalAdvance(qs(v.record)));
     itemWidth = std::max(itemWidth, tm.horizontalAdvance(qs(v.item)));
   }
-  const double col1 = 0, col2 = tm.horizontalAdvance(QStringLiteral("Verdict")) + 3 * unit;
+  const double col1 = 0, col2 = tm.horizontalAdvance(QStringLiteral("Итог")) + 3 * unit;
   const double col3 = col2 + recordWidth + 3 * unit, col4 = col3 + itemWidth + 3 * unit;
   auto row = [&](const QString& a, const QString& b, const QString& c, const QString& d) {
     p.drawText(QPointF(col1, ty), a);
@@ -247,12 +249,12 @@ void render(QPdfWriter& writer, const check::CheckResult& r) {
     p.drawText(QPointF(col4, ty), d);
     ty += rowH;
   };
-  row(QStringLiteral("Verdict"), QStringLiteral("Record"), QStringLiteral("Item"),
-      QStringLiteral("Found"));
+  row(QStringLiteral("Итог"), QStringLiteral("Запись"), QStringLiteral("Требование"),
+      QStringLiteral("Найдено"));
   p.drawLine(QPointF(0, ty - rowH * 0.7), QPointF(W, ty - rowH * 0.7));
   for (const auto& v : r.verdicts) {
     p.setPen(v.pass ? Qt::black : QColor(200, 0, 0));
-    row(v.pass ? QStringLiteral("pass") : QStringLiteral("fail"), qs(v.record), qs(v.item),
+    row(v.pass ? QStringLiteral("да") : QStringLiteral("нет"), qs(v.record), qs(v.item),
         qs(v.detail));
   }
   QFont big = title;
@@ -275,7 +277,7 @@ void writeCheckReport(const std::string& path, const check::CheckResult& result)
     writer.setResolution(600);
     writer.setPageSize(QPageSize(QPageSize::A4));
     writer.setPageMargins(QMarginsF(15, 12, 12, 12), QPageLayout::Millimeter);
-    writer.setTitle(QStringLiteral("Spectrum compatibility check"));
+    writer.setTitle(QStringLiteral("Проверка совместимости спектров"));
     render(writer, result);
   }
   // Only a complete file replaces what was there before.

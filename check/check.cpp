@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 #include "analysis/number_text.hpp"
 #include "check/check_messages.hpp"
@@ -26,7 +27,7 @@ constexpr std::size_t kEc8MinRecords = 3;
 
 std::string num(double v) { return analysis::formatNumber(v, 6); }
 
-std::string at(const CheckPoint& p) { return num(p.frequency) + " Hz (" + num(p.period) + " s)"; }
+std::string at(const CheckPoint& p) { return msg::atPoint(num(p.frequency), num(p.period)); }
 
 bool inPeriodRange(double period, double lo, double hi) {
   return period >= lo * (1 - kSlack) && period <= hi * (1 + kSlack);
@@ -66,9 +67,9 @@ std::pair<Where, Where> extremes(const std::vector<CheckPoint>& points, int reco
 }
 
 std::string runText(const std::vector<CheckPoint>& points, const Run& run) {
-  if (run.length == 0) return "none";
-  return std::to_string(run.length) + " points, " + num(points[run.first].frequency) + "–" +
-         num(points[run.first + run.length - 1].frequency) + " Hz";
+  if (run.length == 0) return std::string(msg::kNoRun);
+  return msg::runOf(run.length, num(points[run.first].frequency),
+                    num(points[run.first + run.length - 1].frequency));
 }
 
 }  // namespace
@@ -193,8 +194,9 @@ CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
   if (!anyJudged) throw AppError(std::string(msg::kEmptyRange));
 
   const auto& pts = res.points;
-  auto add = [&](std::string item, std::string record, std::string detail, bool pass) {
-    res.verdicts.push_back({std::move(item), std::move(record), std::move(detail), pass});
+  auto add = [&](ItemKind kind, std::string_view item, std::string record, std::string detail,
+                 bool pass) {
+    res.verdicts.push_back({std::string(item), std::move(record), std::move(detail), pass, kind});
   };
 
   if (parameters.rule == Rule::Srp) {
@@ -208,15 +210,15 @@ CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
       if (firstRecord || hi.ratio > res.highest.ratio) res.highest = hi;
       if (firstRecord || run.length > res.longestBelowOne.length) res.longestBelowOne = run;
       firstRecord = false;
-      add("every ratio >= 0.9", r.name, "lowest " + num(lo.ratio) + " at " + at(pts[lo.point]),
-          atLeast(lo.ratio, kSrpLow));
-      add("every ratio <= 1.3", r.name, "highest " + num(hi.ratio) + " at " + at(pts[hi.point]),
-          atMost(hi.ratio, kSrpHigh));
-      add("at most 9 adjacent points below 1.0", r.name, "longest run " + runText(pts, run),
+      add(ItemKind::RatioAtLeast, msg::kItemRatioAtLeast, r.name,
+          msg::foundLowest(num(lo.ratio), at(pts[lo.point])), atLeast(lo.ratio, kSrpLow));
+      add(ItemKind::RatioAtMost, msg::kItemRatioAtMost, r.name,
+          msg::foundHighest(num(hi.ratio), at(pts[hi.point])), atMost(hi.ratio, kSrpHigh));
+      add(ItemKind::RunBelowOne, msg::kItemRunBelowOne, r.name, msg::foundRun(runText(pts, run)),
           run.length <= kSrpMaxRunBelowOne);
-      add("step at most 0.01 s", r.name, "step " + num(r.dt) + " s",
+      add(ItemKind::Step, msg::kItemStep, r.name, msg::foundStep(num(r.dt)),
           r.dt <= kSrpMaxDt * (1 + kSlack));
-      add("duration at least 20 s", r.name, "duration " + num(r.duration()) + " s",
+      add(ItemKind::Duration, msg::kItemDuration, r.name, msg::foundDuration(num(r.duration())),
           r.duration() >= kSrpMinDuration * (1 - kSlack));
     }
   } else {
@@ -225,20 +227,20 @@ CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
     res.highest = hi;
     res.longestBelowOne = longestRun(pts, -1);
     if (parameters.rule == Rule::Ec8) {
-      add("at least 3 records", "", std::to_string(records.size()) + " records",
+      add(ItemKind::RecordCount, msg::kItemRecordCount, "", msg::foundRecords(records.size()),
           records.size() >= kEc8MinRecords);
-      add("mean spectrum >= 0.9 of the target from 0.2·T1 to 2·T1", "",
-          "lowest " + num(lo.ratio) + " at " + at(pts[lo.point]), atLeast(lo.ratio, kEc8Ratio));
+      add(ItemKind::MeanSpectrum, msg::kItemEc8Mean, "",
+          msg::foundLowest(num(lo.ratio), at(pts[lo.point])), atLeast(lo.ratio, kEc8Ratio));
       double zpa = 0;
       for (const auto& r : records) zpa += r.zeroPeriod;
       zpa /= n;
       const double need = target.zeroPeriodValue();
-      add(target.kind == TargetKind::Ec8 ? "mean peak ground acceleration >= ag·S"
-                                         : "mean peak ground acceleration >= the target at 0 s",
-          "", "mean " + num(zpa) + " m/s2, target " + num(need) + " m/s2", atLeast(zpa, need));
+      add(ItemKind::MeanPeak,
+          target.kind == TargetKind::Ec8 ? msg::kItemPeakEc8 : msg::kItemPeakTarget, "",
+          msg::foundPeak(num(zpa), num(need)), atLeast(zpa, need));
     } else {
-      add("mean spectrum >= " + num(parameters.minRatio) + " of the target", "",
-          "lowest " + num(lo.ratio) + " at " + at(pts[lo.point]),
+      add(ItemKind::MeanSpectrum, msg::itemMeanAtLeast(num(parameters.minRatio)), "",
+          msg::foundLowest(num(lo.ratio), at(pts[lo.point])),
           atLeast(lo.ratio, parameters.minRatio));
     }
   }
@@ -278,7 +280,7 @@ std::vector<std::string> tableRow(const CheckResult& res, const CheckPoint& p) {
 }
 
 std::string whereText(const CheckResult& res, const Where& w) {
-  std::string s = num(w.ratio) + " at " + at(res.points[w.point]);
+  std::string s = msg::extremeAt(num(w.ratio), at(res.points[w.point]));
   if (w.record >= 0 && res.recordNames.size() > 1)
     s += ", " + res.recordNames[static_cast<std::size_t>(w.record)];
   return s;
@@ -293,9 +295,9 @@ std::string checkText(const CheckResult& res) {
   std::vector<std::size_t> width(rows[0].size(), 0);
   for (const auto& row : rows)
     for (std::size_t c = 0; c < row.size(); ++c) width[c] = std::max(width[c], row[c].size());
-  std::string out = "# " + std::string(ruleName(res.parameters.rule)) + ", target " +
-                    res.targetText + ", damping " + num(res.parameters.damping) + ", " +
-                    analysis::quantityName(res.parameters.quantity) + "\n";
+  std::string out =
+      msg::checkHeading(ruleName(res.parameters.rule), res.targetText, num(res.parameters.damping),
+                        analysis::quantityName(res.parameters.quantity));
   for (const auto& row : rows) {
     for (std::size_t c = 0; c < row.size(); ++c) {
       if (c) out += "  ";
@@ -305,14 +307,14 @@ std::string checkText(const CheckResult& res) {
     }
     out += '\n';
   }
-  out += "lowest ratio: " + whereText(res, res.lowest) + "\n";
-  out += "highest ratio: " + whereText(res, res.highest) + "\n";
-  out += "longest run below 1.0: " + runText(res.points, res.longestBelowOne);
+  out += std::string(msg::kLowestRatio) + whereText(res, res.lowest) + "\n";
+  out += std::string(msg::kHighestRatio) + whereText(res, res.highest) + "\n";
+  out += std::string(msg::kLongestRun) + runText(res.points, res.longestBelowOne);
   if (res.longestBelowOne.length && res.longestBelowOne.record >= 0 && res.recordNames.size() > 1)
     out += ", " + res.recordNames[static_cast<std::size_t>(res.longestBelowOne.record)];
   out += "\n";
   for (const auto& v : res.verdicts) {
-    out += v.pass ? "pass  " : "fail  ";
+    out += v.pass ? msg::kItemPass : msg::kItemFail;
     if (!v.record.empty()) out += v.record + ": ";
     out += v.item + " (" + v.detail + ")\n";
   }

@@ -61,13 +61,26 @@ struct CheckPoint {
   bool judged = false;               ///< inside the range the rule judges
 };
 
-/// One item of the rule with its own verdict, e.g. item "ratio >= 0.9", detail "lowest 0.85
-/// at 2.512 Hz", and for srp the record it concerns.
+/// What an item of a rule is about, so that callers tell items apart without reading their words.
+enum class ItemKind {
+  RatioAtLeast,  ///< srp: every ratio of a record at or above the lower band
+  RatioAtMost,   ///< srp: every ratio of a record at or below the upper band
+  RunBelowOne,   ///< srp: adjacent points below 1.0
+  Step,          ///< srp: the record's time step
+  Duration,      ///< srp: the record's duration
+  RecordCount,   ///< ec8: how many records the set has
+  MeanSpectrum,  ///< ec8, asce7: the mean spectrum against the lower band
+  MeanPeak,      ///< ec8: the mean peak ground acceleration
+};
+
+/// One item of the rule with its own verdict, e.g. item "все отношения ≥ 0.9", detail
+/// "наименьшее 0.85 при 2.512 Гц (0.3981 с)", and for srp the record it concerns.
 struct Verdict {
   std::string item;
   std::string record;  ///< empty when the item concerns the whole set
   std::string detail;
   bool pass = false;
+  ItemKind kind = ItemKind::RatioAtLeast;
 };
 
 /// Where an extreme was found: the grid point index and the record (−1: the mean).

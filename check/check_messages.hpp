@@ -3,6 +3,7 @@
 // The texts of the target parser and the compatibility check, in one place so that tests
 // compare exact strings.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -37,5 +38,96 @@ inline constexpr std::string_view kEmptyRange =
     "в проверяемый диапазон периодов не попала ни одна точка сетки проверки";
 inline constexpr std::string_view kNoGrid =
     "шаг записи слишком велик: частота Найквиста ниже 0.1 Гц, сетка проверки пуста";
+
+// The check's own words: items of the rules, what was found, the summary. Numbers come formatted
+// by the caller; the units are spelled here.
+inline constexpr std::string_view kItemRatioAtLeast = "все отношения ≥ 0.9";
+inline constexpr std::string_view kItemRatioAtMost = "все отношения ≤ 1.3";
+inline constexpr std::string_view kItemRunBelowOne = "не более 9 соседних точек ниже 1.0";
+inline constexpr std::string_view kItemStep = "шаг не более 0.01 с";
+inline constexpr std::string_view kItemDuration = "длительность не менее 20 с";
+inline constexpr std::string_view kItemRecordCount = "не менее 3 записей";
+inline constexpr std::string_view kItemEc8Mean = "средний спектр ≥ 0.9 цели от 0.2·T1 до 2·T1";
+inline constexpr std::string_view kItemPeakEc8 = "среднее пиковое ускорение грунта ≥ ag·S";
+inline constexpr std::string_view kItemPeakTarget =
+    "среднее пиковое ускорение грунта ≥ цели при 0 с";
+/// "средний спектр ≥ R цели" (asce7).
+inline std::string itemMeanAtLeast(std::string_view ratio) {
+  return "средний спектр ≥ " + std::string(ratio) + " цели";
+}
+
+/// The Russian noun form for a count: one (1, 21, …), few (2–4, 22–24, …), many (the rest).
+inline std::string_view pluralForm(std::size_t n, std::string_view one, std::string_view few,
+                                   std::string_view many) {
+  const std::size_t tens = n % 100, units = n % 10;
+  if (tens >= 11 && tens <= 14) return many;
+  if (units == 1) return one;
+  if (units >= 2 && units <= 4) return few;
+  return many;
+}
+
+/// "F Гц (P с)": a grid point.
+inline std::string atPoint(std::string_view frequency, std::string_view period) {
+  return std::string(frequency) + " Гц (" + std::string(period) + " с)";
+}
+/// "наименьшее R при F Гц (P с)".
+inline std::string foundLowest(std::string_view ratio, std::string_view at) {
+  return "наименьшее " + std::string(ratio) + " при " + std::string(at);
+}
+/// "наибольшее R при F Гц (P с)".
+inline std::string foundHighest(std::string_view ratio, std::string_view at) {
+  return "наибольшее " + std::string(ratio) + " при " + std::string(at);
+}
+/// "самая длинная серия: …".
+inline std::string foundRun(std::string_view run) {
+  return "самая длинная серия: " + std::string(run);
+}
+inline constexpr std::string_view kNoRun = "нет";
+/// "N точек, F1–F2 Гц".
+inline std::string runOf(std::size_t n, std::string_view from, std::string_view to) {
+  return std::to_string(n) + " " + std::string(pluralForm(n, "точка", "точки", "точек")) + ", " +
+         std::string(from) + "–" + std::string(to) + " Гц";
+}
+/// "шаг D с".
+inline std::string foundStep(std::string_view dt) { return "шаг " + std::string(dt) + " с"; }
+/// "длительность D с".
+inline std::string foundDuration(std::string_view d) {
+  return "длительность " + std::string(d) + " с";
+}
+/// "N записей".
+inline std::string foundRecords(std::size_t n) {
+  return std::to_string(n) + " " + std::string(pluralForm(n, "запись", "записи", "записей"));
+}
+/// "среднее A м/с², цель B м/с²".
+inline std::string foundPeak(std::string_view mean, std::string_view target) {
+  return "среднее " + std::string(mean) + " м/с², цель " + std::string(target) + " м/с²";
+}
+
+/// "# RULE, цель T, затухание D, Q\n": the first line of the check's table.
+inline std::string checkHeading(std::string_view rule, std::string_view target,
+                                std::string_view damping, std::string_view quantity) {
+  return "# " + std::string(rule) + ", цель " + std::string(target) + ", затухание " +
+         std::string(damping) + ", " + std::string(quantity) + "\n";
+}
+/// "R при F Гц (P с)": an extreme of the summary.
+inline std::string extremeAt(std::string_view ratio, std::string_view at) {
+  return std::string(ratio) + " при " + std::string(at);
+}
+inline constexpr std::string_view kLowestRatio = "наименьшее отношение: ";
+inline constexpr std::string_view kHighestRatio = "наибольшее отношение: ";
+inline constexpr std::string_view kLongestRun = "самая длинная серия ниже 1.0: ";
+// Both five characters wide on a terminal, so the items line up.
+inline constexpr std::string_view kItemPass = "да   ";
+inline constexpr std::string_view kItemFail = "нет  ";
+
+/// "ec8, тип T, грунт G, ag A м/с²".
+inline std::string ec8Target(int type, char ground, std::string_view ag) {
+  return "ec8, тип " + std::to_string(type) + ", грунт " + std::string(1, ground) + ", ag " +
+         std::string(ag) + " м/с²";
+}
+/// "rg160, PGA P g".
+inline std::string rg160Target(std::string_view pga) {
+  return "rg160, PGA " + std::string(pga) + " g";
+}
 
 }  // namespace accelspec::msg

@@ -211,12 +211,9 @@ std::string describeTarget(const Target& target) {
     case TargetKind::File:
       return target.text;
     case TargetKind::Ec8:
-      return "ec8 type " + std::to_string(target.ec8Type) + " ground " +
-             std::string(1, target.ground) + ", ag " + analysis::formatNumber(target.ag, 6) +
-             " m/s2";
+      return msg::ec8Target(target.ec8Type, target.ground, analysis::formatNumber(target.ag, 6));
     case TargetKind::Rg160:
-      return "rg160, PGA " + analysis::formatNumber(target.pga / records::kStandardGravity, 6) +
-             " g";
+      return msg::rg160Target(analysis::formatNumber(target.pga / records::kStandardGravity, 6));
   }
   return target.text;
 }

@@ -57,7 +57,7 @@ Target tableTarget(const Store& store, const std::string& name);
 Target tableTarget(const std::vector<double>& frequencies, const std::vector<double>& values,
                    const std::string& name);
 
-/// A short human description: "ec8 type 1 ground B, ag 2.943 m/s²", "rg160 0.3 g", the path.
+/// A short human description: "ec8, тип 1, грунт B, ag 2.943 м/с²", "rg160, PGA 0.3 g", the path.
 std::string describeTarget(const Target& target);
 
 }  // namespace accelspec::check

@@ -140,7 +140,7 @@ QString RuleChoice::summary() const {
       t = u8("спектр главного окна");
       break;
     case Source::Ec8:
-      t = u8("ec8 тип %1, грунт %2, ag %3 %4")
+      t = u8("ec8, тип %1, грунт %2, ag %3 %4")
               .arg(ec8Type)
               .arg(ground)
               .arg(ag, agInG ? u8("g") : u8("м/с²"));

@@ -56,7 +56,7 @@ class RuleChoice : public QObject {
   /// The rule's parameters from the texts; throws AppError for a number that is not one, or
   /// what the rule cannot take (matching::validateRuleParameters against `target`).
   check::RuleParameters parameters(const check::Target& target) const;
-  /// "ec8 type 1 ground B, ag 2.943 m/s2; правило ec8, T1 1 с" — a one-line summary.
+  /// "Цель: ec8, тип 1, грунт B, ag 2.943 м/с²; правило ec8, …, T1 1 с" — a one-line summary.
   QString summary() const;
 
   /// Keeps and restores the choice in the session's settings.

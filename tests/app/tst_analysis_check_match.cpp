@@ -146,7 +146,7 @@ class TestCheckMatch : public QObject {
     QVERIFY(check_->findChild<QLabel*>("LabelVerdict")->styleSheet().contains("#c01c1c"));
     QVERIFY(child<QTableWidget>(check_, "TableFailing")->rowCount() > 0);
     QVERIFY(child<QTableWidget>(check_, "TableVerdicts")->rowCount() > 0);
-    QCOMPARE(check_->result()->targetText, std::string("ec8 type 1 ground B, ag 2.943 m/s2"));
+    QCOMPARE(check_->result()->targetText, std::string("ec8, тип 1, грунт B, ag 2.943 м/с²"));
   }
 
   // From the sweep: a cancel midway leaves the page as it was; the full run passes, and its file
@@ -295,7 +295,7 @@ class TestCheckMatch : public QObject {
     QCOMPARE(
         child<QLabel>(match_, "LabelMatchChoice")->text(),
         QString::fromUtf8(
-            "Цель: ec8 тип 1, грунт B, ag 2.943 м/с²; правило ec8, затухание 0.05, PSA, T1 1 с"));
+            "Цель: ec8, тип 1, грунт B, ag 2.943 м/с²; правило ec8, затухание 0.05, PSA, T1 1 с"));
     child<QComboBox>(check_, "ComboTarget")->setCurrentIndex(3);
     QVERIFY(child<QLabel>(match_, "LabelMatchChoice")
                 ->text()

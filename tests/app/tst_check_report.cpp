@@ -47,9 +47,9 @@ class TstCheckReport : public QObject {
     QTest::addColumn<QString>("verdict");
     QTest::addColumn<QString>("found");
     QTest::newRow("pass") << -1 << "PASS"
-                          << "lowest 1.05 at 0.1 Hz (10 s)";
+                          << "наименьшее 1.05 при 0.1 Гц (10 с)";
     QTest::newRow("fail") << 140 << "FAIL"
-                          << "lowest 0.85 at 2.51189 Hz (0.398107 s)";
+                          << "наименьшее 0.85 при 2.51189 Гц (0.398107 с)";
   }
   void onePageWithTheVerdicts() {
     QFETCH(int, dip);
@@ -61,9 +61,9 @@ class TstCheckReport : public QObject {
     QVERIFY(run("pdfinfo", {path}).contains(QRegularExpression("Pages:\\s+1\\n")));
     const QString text = run("pdftotext", {"-layout", path, "-"});
     QVERIFY2(text.contains(verdict), qPrintable(text));
-    QVERIFY(text.contains("Target: ec8 type 1 ground B, ag 3 m/s2"));
-    QVERIFY(text.contains("every ratio >= 0.9"));
-    QVERIFY(text.contains("at most 9 adjacent points below 1.0"));
+    QVERIFY(text.contains("Цель: ec8, тип 1, грунт B, ag 3 м/с²"));
+    QVERIFY(text.contains("все отношения ≥ 0.9"));
+    QVERIFY(text.contains("не более 9 соседних точек ниже 1.0"));
     QVERIFY(text.contains("seed_a"));
     QVERIFY2(text.contains(found), qPrintable(text));
   }

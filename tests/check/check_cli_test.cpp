@@ -71,8 +71,8 @@ TEST_F(CheckCli, RecordAgainstItsOwnSpectrumPasses) {
   const auto out = lines(own.out);
   EXPECT_EQ(out.back(), "PASS");
   EXPECT_EQ(out[1].substr(0, 50), "frequency_hz  period_s   target     computed   rat");
-  EXPECT_NE(own.out.find("longest run below 1.0: none\n"), std::string::npos);
-  EXPECT_NE(own.out.find("pass  m: duration at least 20 s (duration 46.84 s)\n"),
+  EXPECT_NE(own.out.find("самая длинная серия ниже 1.0: нет\n"), std::string::npos);
+  EXPECT_NE(own.out.find("да   m: длительность не менее 20 с (длительность 46.84 с)\n"),
             std::string::npos);
 }
 
@@ -84,11 +84,11 @@ TEST_F(CheckCli, VerdictsAndStatuses) {
     std::string line;  // a line the output holds
   } cases[] = {
       {"check m.txt n.txt --target ec8:1:B:3 --rule ec8 --t1 0.5", 3,
-       "fail  at least 3 records (2 records)"},
+       "нет  не менее 3 записей (2 записи)"},
       {"check m.txt --target rg160:1 --rule asce7 --tmin 0.5 --tmax 1", 3,
-       "fail  mean spectrum >= 0.9 of the target (lowest "},
+       "нет  средний спектр ≥ 0.9 цели (наименьшее "},
       {"check m.txt --target rg160:0.01 --rule asce7 --tmin 0.5 --tmax 1 --min-ratio 1.1", 0,
-       "pass  mean spectrum >= 1.1 of the target (lowest "},
+       "да   средний спектр ≥ 1.1 цели (наименьшее "},
       {"check m.txt n.txt --target rg160:0.3 --rule srp --quantity sa", 3,
        "frequency_hz  period_s   target    mean       ratio     ratio_m   ratio_n"},
   };

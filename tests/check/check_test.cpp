@@ -131,6 +131,16 @@ TEST(Target, RefusedTexts) {
   for (const auto& c : cases) EXPECT_EQ(errorOf(c.text), msg::badTarget(c.text, c.why)) << c.text;
 }
 
+TEST(Target, Descriptions) {
+  const struct {
+    const char* text;
+    const char* description;
+  } rows[] = {{"ec8:1:B:2.943", "ec8, тип 1, грунт B, ag 2.943 м/с²"},
+              {"ec8:2:E:1", "ec8, тип 2, грунт E, ag 1 м/с²"},
+              {"rg160:0.3", "rg160, PGA 0.3 g"}};
+  for (const auto& row : rows) EXPECT_EQ(describeTarget(parseTarget(row.text)), row.description);
+}
+
 TEST(CheckGrid, HundredPointsADecadeUpToFiftyHertzOrNyquist) {
   struct Case {
     double dt;
@@ -190,7 +200,9 @@ TEST(Srp, SpectrumEqualToTheTargetPasses) {
   EXPECT_EQ(r.longestBelowOne.length, 0u);
   const std::string text = checkText(r);
   EXPECT_EQ(text.substr(text.size() - 5), "PASS\n");
-  EXPECT_NE(text.find("longest run below 1.0: none\n"), std::string::npos);
+  EXPECT_NE(text.find("самая длинная серия ниже 1.0: нет\n"), std::string::npos);
+  EXPECT_EQ(text.substr(0, text.find('\n')),
+            "# srp, цель ec8, тип 1, грунт B, ag 3 м/с², затухание 0.05, psa");
 }
 
 TEST(Srp, OnePointAtEightyFivePerCentFailsAndIsNamed) {
@@ -198,15 +210,17 @@ TEST(Srp, OnePointAtEightyFivePerCentFailsAndIsNamed) {
   const std::size_t k = 140;  // 2.51189 Hz
   const auto r = c.srp({c.record("a", [k](std::size_t j) { return j == k ? 0.85 : 1.0; })});
   EXPECT_FALSE(r.pass);
-  const Verdict& low = verdict(r, "every ratio >= 0.9", "a");
+  const Verdict& low = verdict(r, "все отношения ≥ 0.9", "a");
   EXPECT_FALSE(low.pass);
-  EXPECT_EQ(low.detail, "lowest 0.85 at 2.51189 Hz (0.398107 s)");
-  EXPECT_TRUE(verdict(r, "at most 9 adjacent points below 1.0", "a").pass);
+  EXPECT_EQ(low.detail, "наименьшее 0.85 при 2.51189 Гц (0.398107 с)");
+  EXPECT_TRUE(verdict(r, "не более 9 соседних точек ниже 1.0", "a").pass);
   EXPECT_EQ(r.lowest.point, k);
   const std::string text = checkText(r);
-  EXPECT_NE(text.find("lowest ratio: 0.85 at 2.51189 Hz (0.398107 s)\n"), std::string::npos);
-  EXPECT_NE(text.find("fail  a: every ratio >= 0.9 (lowest 0.85 at 2.51189 Hz (0.398107 s))\n"),
+  EXPECT_NE(text.find("наименьшее отношение: 0.85 при 2.51189 Гц (0.398107 с)\n"),
             std::string::npos);
+  EXPECT_NE(
+      text.find("нет  a: все отношения ≥ 0.9 (наименьшее 0.85 при 2.51189 Гц (0.398107 с))\n"),
+      std::string::npos);
   EXPECT_EQ(text.substr(text.size() - 5), "FAIL\n");
 }
 
@@ -215,14 +229,17 @@ TEST(Srp, NineAdjacentPointsBelowOnePassTenFail) {
   struct Run {
     std::size_t length;
     bool pass;
-  } runs[] = {{9, true}, {10, false}};
+    const char* found;
+  } runs[] = {{9, true, "самая длинная серия: 9 точек, 0.316228–0.380189 Гц"},
+              {10, false, "самая длинная серия: 10 точек, 0.316228–0.389045 Гц"}};
   for (const auto& run : runs) {
     const auto r = c.srp({c.record(
         "a", [&](std::size_t j) { return j >= 50 && j < 50 + run.length ? 0.95 : 1.0; })});
     EXPECT_EQ(r.pass, run.pass) << run.length;
     EXPECT_EQ(r.longestBelowOne.length, run.length);
     EXPECT_EQ(r.longestBelowOne.first, 50u);
-    EXPECT_EQ(verdict(r, "at most 9 adjacent points below 1.0", "a").pass, run.pass);
+    EXPECT_EQ(verdict(r, "не более 9 соседних точек ниже 1.0", "a").pass, run.pass);
+    EXPECT_EQ(verdict(r, "не более 9 соседних точек ниже 1.0", "a").detail, run.found);
   }
   // Two runs of nine split by one point at 1.0 are two runs.
   const auto r = c.srp({c.record(
@@ -237,10 +254,10 @@ TEST(Srp, BandsStepAndDuration) {
     std::size_t samples;
     const char* failing;  // the one item that fails, or nullptr
   } rows[] = {{1.3, 0.01, 2000, nullptr},
-              {1.31, 0.01, 2000, "every ratio <= 1.3"},
-              {0.9, 0.01, 2000, "at most 9 adjacent points below 1.0"},
-              {1.0, 0.02, 1000, "step at most 0.01 s"},
-              {1.0, 0.01, 1999, "duration at least 20 s"},
+              {1.31, 0.01, 2000, "все отношения ≤ 1.3"},
+              {0.9, 0.01, 2000, "не более 9 соседних точек ниже 1.0"},
+              {1.0, 0.02, 1000, "шаг не более 0.01 с"},
+              {1.0, 0.01, 1999, "длительность не менее 20 с"},
               {1.0, 0.005, 4000, nullptr}};
   for (const auto& row : rows) {
     const auto r = c.srp({c.record(
@@ -257,13 +274,13 @@ TEST(Srp, SeveralRecordsEachJudgedAndListed) {
   const auto r = c.srp({c.record("a", [](std::size_t) { return 1.1; }),
                         c.record("b", [](std::size_t j) { return j == 7 ? 0.8 : 1.0; })});
   EXPECT_FALSE(r.pass);
-  EXPECT_TRUE(verdict(r, "every ratio >= 0.9", "a").pass);
-  EXPECT_FALSE(verdict(r, "every ratio >= 0.9", "b").pass);
+  EXPECT_TRUE(verdict(r, "все отношения ≥ 0.9", "a").pass);
+  EXPECT_FALSE(verdict(r, "все отношения ≥ 0.9", "b").pass);
   EXPECT_EQ(r.lowest.record, 1);
   EXPECT_NEAR(r.points[0].ratio, 1.05, 1e-12);  // the mean
   const std::string text = checkText(r);
   EXPECT_NE(text.find("ratio  ratio_a  ratio_b\n"), std::string::npos);
-  EXPECT_NE(text.find("lowest ratio: 0.8 at "), std::string::npos);
+  EXPECT_NE(text.find("наименьшее отношение: 0.8 при "), std::string::npos);
   EXPECT_NE(text.find(", b\n"), std::string::npos);
   const std::string csv = checkCsv(r);
   EXPECT_EQ(csv.substr(0, csv.find('\n')),
@@ -284,13 +301,64 @@ TEST(Ec8, TwoRecordsFailOnTheCountAlone) {
   const auto one = [](std::size_t) { return 1.0; };
   const auto two = evaluateRule(c.target, p, c.grid, {c.record("a", one), c.record("b", one)});
   EXPECT_FALSE(two.pass);
-  EXPECT_FALSE(verdict(two, "at least 3 records").pass);
-  EXPECT_EQ(verdict(two, "at least 3 records").detail, "2 records");
-  EXPECT_TRUE(verdict(two, "mean spectrum >= 0.9 of the target from 0.2·T1 to 2·T1").pass);
-  EXPECT_TRUE(verdict(two, "mean peak ground acceleration >= ag·S").pass);
+  EXPECT_FALSE(verdict(two, "не менее 3 записей").pass);
+  EXPECT_EQ(verdict(two, "не менее 3 записей").detail, "2 записи");
+  EXPECT_TRUE(verdict(two, "средний спектр ≥ 0.9 цели от 0.2·T1 до 2·T1").pass);
+  EXPECT_TRUE(verdict(two, "среднее пиковое ускорение грунта ≥ ag·S").pass);
+  EXPECT_EQ(verdict(two, "среднее пиковое ускорение грунта ≥ ag·S").detail,
+            "среднее 3.6 м/с², цель 3.6 м/с²");
   const auto three = evaluateRule(c.target, p, c.grid,
                                   {c.record("a", one), c.record("b", one), c.record("c", one)});
   EXPECT_TRUE(three.pass);
+}
+
+// Callers tell the items apart by kind (matching forgives the set's count to a single record),
+// so each item must carry the right one whatever its wording.
+TEST(Verdicts, EachItemCarriesItsKind) {
+  const Case c;
+  const auto one = [](std::size_t) { return 1.0; };
+  RuleParameters ec8;
+  ec8.rule = Rule::Ec8;
+  ec8.t1 = 1.0;
+  RuleParameters asce7;
+  asce7.rule = Rule::Asce7;
+  asce7.minRatio = 1.1;
+  const struct Row {
+    CheckResult result;
+    std::vector<std::pair<ItemKind, std::string>> items;
+  } rows[] = {
+      {c.srp({c.record("a", one)}),
+       {{ItemKind::RatioAtLeast, "все отношения ≥ 0.9"},
+        {ItemKind::RatioAtMost, "все отношения ≤ 1.3"},
+        {ItemKind::RunBelowOne, "не более 9 соседних точек ниже 1.0"},
+        {ItemKind::Step, "шаг не более 0.01 с"},
+        {ItemKind::Duration, "длительность не менее 20 с"}}},
+      {evaluateRule(c.target, ec8, c.grid, {c.record("a", one)}),
+       {{ItemKind::RecordCount, "не менее 3 записей"},
+        {ItemKind::MeanSpectrum, "средний спектр ≥ 0.9 цели от 0.2·T1 до 2·T1"},
+        {ItemKind::MeanPeak, "среднее пиковое ускорение грунта ≥ ag·S"}}},
+      {evaluateRule(c.target, asce7, c.grid, {c.record("a", one)}),
+       {{ItemKind::MeanSpectrum, "средний спектр ≥ 1.1 цели"}}},
+  };
+  for (const auto& row : rows) {
+    ASSERT_EQ(row.result.verdicts.size(), row.items.size());
+    for (std::size_t i = 0; i < row.items.size(); ++i) {
+      EXPECT_EQ(row.result.verdicts[i].kind, row.items[i].first) << i;
+      EXPECT_EQ(row.result.verdicts[i].item, row.items[i].second);
+    }
+  }
+}
+
+TEST(Messages, CountsTakeTheirRussianForm) {
+  const struct {
+    std::size_t n;
+    const char* text;
+  } rows[] = {{0, "0 записей"},  {1, "1 запись"},    {2, "2 записи"},      {4, "4 записи"},
+              {5, "5 записей"},  {11, "11 записей"}, {12, "12 записей"},   {14, "14 записей"},
+              {21, "21 запись"}, {22, "22 записи"},  {111, "111 записей"}, {101, "101 запись"}};
+  for (const auto& row : rows) EXPECT_EQ(msg::foundRecords(row.n), row.text);
+  EXPECT_EQ(msg::runOf(1, "1", "1"), "1 точка, 1–1 Гц");
+  EXPECT_EQ(msg::runOf(3, "1", "2"), "3 точки, 1–2 Гц");
 }
 
 TEST(Ec8, OnlyTheRangeAroundT1IsJudged) {
@@ -311,7 +379,7 @@ TEST(Ec8, OnlyTheRangeAroundT1IsJudged) {
   low.zeroPeriod *= 0.97;
   const auto r2 = evaluateRule(c.target, p, c.grid, {c.record("a", f), c.record("b", f), low});
   EXPECT_FALSE(r2.pass);
-  EXPECT_FALSE(verdict(r2, "mean peak ground acceleration >= ag·S").pass);
+  EXPECT_FALSE(verdict(r2, "среднее пиковое ускорение грунта ≥ ag·S").pass);
   p.t1.reset();
   EXPECT_THROW(evaluateRule(c.target, p, c.grid, {c.record("a", f)}), AppError);
 }
