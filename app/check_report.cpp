@@ -202,7 +202,9 @@ void render(QPdfWriter& writer, const check::CheckResult& r) {
   if (r.spectra.size() > 1)
     legend(QPen(QColor(20, 60, 200), unit * 0.6), QStringLiteral("среднее"));
   for (std::size_t i = 0; i < std::min<std::size_t>(r.spectra.size(), 6); ++i)
-    legend(QPen(palette[i], unit * 0.25), qs(r.recordNames[i]));
+    // Cut short, a long name keeps inside the plot; the table below gives it whole.
+    legend(QPen(palette[i], unit * 0.25),
+           fm.elidedText(qs(r.recordNames[i]), Qt::ElideMiddle, spectra.box.width() / 2));
 
   // The ratio plot: fixed around the bands so that a glance tells the margin.
   double rmax = std::max(1.5, r.upperBand + 0.1), rmin = std::min(0.5, r.lowerBand - 0.1);
@@ -232,16 +234,37 @@ void render(QPdfWriter& writer, const check::CheckResult& r) {
   QFont tableFont = body;
   if (rowH < fm.height() * 1.25)
     tableFont.setPointSizeF(std::max(3.0, body.pointSizeF() * rowH / (fm.height() * 1.25)));
+  // The widest row decides the columns; a long record name or finding shrinks the table's type
+  // rather than running past the page's edge.
+  struct Columns {
+    double c2 = 0, c3 = 0, c4 = 0, right = 0;
+  };
+  auto columnsAt = [&](const QFont& font) {
+    const QFontMetricsF m(font, &writer);
+    double recordWidth = m.horizontalAdvance(QStringLiteral("Запись")), itemWidth = 0;
+    double foundWidth = m.horizontalAdvance(QStringLiteral("Найдено"));
+    for (const auto& v : r.verdicts) {
+      recordWidth = std::max(recordWidth, m.horizontalAdvance(qs(v.record)));
+      itemWidth = std::max(itemWidth, m.horizontalAdvance(qs(v.item)));
+      foundWidth = std::max(foundWidth, m.horizontalAdvance(qs(v.detail)));
+    }
+    Columns c;
+    c.c2 = m.horizontalAdvance(QStringLiteral("Итог")) + 3 * unit;
+    c.c3 = c.c2 + recordWidth + 3 * unit;
+    c.c4 = c.c3 + itemWidth + 3 * unit;
+    c.right = c.c4 + foundWidth;
+    return c;
+  };
+  Columns cols = columnsAt(tableFont);
+  const double gaps = 9 * unit;  // the gaps between columns keep their width
+  if (cols.right > W) {
+    const double scale = (W - gaps) / (cols.right - gaps) * 0.98;
+    tableFont.setPointSizeF(std::max(3.0, tableFont.pointSizeF() * scale));
+    cols = columnsAt(tableFont);
+  }
   p.setFont(tableFont);
   p.setPen(Qt::black);
-  const QFontMetricsF tm(tableFont, &writer);
-  double recordWidth = tm.horizontalAdvance(QStringLiteral("Запись")), itemWidth = 0;
-  for (const auto& v : r.verdicts) {
-    recordWidth = std::max(recordWidth, tm.horizontalAdvance(qs(v.record)));
-    itemWidth = std::max(itemWidth, tm.horizontalAdvance(qs(v.item)));
-  }
-  const double col1 = 0, col2 = tm.horizontalAdvance(QStringLiteral("Итог")) + 3 * unit;
-  const double col3 = col2 + recordWidth + 3 * unit, col4 = col3 + itemWidth + 3 * unit;
+  const double col1 = 0, col2 = cols.c2, col3 = cols.c3, col4 = cols.c4;
   auto row = [&](const QString& a, const QString& b, const QString& c, const QString& d) {
     p.drawText(QPointF(col1, ty), a);
     p.drawText(QPointF(col2, ty), b);

@@ -2,8 +2,10 @@
 
 #include <QGuiApplication>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 #include "app/check_report.hpp"
 #include "check/check.hpp"
@@ -14,11 +16,11 @@ using namespace accelspec;
 
 namespace {
 
-check::CheckResult handMade(std::size_t dip) {
+check::CheckResult handMade(std::size_t dip, const std::string& name = "seed_a") {
   const check::Target target = check::parseTarget("ec8:1:B:3");
   const auto grid = check::checkGrid(0.01);
   check::CheckRecord r;
-  r.name = "seed_a";
+  r.name = name;
   r.dt = 0.01;
   r.samples = 2500;
   r.zeroPeriod = target.zeroPeriodValue();
@@ -66,6 +68,30 @@ class TstCheckReport : public QObject {
     QVERIFY(text.contains("не более 9 соседних точек ниже 1.0"));
     QVERIFY(text.contains("seed_a"));
     QVERIFY2(text.contains(found), qPrintable(text));
+  }
+
+  // A record's name is its file's: a long one shrinks the table instead of running off the page.
+  void longNamesStayOnThePage_data() {
+    QTest::addColumn<int>("length");
+    QTest::newRow("short") << 6;
+    QTest::newRow("long") << 90;
+  }
+  void longNamesStayOnThePage() {
+    QFETCH(int, length);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("check.pdf");
+    const std::string name = "r" + std::string(static_cast<std::size_t>(length - 1), 'w');
+    writeCheckReport(path.toStdString(), handMade(140, name));
+    const QString boxes = run("pdftotext", {"-bbox", path, "-"});
+    const auto page = QRegularExpression("<page width=\"([0-9.]+)\"").match(boxes);
+    QVERIFY(page.hasMatch());
+    double right = 0;
+    for (const auto& m : QRegularExpression("xMax=\"([0-9.]+)\"").globalMatch(boxes))
+      right = std::max(right, m.captured(1).toDouble());
+    // The page's right margin is 12 mm, 34 pt.
+    QVERIFY2(right <= page.captured(1).toDouble() - 30, qPrintable(QString::number(right)));
+    QVERIFY(boxes.contains(QString::fromStdString(name)));
+    QVERIFY(boxes.contains(QStringLiteral("(0.398107")));
   }
 
   void unwritablePathLeavesNothing() {
