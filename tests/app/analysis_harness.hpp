@@ -6,6 +6,7 @@
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <memory>
 
 #include "app/analysis/analysis_session.hpp"
 #include "app/analysis/analysis_window.hpp"
@@ -20,6 +21,16 @@ inline AnalysisWindow* openAnalysis(Session& s) {
   if (!w || !QTest::qWaitForWindowExposed(w)) return nullptr;
   Session::settle();
   return w;
+}
+
+/// A folder of the test's own holding a configuration that starts at `fbeg`, the analysis
+/// window's settings cleared; nullptr when it cannot be made.
+inline std::unique_ptr<QTemporaryDir> freshFolder(const char* fbeg) {
+  auto dir = std::make_unique<QTemporaryDir>();
+  if (!dir->isValid() || !writeFile(dir->filePath("config.cfg"), configWithStart(fbeg)))
+    return nullptr;
+  QSettings(QStringLiteral("accelspec"), QStringLiteral("accelspec")).clear();
+  return dir;
 }
 
 /// Waits until `condition` holds, letting the event loop run; false after `ms`.

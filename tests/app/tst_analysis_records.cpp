@@ -72,11 +72,8 @@ class AnalysisRecordsTest : public QObject {
 
  private slots:
   void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir_->isValid());
-    QVERIFY(writeFile(dir_->filePath("config.cfg"),
-                      configLines({"2", "30", "0.5", "0.1", "20", "5000", "0.004", "0"})));
-    QSettings(QStringLiteral("accelspec"), QStringLiteral("accelspec")).clear();
+    dir_ = freshFolder("2");
+    QVERIFY(dir_);
   }
   void cleanup() { dir_.reset(); }
 

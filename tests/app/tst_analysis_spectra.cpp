@@ -46,11 +46,8 @@ class AnalysisSpectraTest : public QObject {
 
  private slots:
   void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir_->isValid());
-    QVERIFY(writeFile(dir_->filePath("config.cfg"),
-                      configLines({"2", "30", "0.5", "0.1", "20", "5000", "0.004", "0"})));
-    QSettings(QStringLiteral("accelspec"), QStringLiteral("accelspec")).clear();
+    dir_ = freshFolder("2");
+    QVERIFY(dir_);
     s_ = std::make_unique<Session>(dir_->path());
     QVERIFY(s_->show());
     w_ = openAnalysis(*s_);

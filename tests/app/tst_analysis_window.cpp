@@ -8,23 +8,13 @@
 using namespace accelspec;
 using namespace accelspec::testing;
 
-namespace {
-
-QByteArray configWithStart(const char* fbeg) {
-  return configLines({fbeg, "30", "0.5", "0.1", "20", "5000", "0.004", "0"});
-}
-
-}  // namespace
-
 class AnalysisWindowTest : public QObject {
   Q_OBJECT
 
  private slots:
   void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir_->isValid());
-    QVERIFY(writeFile(dir_->filePath("config.cfg"), configWithStart("7")));
-    QSettings(QStringLiteral("accelspec"), QStringLiteral("accelspec")).clear();
+    dir_ = freshFolder("7");
+    QVERIFY(dir_);
   }
   void cleanup() { dir_.reset(); }
 

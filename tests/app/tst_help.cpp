@@ -21,10 +21,6 @@ using namespace accelspec::testing;
 
 namespace {
 
-QByteArray configWithStart(const char* fbeg) {
-  return configLines({fbeg, "30", "0.5", "0.1", "20", "5000", "0.004", "0"});
-}
-
 // Every link and picture a chapter shows, as the viewer holds them.
 struct ChapterLinks {
   QStringList links;

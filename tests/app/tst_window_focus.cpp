@@ -9,16 +9,6 @@
 using namespace accelspec;
 using namespace accelspec::testing;
 
-namespace {
-
-// A configuration whose first value differs from the field's default. Labels are skipped
-// unread, so any 23 characters will do.
-QByteArray configWithStart(const char* fbeg) {
-  return configLines({fbeg, "30", "0.5", "0.1", "20", "5000", "0.004", "0"});
-}
-
-}  // namespace
-
 class WindowFocus : public QObject {
   Q_OBJECT
 

@@ -228,8 +228,6 @@ inline QByteArray readFile(const QString& path) {
 
 }  // namespace accelspec::testing
 
-/// main() of a window test, as QTEST_MAIN writes it, with the user's locale fixed first: the
-/// decimal separator of every field and cell follows it, and it is read once, at the start.
 /// A configuration file of the eight parameter lines with these values; the labels are never
 /// compared, so any 23 characters do.
 inline QByteArray configLines(std::initializer_list<const char*> values) {
@@ -237,6 +235,14 @@ inline QByteArray configLines(std::initializer_list<const char*> values) {
   for (const char* v : values) text += QByteArray(23, 'x') + " " + v + "\r\n";
   return text;
 }
+
+/// The defaults' configuration with a first value that differs from the field's default.
+inline QByteArray configWithStart(const char* fbeg) {
+  return configLines({fbeg, "30", "0.5", "0.1", "20", "5000", "0.004", "0"});
+}
+
+/// main() of a window test, as QTEST_MAIN writes it, with the user's locale fixed first: the
+/// decimal separator of every field and cell follows it, and it is read once, at the start.
 
 #define ACCELSPEC_WINDOW_TEST_MAIN(TestClass, locale) \
   int main(int argc, char** argv) {                   \
