@@ -55,17 +55,39 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
   -DACCELSPEC_GUI=OFF -DACCELSPEC_TESTS=OFF -DACCELSPEC_BENCH=OFF \
   -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all" >/dev/null
 cmake --build build-fuzz -j"$jobs"
-targets=0
-for source in fuzz/fuzz_*.cpp; do
-  name=$(basename "$source" .cpp)
-  target=build-fuzz/fuzz/$name
-  [ -x "$target" ] || { echo "FAIL: the fuzz target $name was not built" >&2; exit 1; }
+# The targets run side by side, one a core; each one's last line is shown and counted.
+fuzz_logs=$(mktemp -d)
+fuzz() {
+  local name=$1 corpus
   corpus=$(mktemp -d)
   cp fuzz/corpus/"${name#fuzz_}"/* "$corpus"/ 2>/dev/null || true
-  "$target" -max_total_time="${FUZZ_SECONDS:-10}" -max_len=4096 -timeout=10 "$corpus" 2>&1 | tail -1 | tee "$log"
+  local status=0
+  "build-fuzz/fuzz/$name" -max_total_time="${FUZZ_SECONDS:-10}" -max_len=4096 -timeout=10 "$corpus" \
+    >"$fuzz_logs/$name.log" 2>&1 || status=$?
   rm -rf "$corpus"
-  ran "$name" "$(count_fuzz "$log")" runs
-  targets=$((targets + 1))
+  return $status
+}
+names=()
+for source in fuzz/fuzz_*.cpp; do
+  name=$(basename "$source" .cpp)
+  [ -x "build-fuzz/fuzz/$name" ] || { echo "FAIL: the fuzz target $name was not built" >&2; exit 1; }
+  names+=("$name")
 done
-ran fuzzing "$targets" "fuzz targets"
+failed=0
+for ((i = 0; i < ${#names[@]}; i += jobs)); do
+  pids=()
+  for name in "${names[@]:i:jobs}"; do
+    fuzz "$name" &
+    pids+=($!)
+  done
+  for pid in "${pids[@]}"; do wait "$pid" || failed=1; done
+done
+for name in "${names[@]}"; do
+  if ((failed)); then grep -A30 -m1 'ERROR\|deadly signal\|timeout' "$fuzz_logs/$name.log" || true; fi
+  tail -1 "$fuzz_logs/$name.log" | tee "$log"
+  ((failed)) || ran "$name" "$(count_fuzz "$log")" runs
+done
+rm -rf "$fuzz_logs"
+((failed == 0)) || { echo "FAIL: a fuzz target found a fault (its log is above)" >&2; exit 1; }
+ran fuzzing "${#names[@]}" "fuzz targets"
 echo "== all tests passed"
