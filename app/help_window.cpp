@@ -118,6 +118,7 @@ constexpr ControlTopic kControlTopics[] = {
     {"SpeedButtonVisual", "02-main-window.md#v--отобразить-выбранные-графики"},
     {"SpeedButtonAnalysis", "03-analysis-window.md"},
     {"SpeedButtonHelp", "README.md"},
+    {"SpeedButtonAbout", "02-main-window.md#о-программе"},
     {"SpeedButtonTime", "02-main-window.md#начальное-время-конечное-время-и-кнопка-окна"},
     {"GroupBoxAks", "02-main-window.md#для-акселерограммы"},
     {"EditFbeg", "02-main-window.md#начальная-частота-гц-конечная-частота-гц-шаг-по-частоте-гц"},

@@ -30,7 +30,9 @@
 #include <QWindow>
 #include <exception>
 #include <optional>
+#include <utility>
 
+#include "accelspec_version.hpp"
 #include "app/analysis/analysis_session.hpp"
 #include "app/analysis/analysis_window.hpp"
 #include "app/chart_view.hpp"
@@ -263,6 +265,7 @@ void TForma::createToolBar() {
       {"SpeedButtonAnalysis", 768, "Инженерный анализ", icons::analysis(), nullptr,
        &TForma::SpeedButtonAnalysisClick},
       {"SpeedButtonHelp", 808, "Справка", QIcon(), "?", &TForma::SpeedButtonHelpClick},
+      {"SpeedButtonAbout", 848, "О программе", QIcon(), "i", &TForma::SpeedButtonAboutClick},
   };
   for (const Button& b : buttons) {
     QToolButton* button = addToolButton(panel1_, b.name, b.x, QString::fromUtf8(b.hint));
@@ -534,6 +537,23 @@ bool TForma::run(Command&& command) {
 
 void TForma::FormActivate() {
   run([&] { lifecycle_.formActivate(store_, *this); });
+  // Taken first: a file's error box brings another activation, which must not open it again.
+  const QStringList files = std::exchange(startFiles_, {});
+  for (const QString& file : files) openNamedFile(file);
+}
+
+void TForma::openNamedFile(const QString& file) {
+  FileDialogHook kept = std::move(dialogHook_);
+  dialogHook_ = [&file](FileDialogRequest& request) {
+    request.fileName = file;
+    const QString suffix = "*." + QFileInfo(file).suffix();
+    for (qsizetype i = 0; i < request.patterns.size(); ++i)
+      if (request.patterns[i].compare(suffix, Qt::CaseInsensitive) == 0)
+        request.filterIndex = static_cast<int>(i) + 1;
+    return true;
+  };
+  SpeedButtonOpenClick();
+  dialogHook_ = std::move(kept);
 }
 bool TForma::FormClose() {
   std::string notice;
@@ -691,6 +711,16 @@ HelpWindow* TForma::helpWindow() {
 void TForma::showHelp(const QString& topic) { helpWindow()->showTopic(topic); }
 
 void TForma::SpeedButtonHelpClick() { showHelp({}); }
+
+void TForma::SpeedButtonAboutClick() {
+  QMessageBox::about(
+      this, QString::fromUtf8("О программе"),
+      QString::fromUtf8("<p><b>accelspec %1</b></p>"
+                        "<p>Акселерограммы и спектры ответа для инженеров-сейсмиков.</p>"
+                        "<p>Лицензия MIT. © 2026 accelspec developers.</p>"
+                        "<p>Qt %2.</p>")
+          .arg(QString::fromLatin1(kVersion), QString::fromLatin1(qVersion())));
+}
 
 void TForma::showContextHelp() {
   // The nearest control, from the widget itself up through its parents, that has its place.

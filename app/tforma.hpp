@@ -78,6 +78,14 @@ class TForma : public QWidget, public Form {
   /// an empty hook brings the real dialogs back.
   void setFileDialogHook(FileDialogHook hook) { dialogHook_ = std::move(hook); }
 
+  /// Where config.cfg is kept; set before the window is first shown.
+  void setConfigLocation(ConfigLocation location) {
+    lifecycle_ = FormLifecycle(std::move(location));
+  }
+  /// Files named on the command line: each is opened, after the first activation has loaded the
+  /// configuration, exactly as the Open command opens a name typed into its dialog.
+  void openAtStart(const QStringList& files) { startFiles_ = files; }
+
   /// The caption of the error box: the program file's name without its extension.
   static QString applicationTitle();
 
@@ -107,6 +115,8 @@ class TForma : public QWidget, public Form {
   /// Opens the analysis window, or raises it when it is open.
   void SpeedButtonAnalysisClick();
   void SpeedButtonHelpClick();
+  /// «О программе»: the name, version and licence.
+  void SpeedButtonAboutClick();
   void EditNExit();
   void StringGridSpvExit();
   void Chanel1Click();
@@ -146,6 +156,8 @@ class TForma : public QWidget, public Form {
   void focusWindowMoved(QWindow* window);
 
   bool runFileDialog(FileDialogRequest& request);
+  /// The Open command with its dialog answered by `file`; the kind follows the extension.
+  void openNamedFile(const QString& file);
   /// The analysis window, made and linked to this window on first use.
   AnalysisWindow& openAnalysisWindow();
   QLineEdit* edit(Edit which) const;
@@ -173,6 +185,7 @@ class TForma : public QWidget, public Form {
   FileDialogRequest openDialog_;
   FileDialogRequest saveDialog_;
   FileDialogHook dialogHook_;
+  QStringList startFiles_;
 
   std::unique_ptr<AnalysisWindow> analysis_;
 

@@ -1,6 +1,8 @@
 #include "lifecycle/form_lifecycle.hpp"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "data/defaults.hpp"
 #include "data/error.hpp"
@@ -36,7 +38,7 @@ void setHeaders(Form& form) {
 
 }  // namespace
 
-FormLifecycle::FormLifecycle() {
+FormLifecycle::FormLifecycle(ConfigLocation location) : location_(std::move(location)) {
   for (std::size_t i = 0; i < kParameterLineCount; ++i)
     lastGood_[i] = defaultFieldText(kConfigurationFields[i], '.');
 }
@@ -56,7 +58,12 @@ FormLifecycle::MemoryState FormLifecycle::memoryState(const Store& store, const 
 }
 
 void FormLifecycle::formActivate(Store& store, Form& form) {
-  const std::string text = readWholeFile(kConfigFileName);
+  std::error_code ec;
+  if (location_.userFolder && !std::filesystem::exists(location_.path, ec) && !ec) {
+    finishActivation(store, form);  // the first start: the window's defaults stay
+    return;
+  }
+  const std::string text = readWholeFile(location_.path);
   try {
     TextReader in(text);
     readConfiguration(in, store, form);
@@ -66,6 +73,10 @@ void FormLifecycle::formActivate(Store& store, Form& form) {
     afterFailedLoad_ = memoryState(store, form);
     throw;
   }
+  finishActivation(store, form);
+}
+
+void FormLifecycle::finishActivation(Store& store, Form& form) {
   loadFailed_ = false;
   unreadMemoryLines_.clear();
   for (std::size_t i = 0; i < kParameterLineCount; ++i)
@@ -93,7 +104,13 @@ std::string FormLifecycle::formClose(const Store& store, const Form& form) {
   const bool keepFileMemory =
       loadFailed_ && !unreadMemoryLines_.empty() && memoryState(store, form) == afterFailedLoad_;
   const std::string memory = keepFileMemory ? unreadMemoryLines_ : formatMemoryBlock(store, form);
-  replaceFile(kConfigFileName, formatParameterLines(texts) + memory);
+  if (location_.userFolder) {
+    // A folder that cannot be made shows up as the write's own error just below.
+    const std::filesystem::path folder = std::filesystem::path(location_.path).parent_path();
+    std::error_code ec;
+    if (!folder.empty()) std::filesystem::create_directories(folder, ec);
+  }
+  replaceFile(location_.path, formatParameterLines(texts) + memory);
   lastGood_ = texts;
   return notice;
 }

@@ -6,7 +6,7 @@ packages=(
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n qt6-svg-dev
   libgtest-dev libbenchmark-dev clang libclang-rt-14-dev clang-format
   fonts-dejavu-core locales xvfb xauth x11-utils imagemagick poppler-utils openbox
-  desktop-file-utils appstream dpkg-dev groff-base gzip
+  desktop-file-utils appstream dpkg-dev groff-base gzip lintian shared-mime-info
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -322,22 +322,25 @@ TEST_F(Cli, ResultsThatFollowTheRulesButHoldNothingAreWarnedAbout) {
 
 TEST_F(Cli, TheManualPageDocumentsEveryCommandOfTheUsage) {
   const std::string usage = cli(dir, "--help").out;
-  const std::string manual =
-      slurp(fs::path(ACCELSPEC_TEST_DATA) / ".." / "packaging" / "accelspec-cli.1");
-  ASSERT_FALSE(manual.empty());
-  std::istringstream lines(usage);
-  std::string line;
-  int commands = 0;
-  const std::string prefix = "  accelspec-cli ";
-  while (std::getline(lines, line)) {
-    if (line.rfind(prefix, 0) != 0 || line.rfind(prefix + "-", 0) == 0) continue;
-    const std::string name =
-        line.substr(prefix.size(), line.find(' ', prefix.size()) - prefix.size());
-    ++commands;
-    EXPECT_NE(manual.find("\n.SS " + name + "\n"), std::string::npos) << name;
-    EXPECT_NE(manual.find("\n.B accelspec-cli " + name + "\n"), std::string::npos) << name;
+  // The English page and the Russian one.
+  for (const char* page : {"man/accelspec-cli.1.in", "man/ru/accelspec-cli.1.in"}) {
+    const std::string manual = slurp(fs::path(ACCELSPEC_TEST_DATA) / ".." / "packaging" / page);
+    ASSERT_FALSE(manual.empty()) << page;
+    std::istringstream lines(usage);
+    std::string line;
+    int commands = 0;
+    const std::string prefix = "  accelspec-cli ";
+    while (std::getline(lines, line)) {
+      if (line.rfind(prefix, 0) != 0 || line.rfind(prefix + "-", 0) == 0) continue;
+      const std::string name =
+          line.substr(prefix.size(), line.find(' ', prefix.size()) - prefix.size());
+      ++commands;
+      EXPECT_NE(manual.find("\n.SS " + name + "\n"), std::string::npos) << page << " " << name;
+      EXPECT_NE(manual.find("\n.B accelspec-cli " + name + "\n"), std::string::npos)
+          << page << " " << name;
+    }
+    EXPECT_GE(commands, 4);
   }
-  EXPECT_GE(commands, 4);
 }
 
 }  // namespace

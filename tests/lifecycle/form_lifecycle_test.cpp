@@ -110,6 +110,41 @@ TEST_F(FormActivateClose, CloseThenActivateRestoresFieldsAndMemory) {
   EXPECT_EQ(nextForm.memoryGridHeight, 37);
 }
 
+// The user's configuration folder (a start from the desktop menu): no file yet is a first
+// start, not an error; the close makes the folder; a file that is there is read as any other.
+TEST_F(FormActivateClose, UserFolderFirstStartKeepsDefaultsAndTheCloseMakesTheFolder) {
+  const ConfigLocation location{"home/.config/accelspec/config.cfg", true};
+  auto store = makeStore();
+  store->Mode = kModeAccelerogram;
+  PlainForm form;
+  form.setText(Edit::Fend, "30");
+  FormLifecycle life(location);
+  life.formActivate(*store, form);
+  EXPECT_EQ(store->Mode, kModeNone);
+  EXPECT_EQ(form.text(Edit::Fend), "30");
+  EXPECT_EQ(form.cell(Grid::Spv, 0, 0), "Частота");
+  EXPECT_FALSE(std::filesystem::exists("home"));
+
+  fillExample(*store, form);
+  EXPECT_EQ(life.formClose(*store, form), "");
+  EXPECT_EQ(readBytes(location.path), readBytes(kDataDir + "example.cfg"));
+  EXPECT_FALSE(std::filesystem::exists("config.cfg"));
+
+  auto next = makeStore();
+  PlainForm nextForm;
+  FormLifecycle(location).formActivate(*next, nextForm);
+  EXPECT_EQ(nextForm.text(Edit::Fend), "3");
+  EXPECT_EQ(next->NMem, 1);
+}
+
+TEST_F(FormActivateClose, UserFolderStillReportsAFileThatCannotBeRead) {
+  std::filesystem::create_directories("cfg/config.cfg");  // a folder where the file should be
+  auto store = makeStore();
+  PlainForm form;
+  FormLifecycle life({"cfg/config.cfg", true});
+  EXPECT_NE(activationError(life, *store, form), "");
+}
+
 TEST_F(FormActivateClose, CloseFailsWhenTheFileCannotBeWritten) {
   std::filesystem::create_directory("config.cfg");
   auto store = makeStore();
