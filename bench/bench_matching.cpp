@@ -40,7 +40,7 @@ MatchGoal goalFor(const check::Target& target, const check::RuleParameters& p, d
   goal.threads = threads;
   goal.aim = 1.05;
   goal.highest = sweep ? 1.2 : 1.15;
-  if (!sweep) goal.peakLimit = goal.aim * goal.target.back();
+  goal.peakTarget = target.zeroPeriodValue();
   goal.accepts = [target, p, grid, threads](const std::vector<double>& accel, double step) {
     records::Record r;
     r.dt = step;

@@ -48,6 +48,29 @@ std::string driftLine(const char* label, const matching::Drift& d) {
          " м (наибольшее " + num(d.peakDisplacement) + ")\n";
 }
 
+// "Ариас ×A, D5–95 +S с, наибольшее смещение ×D, первая и последняя секунды E % пика".
+std::string characterLine(const matching::Character& c) {
+  const std::string shift =
+      (c.d5_95Shift >= 0 ? "+" : "") + analysis::formatNumber(c.d5_95Shift, 3);
+  return "против масштабированной исходной записи: Ариас ×" + analysis::formatNumber(c.arias, 3) +
+         ", D5–95 " + shift + " с, наибольшее смещение ×" +
+         analysis::formatNumber(c.displacement, 3) + ", первая и последняя секунды до " +
+         analysis::formatNumber(100 * c.edges, 2) + " % пика";
+}
+
+// One line on success: iterations, the ratios, the peak against the zero-period value, the
+// character.
+std::string summaryLine(const matching::MatchResult& r, double zeroPeriod,
+                        const matching::Character& c) {
+  return "подобрано за " + std::to_string(r.iterations) + " " +
+         std::string(msg::pluralForm(static_cast<std::size_t>(r.iterations), "итерацию", "итерации",
+                                     "итераций")) +
+         ": отношения от " + num(r.lowestRatio) + " до " + num(r.highestRatio) +
+         "; пиковое ускорение " + num(r.peak) + " м/с² (×" +
+         analysis::formatNumber(r.peak / zeroPeriod, 3) + " значения цели при 0 с " +
+         num(zeroPeriod) + " м/с²); " + characterLine(c);
+}
+
 int runBaseline(const Arguments& a, std::ostream& out, std::ostream& err) {
   needPositional(a, 2);
   const records::Reading reading = readingOf(a);
@@ -98,21 +121,31 @@ check::RuleParameters ruleParameters(const Arguments& a) {
     p.quantity = q == "sa" ? analysis::Quantity::Sa : analysis::Quantity::Psa;
   }
   if (a.has("t1")) p.t1 = positiveOption(a, "t1", 1);
-  if (a.has("tmin")) p.tmin = positiveOption(a, "tmin", 1);
-  if (a.has("tmax")) p.tmax = positiveOption(a, "tmax", 1);
+  const auto optional = [&](const char* name) -> std::optional<double> {
+    if (!a.has(name)) return std::nullopt;
+    return positiveOption(a, name, 1);
+  };
+  try {
+    check::setPeriodRange(p, optional("tmin"), optional("tmax"), optional("fmin"),
+                          optional("fmax"));
+  } catch (const AppError& e) {
+    throw UsageError(e.what());
+  }
   if (a.has("min-ratio")) p.minRatio = positiveOption(a, "min-ratio", 0.9);
   if (p.rule == check::Rule::Ec8 && !p.t1) throw UsageError("--t1: правило ec8 требует T1 в с");
   return p;
 }
 
-int runMatch(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
+int runMatch(const Arguments& a, std::ostream& out, std::ostream& err) {
   needPositional(a, 1);
   if (!a.has("target")) throw UsageError("--target: не задан целевой спектр");
   const records::Reading reading = readingOf(a);
   const check::RuleParameters p = ruleParameters(a);
   const double duration = positiveOption(a, "duration", 20);
   const double sweepStep = positiveOption(a, "step", 0.005);
-  long long iterations = 40;
+  // The most iterations: a run stops by itself once a record passes within the aim's band or
+  // the ratios stop closing in.
+  long long iterations = 200;
   if (a.has("iterations") && (!records::parseInteger(a.get("iterations"), iterations) ||
                               iterations < 1 || iterations > 1000))
     throw UsageError("--iterations должен быть целым числом от 1 до 1000");
@@ -151,10 +184,17 @@ int runMatch(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
         matching::matchToRule(target, p, source, static_cast<int>(iterations), threads, progress);
     const matching::MatchResult& result = matched.match;
     if (terminal) err << '\n';
+    const std::string rule = check::ruleName(p.rule);
+    const matching::Character character =
+        matching::characterOf(result.accel, result.reference, matched.dt);
     if (!result.passed) {
-      err << "запись, проходящая проверку " << check::ruleName(p.rule) << ", не подобрана за "
-          << iterations << " итераций; ближе всего: отношения от " << num(result.lowestRatio)
-          << " до " << num(result.highestRatio) << ". Файл " << output << " не записан.\n";
+      err << "запись, проходящая проверку " << rule << ", не подобрана за " << result.iterations
+          << " "
+          << msg::pluralForm(static_cast<std::size_t>(result.iterations), "итерацию", "итерации",
+                             "итераций")
+          << "; ближе всего: отношения от " << num(result.lowestRatio) << " до "
+          << num(result.highestRatio) << ". Файл " << output << " не записан.\n"
+          << characterLine(character) << "\n";
       return 3;
     }
     records::Record record;
@@ -162,6 +202,21 @@ int runMatch(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
     record.dt = matched.dt;
     record.accel = result.accel;
     writeRecord(record, output);
+    out << summaryLine(result, target.zeroPeriodValue(), character) << "\n";
+    if (!result.withinAim)
+      err << "предупреждение: проверка " << rule << " пройдена, но отношения от "
+          << num(result.lowestRatio) << " до " << num(result.highestRatio) << " вне цели подбора "
+          << num(matched.goalLowest) << "–" << num(matched.goalHighest) << ".\n";
+    if (std::fabs(result.peak / target.zeroPeriodValue() - 1) > 0.1 + 1e-9)
+      err << "предупреждение: пиковое ускорение отличается от значения цели при 0 с больше "
+             "чем на 10 %.\n";
+    if (!character.kept())
+      err << "предупреждение: характер исходной записи сохранён хуже цели (Ариас в пределах "
+             "×1.25, D5–95 в пределах 2 с, наибольшее смещение ×0.5–1.5, первая и последняя "
+             "секунды ниже 5 % пика).\n";
+    if (p.rule == check::Rule::Ec8)
+      err << "примечание: правило ec8 судит набор не менее чем из 3 записей; эта запись проверена "
+             "как одна из них, проверьте набор командой check.\n";
   } catch (const AppError& e) {
     if (terminal) err << '\n';
     err << msg::withFullStop(e.what()) << '\n';
@@ -189,12 +244,13 @@ const Command& matchCommand() {
   static const Command command{
       "match",
       {"match OUT.aks --target T [--seed RECORD] [--rule srp|ec8|asce7] [--t1 T1]\n"
-       "                [--tmin T --tmax T] [--min-ratio R] [--damping Z] [--quantity psa|sa]\n"
-       "                [--duration T] [--step DT] [--iterations N] [--format F] [--units U]\n"
-       "                [--channel N]"},
-      "запись, совместимая с целевым спектром (синусоидальная развёртка или --seed)",
-      withReadingOptions({"target", "seed", "rule", "t1", "tmin", "tmax", "min-ratio", "damping",
-                          "quantity", "duration", "iterations"}),
+       "                [--tmin T --tmax T | --fmin F --fmax F] [--min-ratio R] [--damping Z]\n"
+       "                [--quantity psa|sa] [--duration T] [--step DT] [--iterations N]\n"
+       "                [--format F] [--units U] [--channel N]"},
+      "запись, совместимая с целевым спектром: синусоидальная развёртка или масштабирование "
+      "полос спектра Фурье записи --seed",
+      withReadingOptions({"target", "seed", "rule", "t1", "tmin", "tmax", "fmin", "fmax",
+                          "min-ratio", "damping", "quantity", "duration", "iterations"}),
       runMatch};
   return command;
 }
