@@ -58,17 +58,17 @@ std::string characterLine(const matching::Character& c) {
          analysis::formatNumber(100 * c.edges, 2) + " % пика";
 }
 
-// One line on success: iterations, the ratios, the peak against the zero-period value, the
-// character.
+// One line on success: iterations, the ratios, the peak against the zero-period value, and for
+// a seed its character.
 std::string summaryLine(const matching::MatchResult& r, double zeroPeriod,
-                        const matching::Character& c) {
+                        const matching::Character* c) {
   return "подобрано за " + std::to_string(r.iterations) + " " +
          std::string(msg::pluralForm(static_cast<std::size_t>(r.iterations), "итерацию", "итерации",
                                      "итераций")) +
          ": отношения от " + num(r.lowestRatio) + " до " + num(r.highestRatio) +
          "; пиковое ускорение " + num(r.peak) + " м/с² (×" +
          analysis::formatNumber(r.peak / zeroPeriod, 3) + " значения цели при 0 с " +
-         num(zeroPeriod) + " м/с²); " + characterLine(c);
+         num(zeroPeriod) + " м/с²)" + (c ? "; " + characterLine(*c) : std::string());
 }
 
 int runBaseline(const Arguments& a, std::ostream& out, std::ostream& err) {
@@ -185,16 +185,19 @@ int runMatch(const Arguments& a, std::ostream& out, std::ostream& err) {
     const matching::MatchResult& result = matched.match;
     if (terminal) err << '\n';
     const std::string rule = check::ruleName(p.rule);
+    // A sweep has no seed whose character could be kept.
+    const bool seeded = source.seed.has_value();
     const matching::Character character =
-        matching::characterOf(result.accel, result.reference, matched.dt);
+        seeded ? matching::characterOf(result.accel, result.reference, matched.dt)
+               : matching::Character{};
     if (!result.passed) {
       err << "запись, проходящая проверку " << rule << ", не подобрана за " << result.iterations
           << " "
           << msg::pluralForm(static_cast<std::size_t>(result.iterations), "итерацию", "итерации",
                              "итераций")
           << "; ближе всего: отношения от " << num(result.lowestRatio) << " до "
-          << num(result.highestRatio) << ". Файл " << output << " не записан.\n"
-          << characterLine(character) << "\n";
+          << num(result.highestRatio) << ". Файл " << output << " не записан.\n";
+      if (seeded) err << "ближайшая запись " << characterLine(character) << "\n";
       return 3;
     }
     records::Record record;
@@ -202,7 +205,7 @@ int runMatch(const Arguments& a, std::ostream& out, std::ostream& err) {
     record.dt = matched.dt;
     record.accel = result.accel;
     writeRecord(record, output);
-    out << summaryLine(result, target.zeroPeriodValue(), character) << "\n";
+    out << summaryLine(result, target.zeroPeriodValue(), seeded ? &character : nullptr) << "\n";
     if (!result.withinAim)
       err << "предупреждение: проверка " << rule << " пройдена, но отношения от "
           << num(result.lowestRatio) << " до " << num(result.highestRatio) << " вне цели подбора "
@@ -210,7 +213,7 @@ int runMatch(const Arguments& a, std::ostream& out, std::ostream& err) {
     if (std::fabs(result.peak / target.zeroPeriodValue() - 1) > 0.1 + 1e-9)
       err << "предупреждение: пиковое ускорение отличается от значения цели при 0 с больше "
              "чем на 10 %.\n";
-    if (!character.kept())
+    if (seeded && !character.kept())
       err << "предупреждение: характер исходной записи сохранён хуже цели (Ариас в пределах "
              "×1.25, D5–95 в пределах 2 с, наибольшее смещение ×0.5–1.5, первая и последняя "
              "секунды ниже 5 % пика).\n";

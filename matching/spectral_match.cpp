@@ -93,9 +93,10 @@ void addPulse(std::vector<double>& accel, std::size_t k, double amount) {
 
 // The peak acceleration is a point of the spectrum no band of the grid controls (its zero-period
 // value): every peak of |accel| above `target`·kPeakHigh is lowered to that, a few passes since
-// neighbouring pulses add, and a largest peak below `target`·kPeakLow is raised to `target`.
-// The first and last samples are left alone.
-constexpr double kPeakLow = 0.95, kPeakHigh = 1.05;
+// neighbouring pulses add, and a largest peak below `target` is raised to `target`·kPeakRaise,
+// so that a rule asking for at least the zero-period value (ec8's mean peak ≥ ag·S) is met
+// within the 10 % held. The first and last samples are left alone.
+constexpr double kPeakRaise = 1.03, kPeakHigh = 1.08;
 void steerPeak(std::vector<double>& accel, double target) {
   if (!(target > 0) || accel.size() < 3) return;
   const std::size_t n = accel.size();
@@ -117,8 +118,8 @@ void steerPeak(std::vector<double>& accel, double target) {
   for (std::size_t k = 1; k + 1 < n; ++k)
     if (std::fabs(accel[k]) > std::fabs(accel[top])) top = k;
   const double a = accel[top];
-  if (std::fabs(a) < target * kPeakLow)
-    addPulse(accel, top, std::copysign(target - std::fabs(a), a));
+  if (std::fabs(a) < target)
+    addPulse(accel, top, std::copysign(target * kPeakRaise - std::fabs(a), a));
 }
 
 void stopIfAsked(const MatchGoal& goal) {
@@ -189,6 +190,9 @@ class Tracker {
   bool stalled(int iteration, int patience) const {
     return iteration - gainedAt_.first >= patience;
   }
+
+  // Counts the patience afresh from `iteration`, the distance reached so far kept.
+  void restartClock(int iteration) { gainedAt_.first = iteration; }
 
   MatchResult result;
 
@@ -317,7 +321,10 @@ constexpr double kCrossLow = 0.5, kCrossHigh = 1.0;
 // an oscillator's half-power band or the record's own resolution the factors cannot steer
 // neighbouring points apart, and the run rings between them (RSN175: 0.214 Hz at 1.18 beside
 // 0.234 Hz at 0.91 without the averaging).
+// When a run stalls the averaging is narrowed (×0.5, twice) before the run is given up: the
+// wide one converges fast and steadily, a narrower one then reaches ripples it averaged away.
 constexpr double kSmooth = 2.0;
+constexpr int kNarrowings = 2;
 struct ChangeWeights {
   std::vector<double> strong;  ///< the envelope's share, the edges' ramps included
   std::vector<double> edges;   ///< the edges' ramps alone
@@ -366,6 +373,8 @@ MatchResult scaleFourierBands(const std::vector<double>& seed, double dt, const 
   const std::size_t n = accel.size();
   const ChangeWeights weight = changeWeights(accel, dt);
   const double duration = static_cast<double>(n) * dt;
+  double smooth = kSmooth;
+  int narrowings = 0;
   Tracker tracker(goal, 0.001);
   std::vector<double> ratios = ratiosOf(accel, dt, goal);
   std::vector<double> factor(ratios.size());
@@ -374,7 +383,7 @@ MatchResult scaleFourierBands(const std::vector<double>& seed, double dt, const 
     stopIfAsked(goal);
     for (std::size_t j = 0; j < ratios.size(); ++j) {
       const double f = goal.grid[j].frequency;
-      const double hw = kSmooth * std::max(goal.damping * f, 0.5 / duration);
+      const double hw = smooth * std::max(goal.damping * f, 0.5 / duration);
       double sum = 0, weights = 0;
       for (std::size_t k = 0; k < ratios.size(); ++k) {
         const double w = 1 - std::fabs(goal.grid[k].frequency - f) / hw;
@@ -411,8 +420,13 @@ MatchResult scaleFourierBands(const std::vector<double>& seed, double dt, const 
     steerPeak(accel, goal.peakTarget);
     bringToRest(accel, dt);
     ratios = ratiosOf(accel, dt, goal);
-    if (tracker.offer(accel, dt, ratios, iteration) || tracker.stalled(iteration, goal.patience))
-      break;
+    if (tracker.offer(accel, dt, ratios, iteration)) break;
+    if (tracker.stalled(iteration, goal.patience)) {
+      if (narrowings == kNarrowings) break;
+      ++narrowings;
+      smooth /= 2;
+      tracker.restartClock(iteration);
+    }
   }
   return tracker.result;
 }

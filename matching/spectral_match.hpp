@@ -28,7 +28,7 @@ struct MatchGoal {
   /// The most iterations a run may take; it stops earlier once a record passes within the aim's
   /// band, or once it has stalled (`patience` iterations without coming 0.2 % closer).
   int iterations = 200;
-  int patience = 20;
+  int patience = 30;
   unsigned threads = 1;
   /// The rule's verdict on a candidate record (m/s², step dt): true when it passes and may be
   /// written. Without it every candidate within [lowest, highest] passes.
