@@ -23,6 +23,7 @@
 #include "files/atomic_write.hpp"
 #include "matching/baseline.hpp"
 #include "matching/match_to_rule.hpp"
+#include "matching/matching_messages.hpp"
 #include "matching/spectral_match.hpp"
 #include "records/record.hpp"
 #include "records/scan.hpp"
@@ -48,27 +49,12 @@ std::string driftLine(const char* label, const matching::Drift& d) {
          " м (наибольшее " + num(d.peakDisplacement) + ")\n";
 }
 
-// "Ариас ×A, D5–95 +S с, наибольшее смещение ×D, первая и последняя секунды E % пика".
+// The four figures of a matched seed's character.
 std::string characterLine(const matching::Character& c) {
-  const std::string shift =
-      (c.d5_95Shift >= 0 ? "+" : "") + analysis::formatNumber(c.d5_95Shift, 3);
-  return "против масштабированной исходной записи: Ариас ×" + analysis::formatNumber(c.arias, 3) +
-         ", D5–95 " + shift + " с, наибольшее смещение ×" +
-         analysis::formatNumber(c.displacement, 3) + ", первая и последняя секунды до " +
-         analysis::formatNumber(100 * c.edges, 2) + " % пика";
-}
-
-// One line on success: iterations, the ratios, the peak against the zero-period value, and for
-// a seed its character.
-std::string summaryLine(const matching::MatchResult& r, double zeroPeriod,
-                        const matching::Character* c) {
-  return "подобрано за " + std::to_string(r.iterations) + " " +
-         std::string(msg::pluralForm(static_cast<std::size_t>(r.iterations), "итерацию", "итерации",
-                                     "итераций")) +
-         ": отношения от " + num(r.lowestRatio) + " до " + num(r.highestRatio) +
-         "; пиковое ускорение " + num(r.peak) + " м/с² (×" +
-         analysis::formatNumber(r.peak / zeroPeriod, 3) + " значения цели при 0 с " +
-         num(zeroPeriod) + " м/с²)" + (c ? "; " + characterLine(*c) : std::string());
+  return msg::matchCharacter(
+      analysis::formatNumber(c.arias, 3),
+      (c.d5_95Shift >= 0 ? "+" : "") + analysis::formatNumber(c.d5_95Shift, 3),
+      analysis::formatNumber(c.displacement, 3), analysis::formatNumber(100 * c.edges, 2));
 }
 
 int runBaseline(const Arguments& a, std::ostream& out, std::ostream& err) {
@@ -191,13 +177,10 @@ int runMatch(const Arguments& a, std::ostream& out, std::ostream& err) {
         seeded ? matching::characterOf(result.accel, result.reference, matched.dt)
                : matching::Character{};
     if (!result.passed) {
-      err << "запись, проходящая проверку " << rule << ", не подобрана за " << result.iterations
-          << " "
-          << msg::pluralForm(static_cast<std::size_t>(result.iterations), "итерацию", "итерации",
-                             "итераций")
-          << "; ближе всего: отношения от " << num(result.lowestRatio) << " до "
-          << num(result.highestRatio) << ". Файл " << output << " не записан.\n";
-      if (seeded) err << "ближайшая запись " << characterLine(character) << "\n";
+      err << msg::matchFailed(rule, result.iterations, num(result.lowestRatio),
+                              num(result.highestRatio), output)
+          << '\n';
+      if (seeded) err << msg::kMatchClosest << characterLine(character) << '\n';
       return 3;
     }
     records::Record record;
@@ -205,21 +188,20 @@ int runMatch(const Arguments& a, std::ostream& out, std::ostream& err) {
     record.dt = matched.dt;
     record.accel = result.accel;
     writeRecord(record, output);
-    out << summaryLine(result, target.zeroPeriodValue(), seeded ? &character : nullptr) << "\n";
+    // One line on success: iterations, the ratios, the peak against the zero-period value, and
+    // for a seed its character.
+    const double zeroPeriod = target.zeroPeriodValue();
+    out << msg::matchSummary(result.iterations, num(result.lowestRatio), num(result.highestRatio),
+                             num(result.peak), analysis::formatNumber(result.peak / zeroPeriod, 3),
+                             num(zeroPeriod))
+        << (seeded ? "; " + characterLine(character) : std::string()) << '\n';
     if (!result.withinAim)
-      err << "предупреждение: проверка " << rule << " пройдена, но отношения от "
-          << num(result.lowestRatio) << " до " << num(result.highestRatio) << " вне цели подбора "
-          << num(matched.goalLowest) << "–" << num(matched.goalHighest) << ".\n";
-    if (std::fabs(result.peak / target.zeroPeriodValue() - 1) > 0.1 + 1e-9)
-      err << "предупреждение: пиковое ускорение отличается от значения цели при 0 с больше "
-             "чем на 10 %.\n";
-    if (seeded && !character.kept())
-      err << "предупреждение: характер исходной записи сохранён хуже цели (Ариас в пределах "
-             "×1.25, D5–95 в пределах 2 с, наибольшее смещение ×0.5–1.5, первая и последняя "
-             "секунды ниже 5 % пика).\n";
-    if (p.rule == check::Rule::Ec8)
-      err << "примечание: правило ec8 судит набор не менее чем из 3 записей; эта запись проверена "
-             "как одна из них, проверьте набор командой check.\n";
+      err << msg::matchOutsideAim(rule, num(result.lowestRatio), num(result.highestRatio),
+                                  num(matched.goalLowest), num(matched.goalHighest))
+          << '\n';
+    if (std::fabs(result.peak / zeroPeriod - 1) > 0.1 + 1e-9) err << msg::kMatchPeakOff << '\n';
+    if (seeded && !character.kept()) err << msg::kMatchCharacterLost << '\n';
+    if (p.rule == check::Rule::Ec8) err << msg::kMatchEc8Set << '\n';
   } catch (const AppError& e) {
     if (terminal) err << '\n';
     err << msg::withFullStop(e.what()) << '\n';

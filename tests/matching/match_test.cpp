@@ -222,6 +222,18 @@ TEST_F(MatchCli, FileTargetIsMatchedOnlyInsideItsSpan) {
     }
   }
   const check::Target target = check::parseTarget((dir / "rg.spv").string());
+  // A record that passes rg160:0.3 passes the sampled file too: its held end value used to fail
+  // it at 0.1 Hz (ratio 0.26).
+  const RuleMatch sweep = matchToRule(rg, {}, MatchSource{}, 200, 2);
+  ASSERT_TRUE(sweep.match.passed);
+  records::Record swept;
+  swept.name = "sweep";
+  swept.dt = sweep.dt;
+  swept.accel = sweep.match.accel;
+  const check::CheckResult onFile = check::checkRecords(target, {}, {swept});
+  EXPECT_TRUE(onFile.pass) << check::checkText(onFile);
+  EXPECT_NE(check::checkText(onFile).find("вне частот файла цели у неё нет значений"),
+            std::string::npos);
   MatchSource source;
   source.seed = records::readRecord(kSeed);
   const RuleMatch m = matchToRule(target, {}, source, 200, 2);
