@@ -203,6 +203,13 @@ TEST_F(MatchCli, PublishedExampleRsn175PassesWithTheDefaults) {
   const Character c = characterOf(m.match.accel, m.match.reference, m.dt);
   EXPECT_TRUE(c.kept()) << c.arias << " " << c.d5_95Shift << " " << c.displacement << " "
                         << c.edges;
+  // Below the judged range the record keeps the scaled seed's spectrum.
+  analysis::SpectraRequest below;
+  below.grid = {{0.1, 10}, {0.125, 8}};
+  const auto before = analysis::computeSpectra(m.match.reference, m.dt, below);
+  const auto after = analysis::computeSpectra(m.match.accel, m.dt, below);
+  for (std::size_t j = 0; j < below.grid.size(); ++j)
+    EXPECT_NEAR(after.value(0, 0, j) / before.value(0, 0, j), 1, 0.15) << below.grid[j].period;
   // The reference is the seed scaled by Σ target / Σ PSA over the judged points.
   ASSERT_EQ(m.match.reference.size(), seed.accel.size());
   EXPECT_NEAR(m.match.reference[100] / seed.accel[100], m.match.scale, 1e-12);
