@@ -54,7 +54,7 @@ std::string characterLine(const matching::Character& c) {
   return msg::matchCharacter(
       analysis::formatNumber(c.arias, 3),
       (c.d5_95Shift >= 0 ? "+" : "") + analysis::formatNumber(c.d5_95Shift, 3),
-      analysis::formatNumber(c.displacement, 3), analysis::formatNumber(100 * c.edges, 2));
+      analysis::formatNumber(c.displacement, 3), analysis::formatNumber(100 * c.edges, 3));
 }
 
 int runBaseline(const Arguments& a, std::ostream& out, std::ostream& err) {

@@ -19,6 +19,8 @@ inline constexpr std::string_view kMatchBadTarget =
     "целевой спектр должен быть конечным и больше нуля во всех точках подбора";
 inline constexpr std::string_view kMatchBadDuration =
     "длительность и шаг синтеза должны быть конечными и больше нуля, а отсчётов от 3 до 100000";
+inline constexpr std::string_view kMatchSilentSeed =
+    "исходная запись без движения: её спектр равен нулю во всех точках подбора";
 inline constexpr std::string_view kMatchTooLong =
     "запись с паузой в конце для подбора превысила бы 100000 отсчётов";
 

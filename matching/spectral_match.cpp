@@ -294,7 +294,9 @@ MatchResult matchSeed(const std::vector<double>& seed, double dt, const MatchGoa
       computed += ratios[j] * goal.target[j];
       wanted += goal.target[j];
     }
-  const double scale = computed > 0 ? wanted / computed : 1;
+  // A seed without motion has nothing to scale: every factor would be infinite.
+  if (!(computed > 0)) throw AppError(std::string(msg::kMatchSilentSeed));
+  const double scale = wanted / computed;
   std::vector<double> scaled = seed;
   for (double& a : scaled) a *= scale;
   MatchResult r = scaleFourierBands(scaled, dt, goal, 0);

@@ -101,7 +101,8 @@ std::vector<double> ratiosOf(const std::vector<double>& accel, double dt, const 
 /// over the record's first and out over its last second, a narrow pulse steers the peak
 /// acceleration to goal.peakTarget, and two half-sine terms bring the record to rest without
 /// touching its ends. The record keeps the seed's length. Throws AppError as computeSpectra for
-/// a bad seed; MatchCancelled on a stop.
+/// a bad seed, msg::kMatchSilentSeed for a seed whose spectrum is zero; MatchCancelled on a
+/// stop.
 MatchResult matchSeed(const std::vector<double>& seed, double dt, const MatchGoal& goal);
 
 /// Matching by the program's own sine sweep: the target sampled into a spectrum table of

@@ -322,6 +322,12 @@ TEST(Match, GoalsThatCannotBeUsedAreRefused) {
   MatchGoal fine;
   fine.grid = {{1, 1}};
   fine.target = {1};
+  try {
+    matchSeed(std::vector<double>(500, 0.0), 0.01, fine);
+    ADD_FAILURE() << "a seed without motion was matched";
+  } catch (const AppError& e) {
+    EXPECT_EQ(e.what(), std::string(msg::kMatchSilentSeed));
+  }
   for (const auto& [duration, dt] : std::vector<std::pair<double, double>>{
            {0, 0.005}, {20, 0}, {1000, 0.005}, {0.01, 0.005}, {NAN, 0.005}}) {
     try {
