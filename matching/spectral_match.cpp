@@ -358,9 +358,10 @@ ChangeWeights changeWeights(const std::vector<double>& accel, double dt) {
 }
 
 // Band scaling of the Fourier transform: each iteration multiplies the transform of the record
-// by aim/ratio at every grid point (bandFactor between and beyond them), the change faded in
-// and out over the record's first and last second, then steers the peak and brings the record
-// to rest; `tail` quiet samples are added after the seed first.
+// by aim/ratio at every grid point, averaged over neighbouring points (bandFactor between and
+// beyond them), takes the change weighted by changeWeights, then steers the peak and brings the
+// record to rest; `tail` quiet samples are added after the seed first. It stops once a record
+// passes within the aim's band, or when it has stalled with the averaging narrowed twice.
 MatchResult scaleFourierBands(const std::vector<double>& seed, double dt, const MatchGoal& goal,
                               double tail) {
   if (!(tail >= 0) || static_cast<double>(seed.size()) + tail > kMaxSamples)

@@ -26,7 +26,8 @@ struct MatchGoal {
   /// rule with a floor and a ceiling is met with room on both sides.
   double aim = 1.05;
   /// The most iterations a run may take; it stops earlier once a record passes within the aim's
-  /// band, or once it has stalled (`patience` iterations without coming 0.2 % closer).
+  /// band, or once it has stalled (`patience` iterations without coming 0.1 % closer, the
+  /// averaging of the band factors narrowed twice first).
   int iterations = 200;
   int patience = 30;
   unsigned threads = 1;
@@ -97,10 +98,11 @@ std::vector<double> ratiosOf(const std::vector<double>& accel, double dt, const 
 /// multiplies the transform by target·aim/computed, interpolated between the grid points by
 /// hat windows in log frequency (a partition of unity, so the bands add back to the record)
 /// and fading to 1 within a quarter of an octave outside the grid: the phase of every frequency
-/// stays the seed's, and so does its amplitude outside the judged range. The change is faded in
-/// over the record's first and out over its last second, a narrow pulse steers the peak
-/// acceleration to goal.peakTarget, and two half-sine terms bring the record to rest without
-/// touching its ends. The record keeps the seed's length. Throws AppError as computeSpectra for
+/// stays the seed's, and so does its amplitude outside the judged range. Above 1 Hz the change
+/// is weighted by the record's envelope (the quiet start and coda keep their level), it is faded
+/// in over the first and out over the last 2 s, narrow pulses steer the peak acceleration to
+/// goal.peakTarget, and two half-sine terms bring the record to rest without touching its
+/// ends. The record keeps the seed's length. Throws AppError as computeSpectra for
 /// a bad seed, msg::kMatchSilentSeed for a seed whose spectrum is zero; MatchCancelled on a
 /// stop.
 MatchResult matchSeed(const std::vector<double>& seed, double dt, const MatchGoal& goal);
