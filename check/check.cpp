@@ -92,6 +92,16 @@ Rule parseRule(const std::string& text) {
   throw AppError(std::string(msg::kBadRule));
 }
 
+void setPeriodRange(RuleParameters& p, std::optional<double> tmin, std::optional<double> tmax,
+                    std::optional<double> fmin, std::optional<double> fmax) {
+  if ((tmin && fmax) || (tmax && fmin)) throw AppError(std::string(msg::kRangeTwice));
+  if (fmax) tmin = 1.0 / *fmax;
+  if (fmin) tmax = 1.0 / *fmin;
+  if (tmin && tmax && *tmin > *tmax) throw AppError(std::string(msg::kRangeReversed));
+  p.tmin = tmin;
+  p.tmax = tmax;
+}
+
 std::vector<analysis::GridPoint> checkGrid(double maxDt) {
   std::vector<analysis::GridPoint> grid;
   if (!(maxDt > 0) || !std::isfinite(maxDt)) return grid;
@@ -173,6 +183,13 @@ CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
       break;
   }
 
+  // Under srp and ec8, --tmin/--tmax narrow the rule's own range (asce7 takes them as its range).
+  const double ruleLo = tlo, ruleHi = thi;
+  if (parameters.rule != Rule::Asce7) {
+    if (parameters.tmin) tlo = std::max(tlo, *parameters.tmin);
+    if (parameters.tmax) thi = std::min(thi, *parameters.tmax);
+  }
+
   const double n = static_cast<double>(records.size());
   bool anyJudged = false;
   for (std::size_t j = 0; j < grid.size(); ++j) {
@@ -187,7 +204,15 @@ CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
     }
     p.computed = sum / n;
     p.ratio = p.computed / p.target;
-    p.judged = inPeriodRange(p.period, tlo, thi);
+    // A file target has no values beyond its end points (valueAt only repeats them): nothing
+    // is judged there.
+    const bool inRule = inPeriodRange(p.period, ruleLo, ruleHi);
+    const bool inOptions = inPeriodRange(p.period, tlo, thi);
+    const bool inTarget = p.frequency >= target.lowestFrequency() * (1 - kSlack) &&
+                          p.frequency <= target.highestFrequency() * (1 + kSlack);
+    p.judged = inOptions && inTarget;
+    res.cutByOptions = res.cutByOptions || (inRule && !inOptions);
+    res.cutByTarget = res.cutByTarget || (inOptions && !inTarget);
     anyJudged = anyJudged || p.judged;
     res.points.push_back(std::move(p));
   }
@@ -288,6 +313,19 @@ std::string whereText(const CheckResult& res, const Where& w) {
 
 }  // namespace
 
+std::string judgedRangeText(const CheckResult& res) {
+  if (!res.cutByTarget && !res.cutByOptions) return "";
+  const CheckPoint *first = nullptr, *last = nullptr;
+  for (const auto& p : res.points)
+    if (p.judged) {
+      if (!first) first = &p;
+      last = &p;
+    }
+  if (!first) return "";
+  return msg::judgedRangeCut(num(first->frequency), num(last->frequency), num(last->period),
+                             num(first->period), res.cutByTarget, res.cutByOptions);
+}
+
 std::string checkText(const CheckResult& res) {
   std::vector<std::vector<std::string>> rows = {tableHeader(res)};
   for (const auto& p : res.points)
@@ -298,6 +336,7 @@ std::string checkText(const CheckResult& res) {
   std::string out =
       msg::checkHeading(ruleName(res.parameters.rule), res.targetText, num(res.parameters.damping),
                         analysis::quantityName(res.parameters.quantity));
+  out += judgedRangeText(res);
   for (const auto& row : rows) {
     for (std::size_t c = 0; c < row.size(); ++c) {
       if (c) out += "  ";

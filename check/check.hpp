@@ -26,10 +26,18 @@ struct RuleParameters {
   double damping = 0.05;                                  ///< ratio of critical
   analysis::Quantity quantity = analysis::Quantity::Psa;  ///< Psa or Sa
   std::optional<double> t1;                               ///< s: ec8 (required), asce7
-  std::optional<double> tmin, tmax;                       ///< s: asce7
-  double minRatio = 0.9;                                  ///< asce7
+  /// s: asce7's range; under srp and ec8 they narrow the rule's own range.
+  std::optional<double> tmin, tmax;
+  double minRatio = 0.9;  ///< asce7
   bool refinedPeaks = true;
 };
+
+/// Sets the period range of `parameters` from --tmin/--tmax (s) or --fmin/--fmax (Hz; fmin
+/// gives tmax = 1/fmin, fmax gives tmin = 1/fmax). Throws AppError when a bound is given both
+/// ways or the lower one lies above the upper; changes nothing then.
+void setPeriodRange(RuleParameters& parameters, std::optional<double> tmin,
+                    std::optional<double> tmax, std::optional<double> fmin,
+                    std::optional<double> fmax);
 
 /// The check grid: 0.1·10^(k/100) Hz, k = 0, 1, … while the frequency is at most
 /// min(50 Hz, 1/(2·maxDt)) (with a relative slack of 1e-9). Empty when that is below 0.1 Hz.
@@ -106,6 +114,9 @@ struct CheckResult {
   Where lowest, highest;                     ///< among the judged ratios (each record's for srp)
   Run longestBelowOne;
   double lowerBand = 0.9, upperBand = 0;  ///< the rule's bands on the ratio (0: none above)
+  /// Set when the judged range is narrower than the rule's own: by the target file's frequency
+  /// span (a file has no values beyond its end points) or by --tmin/--tmax under srp and ec8.
+  bool cutByTarget = false, cutByOptions = false;
   std::vector<Verdict> verdicts;
   bool pass = false;
 };
@@ -121,6 +132,10 @@ CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
 /// evaluates the rule. Throws AppError as checkRecordOf and evaluateRule.
 CheckResult checkRecords(const Target& target, const RuleParameters& parameters,
                          const std::vector<records::Record>& records, unsigned threads = 1);
+
+/// "# проверяемый диапазон …\n" when the judged range is narrower than the rule's own (the
+/// target file's span or --tmin/--tmax cut it); empty otherwise.
+std::string judgedRangeText(const CheckResult& result);
 
 /// The table and summary of the check command, the last line "PASS" or "FAIL", each line
 /// ending in '\n'.

@@ -36,6 +36,9 @@ inline constexpr std::string_view kSpectrumNotFinite =
 inline constexpr std::string_view kNeedT1 = "--t1: правило ec8 требует первый период T1 в с";
 inline constexpr std::string_view kEmptyRange =
     "в проверяемый диапазон периодов не попала ни одна точка сетки проверки";
+inline constexpr std::string_view kRangeTwice =
+    "граница диапазона задана дважды: --tmin с --fmax или --tmax с --fmin";
+inline constexpr std::string_view kRangeReversed = "--tmin больше --tmax (--fmin больше --fmax)";
 inline constexpr std::string_view kNoGrid =
     "шаг записи слишком велик: частота Найквиста ниже 0.1 Гц, сетка проверки пуста";
 
@@ -109,6 +112,17 @@ inline std::string checkHeading(std::string_view rule, std::string_view target,
   return "# " + std::string(rule) + ", цель " + std::string(target) + ", затухание " +
          std::string(damping) + ", " + std::string(quantity) + "\n";
 }
+/// "# проверяемый диапазон сужен до F1–F2 Гц (T1–T2 с): WHY\n": the rule's range was cut by the
+/// target file's span (it has no values beyond its end points) and/or by --tmin/--tmax.
+inline std::string judgedRangeCut(std::string_view f1, std::string_view f2, std::string_view t1,
+                                  std::string_view t2, bool byTarget, bool byOptions) {
+  std::string why;
+  if (byTarget) why = "вне частот файла цели у неё нет значений";
+  if (byOptions) why += std::string(why.empty() ? "" : "; ") + "так заданы --tmin/--tmax";
+  return "# проверяемый диапазон сужен до " + std::string(f1) + "–" + std::string(f2) + " Гц (" +
+         std::string(t1) + "–" + std::string(t2) + " с): " + why + "\n";
+}
+
 /// "R при F Гц (P с)": an extreme of the summary.
 inline std::string extremeAt(std::string_view ratio, std::string_view at) {
   return std::string(ratio) + " при " + std::string(at);

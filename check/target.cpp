@@ -194,6 +194,14 @@ double Target::valueAt(double frequency, double damping) const {
   return 0;
 }
 
+double Target::lowestFrequency() const {
+  return kind == TargetKind::File ? frequencies.front() : 0.0;
+}
+
+double Target::highestFrequency() const {
+  return kind == TargetKind::File ? frequencies.back() : INFINITY;
+}
+
 double Target::zeroPeriodValue() const {
   switch (kind) {
     case TargetKind::File:

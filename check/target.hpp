@@ -38,6 +38,11 @@ struct Target {
   /// The zero-period value (m/s²): a file's value at its highest frequency, ag·S, the PGA.
   double zeroPeriodValue() const;
 
+  /// The frequencies (Hz) the target has values at: a file's first and last point; the whole
+  /// axis (0, ∞) for the design spectra. Beyond a file's span valueAt only repeats an end value.
+  double lowestFrequency() const;
+  double highestFrequency() const;
+
   /// Whether valueAt can give `damping` (false: rg160 at other than 5 %).
   bool supportsDamping(double damping) const;
 };

@@ -54,17 +54,20 @@ check::RuleParameters parametersOf(const Arguments& c) {
     p.quantity = q == "sa" ? analysis::Quantity::Sa : analysis::Quantity::Psa;
   }
   p.t1 = positiveOption(c, "t1");
-  p.tmin = positiveOption(c, "tmin");
-  p.tmax = positiveOption(c, "tmax");
+  try {
+    check::setPeriodRange(p, positiveOption(c, "tmin"), positiveOption(c, "tmax"),
+                          positiveOption(c, "fmin"), positiveOption(c, "fmax"));
+  } catch (const AppError& e) {
+    throw UsageError(e.what());
+  }
   if (const auto r = positiveOption(c, "min-ratio")) p.minRatio = *r;
   // Options another rule would take are refused rather than silently ignored: a reviewer reads
   // the command line as the statement of what was checked.
-  if (p.rule == check::Rule::Srp && (p.t1 || p.tmin || p.tmax || c.has("min-ratio")))
-    throw UsageError("правило srp не принимает --t1, --tmin, --tmax, --min-ratio");
-  if (p.rule == check::Rule::Ec8 && (p.tmin || p.tmax || c.has("min-ratio")))
-    throw UsageError("правило ec8 не принимает --tmin, --tmax, --min-ratio");
+  if (p.rule == check::Rule::Srp && (p.t1 || c.has("min-ratio")))
+    throw UsageError("правило srp не принимает --t1, --min-ratio");
+  if (p.rule == check::Rule::Ec8 && c.has("min-ratio"))
+    throw UsageError("правило ec8 не принимает --min-ratio");
   if (p.rule == check::Rule::Ec8 && !p.t1) throw UsageError(std::string(msg::kNeedT1));
-  if (p.tmin && p.tmax && *p.tmin > *p.tmax) throw UsageError("--tmin больше --tmax");
   return p;
 }
 
@@ -137,11 +140,12 @@ const Command& checkCommand() {
   static const Command command{
       "check",
       {"check RECORD... --target T --rule srp|ec8|asce7 [--damping Z] [--quantity psa|sa]\n"
-       "                [--t1 T1] [--tmin T --tmax T] [--min-ratio R] [--csv OUT.csv]\n"
-       "                [--report OUT.pdf] [--format F] [--units U] [--step DT] [--channel N]"},
+       "                [--t1 T1] [--tmin T --tmax T | --fmin F --fmax F] [--min-ratio R]\n"
+       "                [--csv OUT.csv] [--report OUT.pdf] [--format F] [--units U] [--step DT]\n"
+       "                [--channel N]"},
       "совместимость спектров записей с целевым спектром (srp, ec8, asce7): PASS или FAIL",
-      withReadingOptions({"target", "rule", "damping", "quantity", "t1", "tmin", "tmax",
-                          "min-ratio", "csv", "report", "psd"}),
+      withReadingOptions({"target", "rule", "damping", "quantity", "t1", "tmin", "tmax", "fmin",
+                          "fmax", "min-ratio", "csv", "report", "psd"}),
       runCheck};
   return command;
 }

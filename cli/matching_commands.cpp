@@ -23,6 +23,7 @@
 #include "files/atomic_write.hpp"
 #include "matching/baseline.hpp"
 #include "matching/match_to_rule.hpp"
+#include "matching/matching_messages.hpp"
 #include "matching/spectral_match.hpp"
 #include "records/record.hpp"
 #include "records/scan.hpp"
@@ -46,6 +47,14 @@ std::string driftLine(const char* label, const matching::Drift& d) {
   return std::string(label) + ": конечная скорость " + num(d.finalVelocity) + " м/с (наибольшая " +
          num(d.peakVelocity) + "), конечное смещение " + num(d.finalDisplacement) +
          " м (наибольшее " + num(d.peakDisplacement) + ")\n";
+}
+
+// The four figures of a matched seed's character.
+std::string characterLine(const matching::Character& c) {
+  return msg::matchCharacter(
+      analysis::formatNumber(c.arias, 3),
+      (c.d5_95Shift >= 0 ? "+" : "") + analysis::formatNumber(c.d5_95Shift, 3),
+      analysis::formatNumber(c.displacement, 3), analysis::formatNumber(100 * c.edges, 3));
 }
 
 int runBaseline(const Arguments& a, std::ostream& out, std::ostream& err) {
@@ -98,21 +107,31 @@ check::RuleParameters ruleParameters(const Arguments& a) {
     p.quantity = q == "sa" ? analysis::Quantity::Sa : analysis::Quantity::Psa;
   }
   if (a.has("t1")) p.t1 = positiveOption(a, "t1", 1);
-  if (a.has("tmin")) p.tmin = positiveOption(a, "tmin", 1);
-  if (a.has("tmax")) p.tmax = positiveOption(a, "tmax", 1);
+  const auto optional = [&](const char* name) -> std::optional<double> {
+    if (!a.has(name)) return std::nullopt;
+    return positiveOption(a, name, 1);
+  };
+  try {
+    check::setPeriodRange(p, optional("tmin"), optional("tmax"), optional("fmin"),
+                          optional("fmax"));
+  } catch (const AppError& e) {
+    throw UsageError(e.what());
+  }
   if (a.has("min-ratio")) p.minRatio = positiveOption(a, "min-ratio", 0.9);
   if (p.rule == check::Rule::Ec8 && !p.t1) throw UsageError("--t1: правило ec8 требует T1 в с");
   return p;
 }
 
-int runMatch(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
+int runMatch(const Arguments& a, std::ostream& out, std::ostream& err) {
   needPositional(a, 1);
   if (!a.has("target")) throw UsageError("--target: не задан целевой спектр");
   const records::Reading reading = readingOf(a);
   const check::RuleParameters p = ruleParameters(a);
   const double duration = positiveOption(a, "duration", 20);
   const double sweepStep = positiveOption(a, "step", 0.005);
-  long long iterations = 40;
+  // The most iterations: a run stops by itself once a record passes within the aim's band or
+  // the ratios stop closing in.
+  long long iterations = 200;
   if (a.has("iterations") && (!records::parseInteger(a.get("iterations"), iterations) ||
                               iterations < 1 || iterations > 1000))
     throw UsageError("--iterations должен быть целым числом от 1 до 1000");
@@ -151,10 +170,17 @@ int runMatch(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
         matching::matchToRule(target, p, source, static_cast<int>(iterations), threads, progress);
     const matching::MatchResult& result = matched.match;
     if (terminal) err << '\n';
+    const std::string rule = check::ruleName(p.rule);
+    // A sweep has no seed whose character could be kept.
+    const bool seeded = source.seed.has_value();
+    const matching::Character character =
+        seeded ? matching::characterOf(result.accel, result.reference, matched.dt)
+               : matching::Character{};
     if (!result.passed) {
-      err << "запись, проходящая проверку " << check::ruleName(p.rule) << ", не подобрана за "
-          << iterations << " итераций; ближе всего: отношения от " << num(result.lowestRatio)
-          << " до " << num(result.highestRatio) << ". Файл " << output << " не записан.\n";
+      err << msg::matchFailed(rule, result.iterations, num(result.lowestRatio),
+                              num(result.highestRatio), output)
+          << '\n';
+      if (seeded) err << msg::kMatchClosest << characterLine(character) << '\n';
       return 3;
     }
     records::Record record;
@@ -162,6 +188,20 @@ int runMatch(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
     record.dt = matched.dt;
     record.accel = result.accel;
     writeRecord(record, output);
+    // One line on success: iterations, the ratios, the peak against the zero-period value, and
+    // for a seed its character.
+    const double zeroPeriod = target.zeroPeriodValue();
+    out << msg::matchSummary(result.iterations, num(result.lowestRatio), num(result.highestRatio),
+                             num(result.peak), analysis::formatNumber(result.peak / zeroPeriod, 3),
+                             num(zeroPeriod))
+        << (seeded ? "; " + characterLine(character) : std::string()) << '\n';
+    if (!result.withinAim)
+      err << msg::matchOutsideAim(rule, num(result.lowestRatio), num(result.highestRatio),
+                                  num(matched.goalLowest), num(matched.goalHighest))
+          << '\n';
+    if (std::fabs(result.peak / zeroPeriod - 1) > 0.1 + 1e-9) err << msg::kMatchPeakOff << '\n';
+    if (seeded && !character.kept()) err << msg::kMatchCharacterLost << '\n';
+    if (p.rule == check::Rule::Ec8) err << msg::kMatchEc8Set << '\n';
   } catch (const AppError& e) {
     if (terminal) err << '\n';
     err << msg::withFullStop(e.what()) << '\n';
@@ -189,12 +229,13 @@ const Command& matchCommand() {
   static const Command command{
       "match",
       {"match OUT.aks --target T [--seed RECORD] [--rule srp|ec8|asce7] [--t1 T1]\n"
-       "                [--tmin T --tmax T] [--min-ratio R] [--damping Z] [--quantity psa|sa]\n"
-       "                [--duration T] [--step DT] [--iterations N] [--format F] [--units U]\n"
-       "                [--channel N]"},
-      "запись, совместимая с целевым спектром (синусоидальная развёртка или --seed)",
-      withReadingOptions({"target", "seed", "rule", "t1", "tmin", "tmax", "min-ratio", "damping",
-                          "quantity", "duration", "iterations"}),
+       "                [--tmin T --tmax T | --fmin F --fmax F] [--min-ratio R] [--damping Z]\n"
+       "                [--quantity psa|sa] [--duration T] [--step DT] [--iterations N]\n"
+       "                [--format F] [--units U] [--channel N]"},
+      "запись, совместимая с целевым спектром: синусоидальная развёртка или масштабирование "
+      "полос спектра Фурье записи --seed",
+      withReadingOptions({"target", "seed", "rule", "t1", "tmin", "tmax", "fmin", "fmax",
+                          "min-ratio", "damping", "quantity", "duration", "iterations"}),
       runMatch};
   return command;
 }

@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <numbers>
 #include <string>
 #include <utility>
 
@@ -134,6 +135,22 @@ void correctBaseline(std::vector<double>& accel, double dt) {
     const long double x = static_cast<long double>(k) / static_cast<long double>(n - 1);
     accel[k] = static_cast<double>(corrected[k] - ends[0] - ends[1] * x);
   }
+}
+
+void bringToRest(std::vector<double>& accel, double dt) {
+  const std::size_t n = accel.size();
+  if (n < 3) return;
+  const long double pi = std::numbers::pi_v<long double>;
+  const auto x = [n](std::size_t k) {
+    return static_cast<long double>(k) / static_cast<long double>(n - 1);
+  };
+  const auto [v0, d0] = finals(n, dt, [&](std::size_t k) { return accel[k]; });
+  const auto [v1, d1] = finals(n, dt, [&](std::size_t k) { return std::sin(pi * x(k)); });
+  const auto [v2, d2] = finals(n, dt, [&](std::size_t k) { return std::sin(2 * pi * x(k)); });
+  const std::array<long double, 2> c = solve<2>({{{v1, v2}, {d1, d2}}}, {v0, d0});
+  for (std::size_t k = 1; k + 1 < n; ++k)
+    accel[k] =
+        static_cast<double>(accel[k] - c[0] * std::sin(pi * x(k)) - c[1] * std::sin(2 * pi * x(k)));
 }
 
 }  // namespace accelspec::matching

@@ -23,4 +23,11 @@ Drift driftOf(const std::vector<double>& accel, double dt);
 /// that is not finite, leaving `accel` unchanged.
 void correctBaseline(std::vector<double>& accel, double dt);
 
+/// Brings `accel` (m/s², step dt s, at least 3 samples, all finite) to rest at its end without
+/// touching its first and last sample: α·sin(πx) + β·sin(2πx) (x = t/duration) is taken off,
+/// solved on the trapezoid sums driftOf uses so that the final velocity and displacement are
+/// zero. Both terms vanish at both ends and lie below 1/duration in frequency, so the start of
+/// the record and its spectrum above that stay as they were. Does nothing to a shorter record.
+void bringToRest(std::vector<double>& accel, double dt);
+
 }  // namespace accelspec::matching

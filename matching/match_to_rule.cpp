@@ -52,7 +52,8 @@ RuleMatch matchToRule(const check::Target& target, const check::RuleParameters& 
   const std::vector<analysis::GridPoint> grid = check::checkGrid(out.dt);
   if (grid.empty()) throw AppError(std::string(msg::kNoGrid));
 
-  // The points the rule judges are the points matched; the judging is the check's own.
+  // The points the rule judges are the points matched, the judging the check's own: outside
+  // them (a file target's span included) the record is left as it is as far as the bands allow.
   const check::CheckResult shape = check::evaluateRule(
       target, p, grid, {{"", out.dt, 1, 1, std::vector<double>(grid.size(), 1)}});
   MatchGoal goal;
@@ -61,23 +62,26 @@ RuleMatch matchToRule(const check::Target& target, const check::RuleParameters& 
   goal.iterations = iterations;
   goal.threads = threads;
   goal.stop = std::move(stop);
-  // A seed is matched over the whole grid, its peak held to the spectrum's high end, so that
-  // nothing outside the judged range runs away; a sweep only where the rule judges, since
-  // below its judged range a short sweep has no say.
   for (std::size_t j = 0; j < grid.size(); ++j)
-    if (seed || shape.points[j].judged) {
+    if (shape.points[j].judged) {
       goal.grid.push_back(grid[j]);
       goal.target.push_back(shape.points[j].target);
-      if (seed) goal.judged.push_back(shape.points[j].judged);
     }
   goal.lowest = std::max(0.95, shape.lowerBand + 0.01);
   goal.highest = goal.lowest + (seed ? 0.2 : 0.25);
   goal.aim = goal.lowest + 0.1;
-  // Where the rule judges the highest frequencies, their spectrum is the peak acceleration.
-  if (seed) goal.peakLimit = goal.aim * goal.target.back();
-  if (!seed && p.rule == check::Rule::Ec8) {
-    goal.peakFloor = target.zeroPeriodValue();
-    goal.peakFrequency = grid.back().frequency;
+  goal.floor = shape.lowerBand;
+  out.goalLowest = goal.lowest;
+  out.goalHighest = goal.highest;
+  // Whatever the range, the peak acceleration is held near the target's zero-period value. A
+  // sweep carries it by a table point above the judged range: the check grid's top when that
+  // lies above, else 0.8 of the Nyquist frequency.
+  goal.peakTarget = target.zeroPeriodValue();
+  if (!seed) {
+    goal.peakFloor = goal.peakTarget;
+    goal.peakFrequency = goal.grid.back().frequency < grid.back().frequency * (1 - 1e-9)
+                             ? grid.back().frequency
+                             : 0.4 / out.dt;
   }
   // The verdict that accepted the record is the one returned: no second check of the same
   // record.

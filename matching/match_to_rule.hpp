@@ -23,7 +23,8 @@ struct MatchSource {
 /// A run towards a rule's verdict and how it ended.
 struct RuleMatch {
   MatchResult match;
-  double dt = 0;  ///< s, the matched record's step
+  double dt = 0;                           ///< s, the matched record's step
+  double goalLowest = 0, goalHighest = 0;  ///< the aim's band the run steered the ratios into
   /// The rule's verdict on the matched record when it passed; empty otherwise.
   std::optional<check::CheckResult> check;
 };
@@ -38,11 +39,13 @@ bool passesRule(const check::CheckResult& result);
 void validateRuleParameters(const check::RuleParameters& parameters, const check::Target& target);
 
 /// Brings a record to `target` until `parameters`' rule passes it on the check grid of its step:
-/// the grid and the judged points are the check's own; a seed is matched over the whole grid
-/// with its peak held to the target's high end, a sweep only where the rule judges (and its
-/// peak raised to the zero-period value under ec8). `iterations` 1…1000. `progress` is told each
-/// iteration's lowest and highest ratio. Throws AppError for a target, source or grid that
-/// cannot be matched, MatchCancelled when `stop` is requested; leaves nothing behind either way.
+/// the grid and the judged points are the check's own, and only the judged points are matched
+/// (the seed is left as it is outside them as far as the bands allow); the peak acceleration is
+/// steered to the target's zero-period value. The run stops once a record passes within the
+/// aim's band, on a stall, or after `iterations` (1…1000); the best record the rule passed is
+/// returned. `progress` is told each iteration's lowest and highest ratio. Throws AppError for a
+/// target, source or grid that cannot be matched, MatchCancelled when `stop` is requested; leaves
+/// nothing behind either way.
 RuleMatch matchToRule(
     const check::Target& target, const check::RuleParameters& parameters, const MatchSource& source,
     int iterations, unsigned threads,

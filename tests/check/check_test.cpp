@@ -407,6 +407,70 @@ TEST(Asce7, MinRatioOverThePeriodRange) {
   }
 }
 
+// A file target has values only between its end points: RG 1.60 sampled at 0.2–22.4 Hz judges a
+// record that passes rg160:0.3 only there (before, its end value held down to 0.1 Hz and the
+// record failed at 0.26), and the output says the rule's range was cut.
+TEST_F(TargetFile, FileTargetIsJudgedOnlyInsideItsSpan) {
+  const Target rg = parseTarget("rg160:0.3");
+  std::string text;
+  for (double f = 0.2; f < 25.0001; f *= std::pow(10.0, 0.05))
+    text += std::to_string(f) + " " + std::to_string(rg.valueAt(f)) + "\n";
+  put(text);
+  const Target file = parseTarget(path);
+  const auto grid = checkGrid(0.005);
+  CheckRecord r;
+  r.name = "a";
+  r.dt = 0.005;
+  r.samples = 8000;
+  r.zeroPeriod = rg.zeroPeriodValue();
+  for (const auto& p : grid) r.spectrum.push_back(1.05 * rg.valueAt(p.frequency));
+  const RuleParameters srp;
+  ASSERT_TRUE(evaluateRule(rg, srp, grid, {r}).pass);
+  const CheckResult res = evaluateRule(file, srp, grid, {r});
+  EXPECT_TRUE(res.pass) << checkText(res);
+  EXPECT_TRUE(res.cutByTarget);
+  EXPECT_FALSE(res.cutByOptions);
+  for (const auto& p : res.points)
+    EXPECT_EQ(p.judged, p.frequency >= file.frequencies.front() * (1 - 1e-9) &&
+                            p.frequency <= file.frequencies.back() * (1 + 1e-9))
+        << p.frequency;
+  const std::string out = checkText(res);
+  const std::size_t second = out.find('\n') + 1;
+  EXPECT_EQ(out.substr(second, out.find('\n', second) + 1 - second),
+            "# проверяемый диапазон сужен до 0.204174–22.3872 Гц (0.0446684–4.89779 с): вне частот "
+            "файла цели у неё нет значений\n");
+  // The design spectra have values everywhere: nothing is cut, no such line.
+  EXPECT_EQ(judgedRangeText(evaluateRule(rg, srp, grid, {r})), "");
+}
+
+// --tmin/--tmax (or --fmin/--fmax) narrow srp's and ec8's own range and are asce7's range.
+TEST(Evaluate, PeriodOptionsNarrowEveryRule) {
+  const Case c;
+  const auto f = [](std::size_t j) { return j < 100 ? 0.5 : 1.05; };  // below 1 Hz: half
+  RuleParameters p;
+  EXPECT_FALSE(c.srp({c.record("a", f)}).pass);
+  setPeriodRange(p, std::nullopt, std::nullopt, 1.0, std::nullopt);  // --fmin 1
+  EXPECT_EQ(p.tmax, 1.0);
+  EXPECT_FALSE(p.tmin);
+  const auto r = evaluateRule(c.target, p, c.grid, {c.record("a", f)});
+  EXPECT_TRUE(r.pass) << checkText(r);
+  EXPECT_TRUE(r.cutByOptions);
+  EXPECT_NE(checkText(r).find("так заданы --tmin/--tmax\n"), std::string::npos);
+  p.rule = Rule::Ec8;
+  p.t1 = 1;  // 0.2–2 s narrowed to 0.2–1 s
+  p.tmin = 0.01;
+  const auto e = evaluateRule(c.target, p, c.grid, {c.record("a", f)});
+  std::size_t judged = 0;
+  for (const auto& pt : e.points) judged += pt.judged;
+  EXPECT_EQ(judged, 70u);  // 1 … 5 Hz, k = 100 … 169
+  // A bound given twice, or the range reversed, is refused and changes nothing.
+  RuleParameters q;
+  EXPECT_THROW(setPeriodRange(q, 0.1, std::nullopt, std::nullopt, 10.0), AppError);
+  EXPECT_THROW(setPeriodRange(q, std::nullopt, 1.0, 2.0, std::nullopt), AppError);
+  EXPECT_THROW(setPeriodRange(q, std::nullopt, std::nullopt, 5.0, 2.0), AppError);
+  EXPECT_FALSE(q.tmin || q.tmax);
+}
+
 TEST(Evaluate, RefusedInputs) {
   const Case c;
   RuleParameters p;
