@@ -374,6 +374,34 @@ TEST(RecordFormats, MalformedRecordsAreRefusedWithFileLineAndReason) {
        {},
        "bad.rec, строка 14: ожидается строка блока данных «<n> acceleration pts, approx <t> secs, "
        "units=<единица> (<код>), Format=(…)», найдено «       3 acceleration pts, appro…»"},
+      {"COSMOS unknown edit descriptor",
+       cosmosFile("10.00", kAccelLine.substr(0, kAccelLine.size() - 8) + "(3Q10.5)",
+                  "   1.00000   2.00000   3.00000\n"),
+       {},
+       "bad.rec, строка 14: формат «(3Q10.5)» не читается: неизвестный описатель «Q»"},
+      {"COSMOS data format ending in an empty group",
+       cosmosFile("10.00",
+                  "       3 acceleration pts, approx    0 secs, units=cm/sec2 (04), "
+                  "Format=(F5.1,())",
+                  "  1.0\n  2.0\n  3.0\n"),
+       {},
+       "bad.rec, строка 14: формат «(F5.1,())» не читается: пустая группа «()»"},
+      {"COSMOS data format whose last group reads nothing",
+       cosmosFile("10.00",
+                  "       3 acceleration pts, approx    0 secs, units=cm/sec2 (04), "
+                  "Format=(F5.1,(2X))",
+                  "  1.0\n  2.0\n  3.0\n"),
+       {},
+       "bad.rec, строка 14: формат «(F5.1,(2X))» не читается: последняя группа в скобках не "
+       "читает ни одного числа"},
+      {"COSMOS header format with a huge repeat count",
+       [] {
+         std::string t = cosmosFile("10.00", kAccelLine, "   1.00000   2.00000   3.00000\n");
+         t.replace(t.find("(3I5)"), 5, "(100001I5)");
+         return t;
+       }(),
+       {},
+       "bad.rec, строка 3: формат «(100001I5)» не читается: число в формате больше 100000"},
       {"COSMOS missing channel",
        cosmosFile("10.00", kAccelLine, "   1.00000   2.00000   3.00000\n"), channel3,
        "bad.rec: в файле каналов: 1, канала 3 нет"},
@@ -447,9 +475,31 @@ TEST(FortranFormat, ParsesTheLayoutsOfVolumeFiles) {
     EXPECT_EQ(f->valuesPerPass, c.perPass);
     EXPECT_EQ(f->reversion, c.reversion);
   }
-  for (const char* bad : {"8F10.5", "(8Q10.5)", "(F0.1)", "(10X)", "(999(999F1.0))", "(F10)",
-                          "(8F10.5", "()", "(2(3(4(5(6(7(8(9(10(F1.0))))))))))"})
-    EXPECT_FALSE(parseFortranFormat(bad)) << bad;
+  // Empty and value-less groups, zero and huge repeat counts, unbalanced parentheses: each is
+  // refused with its reason rather than read past the end of the field list.
+  const std::pair<const char*, const char*> bad[] = {
+      {"8F10.5", "ожидается формат в скобках: «(8F10.5)»"},
+      {"(8Q10.5)", "неизвестный описатель «Q»"},
+      {"(F0.1)", "ширина поля F не от 1 до 100"},
+      {"(10X)", "формат не читает ни одного числа"},
+      {"(999(999F1.0))", "формат разворачивается больше чем в 4096 полей"},
+      {"(F10)", "у поля F нет числа знаков после точки"},
+      {"(8F10.5", "не хватает закрывающей скобки"},
+      {"(8F10.5))", "после закрывающей скобки формата есть ещё текст"},
+      {"()", "формат не читает ни одного числа"},
+      {"(F5.1,())", "пустая группа «()»"},
+      {"(F5.1,2(()))", "пустая группа «()»"},
+      {"(F5.1,(/))", "последняя группа в скобках не читает ни одного числа"},
+      {"(F5.1,0(F1.0))", "число повторений группы 0"},
+      {"(0F5.1)", "число повторений поля 0"},
+      {"(100001F5.1)", "число в формате больше 100000"},
+      {"(F5.1,100001(F1.0))", "число в формате больше 100000"},
+      {"(2(3(4(5(6(7(8(9(10(F1.0))))))))))", "скобки вложены глубже восьми уровней"}};
+  for (const auto& [text, reason] : bad) {
+    std::string why;
+    EXPECT_FALSE(parseFortranFormat(text, &why)) << text;
+    EXPECT_EQ(why, reason) << text;
+  }
 }
 
 TEST(FortranFormat, ReadsFieldsAsFortranInputDoes) {
