@@ -1,3 +1,8 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <new>
@@ -17,13 +22,35 @@ bool knownFormat(std::string_view name) {
   return false;
 }
 
-}  // namespace
+constexpr std::uint64_t kMiB = 1024 * 1024;
 
-Record readRecordText(std::string_view text, const std::string& path, const Reading& reading) {
-  const std::string format = reading.format ? *reading.format : detectFormat(text, path);
+// The most bytes a record file of each format may hold: far above the largest real file of that
+// format, so that no real record is refused, while a device or a file of endless zeros is
+// stopped before it fills the memory. A record of an hour at 200 Hz (720000 values) takes
+// about 11 MB as PEER NGA text (15 bytes a value), 7 MB as K-NET counts (the stations record
+// at 100 Hz, for minutes), 65 MB as a COSMOS V2 file of three channels with acceleration,
+// velocity and displacement (10 bytes a value), 35 MB as the program's own accelerogram file
+// (49 bytes a line) and up to 50 MB as two columns of long numbers.
+std::uint64_t limitOf(const std::string& format) {
+  if (format == "knet") return 64 * kMiB;
+  if (format == "at2") return 128 * kMiB;
+  return 256 * kMiB;  // cosmos, columns, aks, brl; also before the format is known
+}
+
+std::string limitMessage(const std::string& format) {
+  return "файл больше " + std::to_string(limitOf(format) / kMiB) +
+         " МиБ — предела для записей формата " + format + "; такой файл не читается";
+}
+
+// Reads the record whose lines `start` gives; `source`, when streamed, gets the limit of the
+// format once it is known.
+Record readLines(const LineCursor& start, LineSource* source, const std::string& path,
+                 const Reading& reading) {
+  const std::string format = reading.format ? *reading.format : detectFormat(start, path);
   if (!knownFormat(format))
     failFile(path, "неизвестный формат " + shown(format) +
                        ": ожидается at2, knet, cosmos, columns, aks или brl");
+  if (source) source->setLimit(limitOf(format), limitMessage(format));
   if (reading.channel < 1)
     failFile(path, "номер канала " + std::to_string(reading.channel) + ": ожидается 1 или больше");
   if (reading.channel != 1 && format != "cosmos")
@@ -41,17 +68,17 @@ Record readRecordText(std::string_view text, const std::string& path, const Read
 
   ParsedRecord p;
   if (format == "at2") {
-    p = parseAt2(text, path);
+    p = parseAt2(start, path);
   } else if (format == "knet") {
-    p = parseKnet(text, path);
+    p = parseKnet(start, path);
   } else if (format == "cosmos") {
-    p = parseCosmos(text, path, reading.channel);
+    p = parseCosmos(start, path, reading.channel);
   } else if (format == "columns") {
-    p = parseColumns(text, path);
+    p = parseColumns(start, path);
   } else if (format == "aks") {
-    p = parseAks(text, path);
+    p = parseAks(start, path);
   } else {
-    p = parseBrl(text, path);
+    p = parseBrl(start, path);
   }
 
   Record r;
@@ -88,15 +115,32 @@ Record readRecordText(std::string_view text, const std::string& path, const Read
   return r;
 }
 
+}  // namespace
+
+Record readRecordText(std::string_view text, const std::string& path, const Reading& reading) {
+  return readLines(LineCursor(text, path), nullptr, path, reading);
+}
+
 Record readRecord(const std::string& path, const Reading& reading) {
-  std::string text;
   try {
-    text = readWholeFile(path);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throwErrnoError(errno, path);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+      const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+      ::close(fd);
+      throwErrnoError(err, path);
+    }
+    // Anything but a regular file may keep its writer waiting after the data: a pipe, a FIFO, a
+    // terminal, a device.
+    auto source = std::make_shared<LineSource>(
+        fd, path, limitOf(""),
+        "файл больше " + std::to_string(limitOf("") / kMiB) +
+            " МиБ — предела для файлов записей; такой файл не читается",
+        !S_ISREG(st.st_mode));
+    return readLines(LineCursor(source), source.get(), path, reading);
   } catch (const IoError& e) {
     failFile(path, ioMessage(e));
-  }
-  try {
-    return readRecordText(text, path, reading);
   } catch (const std::bad_alloc&) {
     failFile(path, "не хватает памяти для записи");
   }

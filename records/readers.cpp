@@ -10,11 +10,10 @@ namespace {
 
 std::string count(std::size_t n) { return std::to_string(n); }
 
-// Reserves for `declared` values, but never more than the text could hold: a count in a
-// damaged header must not allocate gigabytes.
-void reserveFor(std::vector<double>& v, long long declared, std::string_view text) {
-  if (declared > 0)
-    v.reserve(std::min<std::size_t>(static_cast<std::size_t>(declared), text.size() / 2 + 1));
+// Reserves for `declared` values, but for no more than a million: a count in a damaged header
+// must not allocate gigabytes before the values are there.
+void reserveFor(std::vector<double>& v, long long declared) {
+  if (declared > 0) v.reserve(std::min<std::size_t>(static_cast<std::size_t>(declared), 1 << 20));
 }
 
 // The numbers of a data line, or a message naming the first piece that is not one.
@@ -54,8 +53,7 @@ double uniformStep(const std::vector<double>& times, const std::vector<long>& li
 // ---------------------------------------------------------------------------------------------
 // PEER NGA *.AT2: four header lines, then values, any count a line.
 
-ParsedRecord parseAt2(std::string_view text, const std::string& path) {
-  LineCursor lines(text);
+ParsedRecord parseAt2(LineCursor lines, const std::string& path) {
   std::string_view header[4];
   for (int i = 0; i < 4; ++i)
     if (!lines.next(header[i]))
@@ -100,10 +98,13 @@ ParsedRecord parseAt2(std::string_view text, const std::string& path) {
   r.dt = dt;
   r.stepLine = 4;
 
-  reserveFor(r.values, npts, text);
+  reserveFor(r.values, npts);
   std::string_view line;
   long last = 4;
-  while (lines.next(line)) {
+  // From a pipe, the values NPTS announces are the whole record: a writer that keeps the pipe
+  // open after them is not waited on.
+  while (!(lines.openEnded() && r.values.size() >= static_cast<std::size_t>(npts)) &&
+         lines.next(line)) {
     readNumbers(line, lines.number(), path, r.values);
     if (!trim(line).empty()) last = lines.number();
   }
@@ -139,8 +140,7 @@ bool readCounts(std::string_view piece, std::vector<long double>& out) {
 
 }  // namespace
 
-ParsedRecord parseKnet(std::string_view text, const std::string& path) {
-  LineCursor lines(text);
+ParsedRecord parseKnet(LineCursor lines, const std::string& path) {
   std::string_view header[kKnetHeaderLines];
   for (int i = 0; i < kKnetHeaderLines; ++i)
     if (!lines.next(header[i]))
@@ -185,13 +185,15 @@ ParsedRecord parseKnet(std::string_view text, const std::string& path) {
 
   std::vector<long double> counts;
   const double announced = duration * freq;
-  reserveFor(r.values, announced < 1e9 ? static_cast<long long>(announced) + 1 : 0, text);
+  reserveFor(r.values, announced < 1e9 ? static_cast<long long>(announced) + 1 : 0);
   counts.reserve(r.values.capacity());
   std::string_view line;
   long shortLine = 0;
   std::size_t shortCount = 0;
   long last = kKnetHeaderLines;
-  while (lines.next(line)) {
+  // From a pipe, duration × frequency counts end the record (the files hold exactly that many).
+  while (!(lines.openEnded() && static_cast<double>(counts.size()) >= announced) &&
+         lines.next(line)) {
     const std::size_t before = counts.size();
     for (std::string_view piece : splitBlanks(line))
       if (!readCounts(piece, counts))
@@ -258,8 +260,7 @@ bool splitColumns(std::string_view line, std::vector<std::string_view>& out) {
 
 }  // namespace
 
-ParsedRecord parseColumns(std::string_view text, const std::string& path) {
-  LineCursor lines(text);
+ParsedRecord parseColumns(LineCursor lines, const std::string& path) {
   ParsedRecord r;
   r.unit = *findUnit("m/s2");
   std::vector<double> times;
@@ -327,8 +328,7 @@ namespace {
 // Line 1 gives the count; each following line a time and an acceleration, after a sample
 // number in *.brl. The window's own reader takes missing lines as zeros; a record for analysis
 // must have every line the count announces.
-ParsedRecord parseOwn(std::string_view text, const std::string& path, bool brl) {
-  LineCursor lines(text);
+ParsedRecord parseOwn(LineCursor lines, const std::string& path, bool brl) {
   ParsedRecord r;
   r.unit = *findUnit("m/s2");
   std::string_view line;
@@ -346,10 +346,11 @@ ParsedRecord parseOwn(std::string_view text, const std::string& path, bool brl) 
   }
   std::vector<double> times;
   std::vector<long> timeLines;
-  reserveFor(r.values, declared, text);
-  reserveFor(times, declared, text);
+  reserveFor(r.values, declared);
+  reserveFor(times, declared);
   const std::size_t needed = brl ? 3 : 2;
-  while (lines.next(line)) {
+  while (!(lines.openEnded() && r.values.size() == static_cast<std::size_t>(declared)) &&
+         lines.next(line)) {
     const auto pieces = splitBlanks(line);
     if (pieces.empty()) continue;
     if (r.values.size() == static_cast<std::size_t>(declared))
@@ -383,11 +384,11 @@ ParsedRecord parseOwn(std::string_view text, const std::string& path, bool brl) 
 
 }  // namespace
 
-ParsedRecord parseAks(std::string_view text, const std::string& path) {
-  return parseOwn(text, path, false);
+ParsedRecord parseAks(LineCursor lines, const std::string& path) {
+  return parseOwn(std::move(lines), path, false);
 }
-ParsedRecord parseBrl(std::string_view text, const std::string& path) {
-  return parseOwn(text, path, true);
+ParsedRecord parseBrl(LineCursor lines, const std::string& path) {
+  return parseOwn(std::move(lines), path, true);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -406,8 +407,7 @@ bool isOwnReal(std::string_view s) {
 
 }  // namespace
 
-std::string detectFormat(std::string_view text, const std::string& path) {
-  LineCursor lines(text);
+std::string detectFormat(LineCursor lines, const std::string& path) {
   std::string_view first[4];
   int n = 0;
   while (n < 4 && lines.next(first[n])) ++n;
