@@ -1,8 +1,3 @@
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <new>
@@ -123,21 +118,9 @@ Record readRecordText(std::string_view text, const std::string& path, const Read
 
 Record readRecord(const std::string& path, const Reading& reading) {
   try {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throwErrnoError(errno, path);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-      const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
-      ::close(fd);
-      throwErrnoError(err, path);
-    }
-    // Anything but a regular file may keep its writer waiting after the data: a pipe, a FIFO, a
-    // terminal, a device.
-    auto source = std::make_shared<LineSource>(
-        fd, path, limitOf(""),
-        "файл больше " + std::to_string(limitOf("") / kMiB) +
-            " МиБ — предела для файлов записей; такой файл не читается",
-        !S_ISREG(st.st_mode));
+    auto source = openLines(path, limitOf(""),
+                            "файл больше " + std::to_string(limitOf("") / kMiB) +
+                                " МиБ — предела для файлов записей; такой файл не читается");
     return readLines(LineCursor(source), source.get(), path, reading);
   } catch (const IoError& e) {
     failFile(path, ioMessage(e));

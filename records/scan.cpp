@@ -1,5 +1,7 @@
 #include "records/scan.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -160,6 +162,22 @@ bool LineSource::pull(std::size_t& chunk, std::size_t& offset) {
   return true;
 }
 
+std::shared_ptr<LineSource> openLines(const std::string& path, std::uint64_t limit,
+                                      std::string limitMessage) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throwErrnoError(errno, path);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    ::close(fd);
+    throwErrnoError(err, path);
+  }
+  // Anything but a regular file may keep its writer waiting after the data: a pipe, a FIFO, a
+  // terminal, a device.
+  return std::make_shared<LineSource>(fd, path, limit, std::move(limitMessage),
+                                      !S_ISREG(st.st_mode));
+}
+
 LineCursor::LineCursor(std::string_view text, std::string path)
     : source_(std::make_shared<LineSource>(text, std::move(path))) {}
 
@@ -167,9 +185,12 @@ LineCursor::LineCursor(std::shared_ptr<LineSource> source) : source_(std::move(s
 
 bool LineCursor::scan(Position& at, std::string_view& line) const {
   LineSource& s = *source_;
+  const auto tooLong = [&] {
+    failAt(s.path_, number_ + 1,
+           "строка длиннее " + std::to_string(kMaxLineBytes) + " байт: такой файл не читается");
+  };
   for (;;) {
-    if (at.chunk == s.chunks_.size()) {
-      // Nothing read yet.
+    if (at.chunk == s.chunks_.size()) {  // nothing read yet
       if (!s.pull(at.chunk, at.offset)) return false;
       continue;
     }
@@ -183,28 +204,27 @@ bool LineCursor::scan(Position& at, std::string_view& line) const {
       if (!s.pull(at.chunk, at.offset)) return false;
       continue;
     }
+    // The LF of a CR LF pair is skipped only now, when the next line is asked for: a line that
+    // ends the data of a pipe is handed out without waiting for a byte that may never come.
+    if (at.afterCr) {
+      at.afterCr = false;
+      if (c.data[at.offset] == '\n') ++at.offset;
+      continue;
+    }
     const std::string_view rest(c.data + at.offset, c.size - at.offset);
     const std::size_t end = rest.find_first_of("\r\n");
-    const bool last = at.chunk + 1 == s.chunks_.size();
-    // A line without its end yet, or a CR whose LF may follow: read on.
-    if (last && !s.ended_ && (end == std::string_view::npos || end + 1 == rest.size())) {
-      if (rest.size() > kMaxLineBytes)
-        failAt(s.path_, number_ + 1,
-               "строка длиннее " + std::to_string(kMaxLineBytes) +
-                   " байт: в файлах записей таких не бывает");
+    if (end == std::string_view::npos && at.chunk + 1 == s.chunks_.size() && !s.ended_) {
+      if (rest.size() > kMaxLineBytes) tooLong();
       s.pull(at.chunk, at.offset);
       continue;
     }
     line = rest.substr(0, end);
-    if (line.size() > kMaxLineBytes)
-      failAt(s.path_, number_ + 1,
-             "строка длиннее " + std::to_string(kMaxLineBytes) +
-                 " байт: в файлах записей таких не бывает");
+    if (line.size() > kMaxLineBytes) tooLong();
     if (end == std::string_view::npos) {
       at.offset = c.size;
     } else {
-      const bool crlf = rest[end] == '\r' && end + 1 < rest.size() && rest[end + 1] == '\n';
-      at.offset += end + (crlf ? 2 : 1);
+      at.offset += end + 1;
+      at.afterCr = rest[end] == '\r';
     }
     return true;
   }

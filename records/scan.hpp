@@ -77,6 +77,11 @@ class LineSource {
   std::uint64_t taken_ = 0;
 };
 
+/// Opens `path` for streaming with the given limit. Throws IoError for a file that cannot be
+/// opened (a folder is "File access denied").
+std::shared_ptr<LineSource> openLines(const std::string& path, std::uint64_t limit,
+                                      std::string limitMessage);
+
 /// Lines of a LineSource, numbered from 1. A line ends at LF, CR LF or a lone CR; a UTF-8 byte
 /// order mark before line 1 is dropped. A copy is a bookmark: it reads the same lines again.
 class LineCursor {
@@ -97,6 +102,7 @@ class LineCursor {
  private:
   struct Position {
     std::size_t chunk = 0, offset = 0;
+    bool afterCr = false;  // the last line ended at a CR: an LF next belongs to it
   };
   bool scan(Position& at, std::string_view& line) const;
 

@@ -74,6 +74,8 @@ TEST_F(Import, FailuresLeaveNoFileAndSayWhy) {
   }
   const Case cases[] = {
       {"import missing.AT2 out.aks", 1, "missing.AT2: файл не найден.\n"},
+      {"import /dev/zero out.aks", 1,
+       "/dev/zero, строка 1: строка длиннее 1048576 байт: такой файл не читается.\n"},
       {"import one_column.txt out.aks", 1,
        "one_column.txt: в файле один столбец ускорений: шаг по времени задаётся параметром "
        "--step.\n"},
