@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -131,6 +132,35 @@ TEST(RecordFormats, PublishedRecordsReadInFull) {
   ASSERT_EQ(eqsig.accel.size(), 4684u);
   EXPECT_EQ(eqsig.accel.front(), 2.42E-07);
   EXPECT_EQ(eqsig.accel.back(), -3.15E-05);
+}
+
+// Files of the public strong-motion networks (see data/README.md), read to the peak their own
+// header states, to the last digit it gives.
+TEST(RecordFormats, PublicNetworkFilesReadWithTheirStatedPeaks) {
+  struct Case {
+    const char* file;
+    int channel;
+    double stated, lastDigit;  // the header's peak and the step of its last digit, cm/s²
+    std::size_t samples;
+    double dt;
+  };
+  const Case cases[] = {
+      {"CHB0031412312349.EW", 1, 8.000, 0.001, 6000, 0.01},           // K-NET, line 15
+      {"NGNH311106302345.EW1", 1, 0.192, 0.001, 12000, 0.01},         // KiK-net borehole, line 15
+      {"Cosmos12TimeSeriesTest2.v1", 1, 161.962, 0.001, 7000, 0.01},  // COSMOS, line 11
+      {"Cosmos12TimeSeriesTest2.v1", 2, 161.962, 0.001, 7000, 0.01},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file + std::string(" channel ") + std::to_string(c.channel));
+    Reading reading;
+    reading.channel = c.channel;
+    const Record r = readRecord(dataPath(c.file), reading);
+    EXPECT_EQ(r.accel.size(), c.samples);
+    EXPECT_DOUBLE_EQ(r.dt, c.dt);
+    double peak = 0;
+    for (double a : r.accel) peak = std::max(peak, std::fabs(a));
+    EXPECT_NEAR(peak * 100, c.stated, c.lastDigit / 2 + 1e-9);
+  }
 }
 
 TEST(RecordFormats, LongerThanTheWindowsStore) {
@@ -405,6 +435,11 @@ TEST(RecordFormats, MalformedRecordsAreRefusedWithFileLineAndReason) {
       {"COSMOS missing channel",
        cosmosFile("10.00", kAccelLine, "   1.00000   2.00000   3.00000\n"), channel3,
        "bad.rec: в файле каналов: 1, канала 3 нет"},
+      {"COSMOS volume 0",
+       "Raw acceleration counts   (Format v01.20 with 13 text lines) Src: 1795\n",
+       {},
+       "bad.rec, строка 1: файл COSMOS тома V0 (сырые отсчёты регистратора, «Raw acceleration "
+       "counts»): ускорения в нём не приведены к единицам; нужен том V1 или V2"},
       {"COSMOS text header cut short",
        "Corrected acceleration    (Format v01.20 with 13 text lines)\nline 2\n",
        {},
