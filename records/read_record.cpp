@@ -29,6 +29,7 @@ constexpr std::uint64_t kMiB = 1024 * 1024;
 std::uint64_t limitOf(const std::string& format) {
   if (format == "knet") return 64 * kMiB;
   if (format == "at2") return 128 * kMiB;
+  if (format == "eqsig") return 128 * kMiB;  // one value a line, as PEER NGA
   return 256 * kMiB;  // cosmos, columns, aks, brl; also before the format is known
 }
 
@@ -44,7 +45,7 @@ Record readLines(const LineCursor& start, LineSource* source, const std::string&
   const std::string format = reading.format ? *reading.format : detectFormat(start, path);
   if (!knownFormat(format))
     failFile(path, "неизвестный формат " + shown(format) +
-                       ": ожидается at2, knet, cosmos, columns, aks или brl");
+                       ": ожидается at2, knet, cosmos, eqsig, columns, aks или brl");
   if (source) source->setLimit(limitOf(format), limitMessage(format));
   if (reading.channel < 1)
     failFile(path, "номер канала " + std::to_string(reading.channel) + ": ожидается 1 или больше");
@@ -70,6 +71,8 @@ Record readLines(const LineCursor& start, LineSource* source, const std::string&
     p = parseCosmos(start, path, reading.channel);
   } else if (format == "columns") {
     p = parseColumns(start, path);
+  } else if (format == "eqsig") {
+    p = parseEqsig(start, path);
   } else if (format == "aks") {
     p = parseAks(start, path);
   } else {
@@ -99,6 +102,12 @@ Record readLines(const LineCursor& start, LineSource* source, const std::string&
              "отсчётов в записи: " + std::to_string(p.values.size()) + "; нужно не меньше двух");
   const Unit unit = override ? *override : p.unit;
   r.units = unit.name;
+  // A plain list of numbers does not say its unit: a file in g read as m/s² would be 9.81 times
+  // too small, so the assumption is said.
+  if (!override && (format == "columns" || format == "eqsig"))
+    r.warnings.push_back(path +
+                         ": единица ускорений в файле не указана, параметра --units нет; "
+                         "значения приняты в m/s²");
   r.accel.resize(p.values.size());
   for (std::size_t i = 0; i < p.values.size(); ++i) {
     const auto v = static_cast<double>(static_cast<long double>(p.values[i]) * unit.factor);

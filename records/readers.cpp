@@ -321,6 +321,49 @@ ParsedRecord parseColumns(LineCursor lines, const std::string& path) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// The motion files of the open eqsig library: a name line, a line "<count> <step, s>", then the
+// values (m/s² in its examples, the file does not say), one a line.
+
+namespace {
+
+// Line 2 of such a file: a count of at least two and a positive step.
+bool eqsigSizes(std::string_view line, long long& count, double& dt) {
+  const auto pieces = splitBlanks(line);
+  return pieces.size() == 2 && parseInteger(pieces[0], count) && count >= 2 &&
+         parseNumber(pieces[1], dt) && dt > 0;
+}
+
+}  // namespace
+
+ParsedRecord parseEqsig(LineCursor lines, const std::string& path) {
+  ParsedRecord r;
+  r.unit = *findUnit("m/s2");
+  std::string_view line;
+  if (!lines.next(line)) failAt(path, 1, "файл пуст: ожидается строка с названием записи");
+  long long declared = 0;
+  double dt = 0;
+  if (!lines.next(line) || !eqsigSizes(line, declared, dt))
+    failAt(path, 2,
+           "ожидается «<число отсчётов> <шаг, с>», найдено " +
+               shown(lines.number() == 2 ? trim(line) : ""));
+  r.dt = dt;
+  r.stepLine = 2;
+  reserveFor(r.values, declared);
+  long last = 2;
+  // From a pipe, the announced count ends the record.
+  while (!(lines.openEnded() && r.values.size() >= static_cast<std::size_t>(declared)) &&
+         lines.next(line)) {
+    readNumbers(line, lines.number(), path, r.values);
+    if (!trim(line).empty()) last = lines.number();
+  }
+  if (r.values.size() != static_cast<std::size_t>(declared))
+    failAt(path, 2,
+           "объявлено отсчётов: " + std::to_string(declared) + ", а значений в файле: " +
+               count(r.values.size()) + " (строки 3–" + std::to_string(std::max(last, 3L)) + ")");
+  return r;
+}
+
+// ---------------------------------------------------------------------------------------------
 // The program's own accelerogram (*.aks) and imported record (*.brl).
 
 namespace {
@@ -416,6 +459,17 @@ std::string detectFormat(LineCursor lines, const std::string& path) {
   if (n >= 4 && findNoCase(first[3], "NPTS") != std::string_view::npos &&
       findNoCase(first[2], "UNITS") != std::string_view::npos)
     return "at2";
+  if (n >= 3) {
+    // eqsig: a name that is not a number, "<count> <step>", then one value a line.
+    long long count = 0;
+    double dt = 0, v = 0;
+    const auto name = splitBlanks(first[0]);
+    const auto value = splitBlanks(first[2]);
+    const bool named = std::any_of(name.begin(), name.end(),
+                                   [&](std::string_view p) { return !parseNumber(p, v); });
+    if (named && eqsigSizes(first[1], count, dt) && value.size() == 1 && parseNumber(value[0], v))
+      return "eqsig";
+  }
   if (n >= 2) {
     const auto head = splitBlanks(first[0]);
     const auto data = splitBlanks(first[1]);

@@ -27,11 +27,12 @@ ParsedRecord parseAt2(LineCursor lines, const std::string& path);
 ParsedRecord parseKnet(LineCursor lines, const std::string& path);
 ParsedRecord parseCosmos(LineCursor lines, const std::string& path, int channel);
 ParsedRecord parseColumns(LineCursor lines, const std::string& path);
+ParsedRecord parseEqsig(LineCursor lines, const std::string& path);
 ParsedRecord parseAks(LineCursor lines, const std::string& path);
 ParsedRecord parseBrl(LineCursor lines, const std::string& path);
 
-/// The format the first lines of `lines` show: "at2", "knet", "cosmos", "aks", "brl", else
-/// "columns". The extension of `path` only tells an *.aks file whose times are not in the
+/// The format the first lines of `lines` show: "at2", "knet", "cosmos", "eqsig", "aks", "brl",
+/// else "columns". The extension of `path` only tells an *.aks file whose times are not in the
 /// program's own number form from two columns.
 std::string detectFormat(LineCursor lines, const std::string& path);
 

@@ -103,12 +103,16 @@ TEST(RecordFormats, EachLayoutReadsToSiUnits) {
       {"two_columns.csv", {}, "columns", 0.005, "m/s2", {1.5, -2.5, 0.25, 0}},
       {"three.aks", {}, "aks", 0.004, "m/s2", {0.15, -0.02, 0}},
       {"four.brl", {}, "brl", 0.02, "m/s2", {0.5, -0.5, 1.0, -1.0}},
+      {"motion.txt", {}, "eqsig", 0.02, "m/s2", {0.01, -0.02, 0.03, -0.04, 0.05}},
   };
   for (const FormatCase& c : cases) {
     SCOPED_TRACE(c.file);
     const Record r = readRecord(dataPath(c.file), c.reading);
     EXPECT_EQ(r.format, c.format);
     EXPECT_EQ(r.units, c.units);
+    // Only a list of numbers read without --units has to assume its unit, and says so.
+    const bool unstated = (r.format == "columns" || r.format == "eqsig") && !c.reading.units;
+    EXPECT_EQ(r.warnings.size(), unstated ? 1u : 0u);
     EXPECT_NEAR(r.dt, c.dt, 1e-15 * c.dt);
     ASSERT_EQ(r.accel.size(), c.accel.size());
     for (std::size_t i = 0; i < c.accel.size(); ++i)
@@ -132,6 +136,12 @@ TEST(RecordFormats, PublishedRecordsReadInFull) {
   ASSERT_EQ(eqsig.accel.size(), 4684u);
   EXPECT_EQ(eqsig.accel.front(), 2.42E-07);
   EXPECT_EQ(eqsig.accel.back(), -3.15E-05);
+  // eqsig's own file: a name line, "4684 0.0100", the values; found from its content.
+  const Record own =
+      readRecord(std::string(ACCELSPEC_TEST_DATA) + "/analysis/data/eqsig_test_motion_dt0p01.txt");
+  EXPECT_EQ(own.format, "eqsig");
+  EXPECT_EQ(own.dt, 0.01);
+  EXPECT_EQ(own.accel, eqsig.accel);
 }
 
 // Files of the public strong-motion networks (see data/README.md), read to the peak their own
@@ -339,7 +349,8 @@ TEST(RecordFormats, MalformedRecordsAreRefusedWithFileLineAndReason) {
       {"unknown --units", "1\n2\n", furlongs,
        "bad.rec: неизвестная единица «furlong/s2»: ожидается g, gal, cm/s2, m/s2 или mm/s2"},
       {"unknown --format", "1\n2\n", withFormat("wav"),
-       "bad.rec: неизвестный формат «wav»: ожидается at2, knet, cosmos, columns, aks или brl"},
+       "bad.rec: неизвестный формат «wav»: ожидается at2, knet, cosmos, eqsig, columns, aks или "
+       "brl"},
       {"K-NET header cut short",
        "Origin Time       2000/01/01 00:00:00\nLat. 1\n",
        {},
@@ -445,6 +456,14 @@ TEST(RecordFormats, MalformedRecordsAreRefusedWithFileLineAndReason) {
        {},
        "bad.rec, строка 3: файл кончается внутри текстового заголовка (в строке 1 объявлено "
        "строк: 13)"},
+      {"eqsig values lost", "motion\n3 0.01\n1\n2\n", withFormat("eqsig"),
+       "bad.rec, строка 2: объявлено отсчётов: 3, а значений в файле: 2 (строки 3–4)"},
+      {"eqsig values added",
+       "motion\n2 0.01\n1\n2\n3\n",
+       {},
+       "bad.rec, строка 2: объявлено отсчётов: 2, а значений в файле: 3 (строки 3–5)"},
+      {"eqsig sizes", "motion\n3\n1\n", withFormat("eqsig"),
+       "bad.rec, строка 2: ожидается «<число отсчётов> <шаг, с>», найдено «3»"},
       {"aks with lines lost", "3 1\n0 1\n0.01 2\n", withFormat("aks"),
        "bad.rec, строка 1: объявлено отсчётов: 3, а строк данных: 2"},
       {"aks with a line too many", "1 1\n0 1\n0.01 2\n", withFormat("aks"),

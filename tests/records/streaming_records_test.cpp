@@ -107,6 +107,9 @@ TEST(RecordStreaming, PipeHeldOpenAfterACompleteRecordIsNotWaitedOn) {
       {"two_channels.V2", channel2, "", 5},
       {"three.aks", {}, "", 1},
       {"four.brl", {}, "", 1 << 16},
+      // Its last value has no line end, as in eqsig's own files: from a pipe held open the
+      // line could still go on, so the sender here ends it.
+      {"motion.txt", {}, "\n", 4},
       // Columns announce no length: a Ctrl-Z ends them.
       {"two_columns.csv", {}, "\x1a", 1 << 16},
       {"one_column.txt", step, "\x1a", 2},
