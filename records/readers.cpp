@@ -451,26 +451,18 @@ bool isOwnReal(std::string_view s) {
 }  // namespace
 
 std::string detectFormat(LineCursor lines, const std::string& path) {
+  // Lines are taken only as far as a format needs them: from a pipe, a short record that is
+  // already whole must not wait for lines that will never come.
   std::string_view first[4];
   int n = 0;
-  while (n < 4 && lines.next(first[n])) ++n;
-  if (n >= 1 && startsWithNoCase(first[0], "Origin Time")) return "knet";
-  if (n >= 1 && findNoCase(first[0], "(Format v") != std::string_view::npos) return "cosmos";
-  if (n >= 4 && findNoCase(first[3], "NPTS") != std::string_view::npos &&
-      findNoCase(first[2], "UNITS") != std::string_view::npos)
-    return "at2";
-  if (n >= 3) {
-    // eqsig: a name that is not a number, "<count> <step>", then one value a line.
-    long long count = 0;
-    double dt = 0, v = 0;
-    const auto name = splitBlanks(first[0]);
-    const auto value = splitBlanks(first[2]);
-    const bool named = std::any_of(name.begin(), name.end(),
-                                   [&](std::string_view p) { return !parseNumber(p, v); });
-    if (named && eqsigSizes(first[1], count, dt) && value.size() == 1 && parseNumber(value[0], v))
-      return "eqsig";
-  }
-  if (n >= 2) {
+  const auto have = [&](int k) {
+    while (n < k && lines.next(first[n])) ++n;
+    return n >= k;
+  };
+  if (!have(1)) return "columns";
+  if (startsWithNoCase(first[0], "Origin Time")) return "knet";
+  if (findNoCase(first[0], "(Format v") != std::string_view::npos) return "cosmos";
+  if (have(2)) {
     const auto head = splitBlanks(first[0]);
     const auto data = splitBlanks(first[1]);
     long long count = 0, number = 0;
@@ -484,6 +476,20 @@ std::string detectFormat(LineCursor lines, const std::string& path) {
         parseInteger(data[0], number) && parseNumber(data[1], v) && parseNumber(data[2], v))
       return "brl";
   }
+  if (have(3)) {
+    // eqsig: a name that is not a number, "<count> <step>", then one value a line.
+    long long count = 0;
+    double dt = 0, v = 0;
+    const auto name = splitBlanks(first[0]);
+    const auto value = splitBlanks(first[2]);
+    const bool named = std::any_of(name.begin(), name.end(),
+                                   [&](std::string_view p) { return !parseNumber(p, v); });
+    if (named && eqsigSizes(first[1], count, dt) && value.size() == 1 && parseNumber(value[0], v))
+      return "eqsig";
+  }
+  if (have(4) && findNoCase(first[3], "NPTS") != std::string_view::npos &&
+      findNoCase(first[2], "UNITS") != std::string_view::npos)
+    return "at2";
   return "columns";
 }
 

@@ -107,6 +107,7 @@ TEST(RecordStreaming, PipeHeldOpenAfterACompleteRecordIsNotWaitedOn) {
       {"two_channels.V2", channel2, "", 5},
       {"three.aks", {}, "", 1},
       {"four.brl", {}, "", 1 << 16},
+      {"two.aks", {}, "", 1 << 16},  // three lines: fewer than the format finding could look at
       // Its last value has no line end, as in eqsig's own files: from a pipe held open the
       // line could still go on, so the sender here ends it.
       {"motion.txt", {}, "\n", 4},
