@@ -29,6 +29,8 @@ inline constexpr std::string_view kGridFileNumber =
     "ожидается одна частота в Гц, число больше нуля";
 inline constexpr std::string_view kGridFileDuplicate = "частота повторяется";
 inline constexpr std::string_view kGridFileEmpty = "в файле нет ни одной частоты";
+inline constexpr std::string_view kGridFileTooLarge =
+    "файл больше 8 МиБ — предела для списков частот; такой файл не читается";
 
 // Options of the analysis commands.
 inline constexpr std::string_view kBadDamping =

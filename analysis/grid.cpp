@@ -8,6 +8,7 @@
 #include "analysis/number_text.hpp"
 #include "data/error.hpp"
 #include "files/textio.hpp"
+#include "records/scan.hpp"
 
 namespace accelspec::analysis {
 
@@ -90,29 +91,32 @@ std::vector<double> linear(const std::string& grid, const std::vector<std::strin
   return values;
 }
 
+// A list of frequencies holds at most kMaxGridPoints lines of a number each; with comments and
+// long number texts 80 bytes a line is far above any real list (8 MB for 100000 points).
+constexpr std::uint64_t kGridFileBytes = 8 * 1024 * 1024;
+
 std::vector<double> fromFile(const std::string& grid, const std::string& path) {
-  std::string text;
-  try {
-    text = readWholeFile(path);
-  } catch (const AppError& e) {
-    throw AppError(path + ": " + e.what());
-  }
   std::vector<std::pair<double, long long>> found;  // frequency, line
-  long long line = 0;
-  for (std::string_view rest = text; !rest.empty();) {
-    const auto eol = rest.find('\n');
-    std::string_view l = rest.substr(0, eol);
-    rest = eol == std::string_view::npos ? std::string_view() : rest.substr(eol + 1);
-    ++line;
-    if (const auto hash = l.find('#'); hash != std::string_view::npos) l = l.substr(0, hash);
-    while (!l.empty() && static_cast<unsigned char>(l.front()) <= 32) l.remove_prefix(1);
-    while (!l.empty() && static_cast<unsigned char>(l.back()) <= 32) l.remove_suffix(1);
-    if (l.empty()) continue;
-    double f = 0;
-    if (!parseNumber(l, f) || !(f > 0))
-      throw AppError(msg::atLine(path, line, msg::kGridFileNumber));
-    if (found.size() >= kMaxGridPoints) fail(grid, msg::kGridTooLarge);
-    found.emplace_back(f, line);
+  try {
+    // Streamed: a device or an endless file is stopped at the limit, and a Ctrl-Z ends the list
+    // as the end of the file does.
+    records::LineCursor lines(
+        records::openLines(path, kGridFileBytes, std::string(msg::kGridFileTooLarge)));
+    std::string_view l;
+    while (lines.next(l)) {
+      const long long line = lines.number();
+      if (const auto hash = l.find('#'); hash != std::string_view::npos) l = l.substr(0, hash);
+      while (!l.empty() && static_cast<unsigned char>(l.front()) <= 32) l.remove_prefix(1);
+      while (!l.empty() && static_cast<unsigned char>(l.back()) <= 32) l.remove_suffix(1);
+      if (l.empty()) continue;
+      double f = 0;
+      if (!parseNumber(l, f) || !(f > 0))
+        throw AppError(msg::atLine(path, line, msg::kGridFileNumber));
+      if (found.size() >= kMaxGridPoints) fail(grid, msg::kGridTooLarge);
+      found.emplace_back(f, line);
+    }
+  } catch (const IoError& e) {
+    throw AppError(path + ": " + e.what());
   }
   if (found.empty()) throw AppError(path + ": " + std::string(msg::kGridFileEmpty));
   std::stable_sort(found.begin(), found.end(),

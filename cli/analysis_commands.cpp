@@ -107,10 +107,15 @@ std::vector<Unit> spectraUnits(const Arguments& c, int rotd) {
   return units;
 }
 
-// The table of one unit, or throws the message to show.
-std::string spectraOf(const Unit& u, const records::Reading& reading, SpectraRequest r) {
+// The table of one unit, or throws the message to show; what the reading assumed is added to
+// `warnings`.
+std::string spectraOf(const Unit& u, const records::Reading& reading, SpectraRequest r,
+                      std::string& warnings) {
   std::vector<records::Record> read;
-  for (const std::string& path : u.records) read.push_back(records::readRecord(path, reading));
+  for (const std::string& path : u.records) {
+    read.push_back(records::readRecord(path, reading));
+    warnings += readingWarnings(read.back());
+  }
   std::string names = u.records[0];
   if (u.records.size() > 1) names += ", " + u.records[1];
   try {
@@ -150,20 +155,21 @@ int runSpectra(const Arguments& c, std::ostream& out, std::ostream& err) {
     std::string standardOutput;
     forEachInParallel(units.size(), outer, [&](std::size_t i) {
       const Unit& u = units[i];
-      std::string message;
+      std::string message, warnings;
       try {
-        const std::string table = spectraOf(u, reading, r);
+        const std::string table = spectraOf(u, reading, r, warnings);
         if (u.output.empty())
           standardOutput = table;
         else
           writeOutput(u.output, table);
-        return;
       } catch (const AppError& e) {
         message = failureText(u.records[0], e.what());
       } catch (const std::bad_alloc&) {
         message = failureText(u.records[0], "не хватает памяти");
       }
       std::lock_guard guard(lock);
+      err << warnings;
+      if (message.empty()) return;
       failed = true;
       err << message << '\n';
     });
@@ -184,7 +190,7 @@ int runMeasures(const Arguments& c, std::ostream& out, std::ostream& err) {
   bool failed = false;
   for (const std::string& path : c.positional) {
     try {
-      const records::Record record = records::readRecord(path, reading);
+      const records::Record record = readRecordReporting(path, reading, err);
       try {
         table += analysis::measuresCsvRow(
             path, analysis::computeMeasures(record.accel, record.dt, Peaks::Refined, threads));

@@ -117,7 +117,7 @@ int runCheck(const Arguments& c, std::ostream& out, std::ostream& err) {
     const check::Target target = targetOf(c.get("target"), parameters);
     std::vector<records::Record> records;
     for (const std::string& path : c.positional)
-      records.push_back(records::readRecord(path, reading));
+      records.push_back(readRecordReporting(path, reading, err));
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
     const check::CheckResult result = check::checkRecords(target, parameters, records, threads);
     if (c.has("csv")) writeOutput(c.get("csv"), check::checkCsv(result));

@@ -21,7 +21,7 @@ int runImport(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
   const std::string& output = a.positional[1];
   if (refuseOutputsThatAreInputs({input}, {output}, err)) return 1;
   try {
-    const std::string text = aksText(records::readRecord(input, reading));
+    const std::string text = aksText(readRecordReporting(input, reading, err));
     try {
       replaceFile(output, text);
     } catch (const IoError& e) {
@@ -43,7 +43,7 @@ const Command& importCommand() {
   static const Command command{
       "import",
       {"import RECORD OUT.aks [--format F] [--units U] [--step DT] [--channel N]"},
-      "записать запись из базы (at2, knet, cosmos, columns, aks, brl) как *.aks",
+      "записать запись из базы (at2, knet, cosmos, eqsig, columns, aks, brl) как *.aks",
       kReadingOptions,
       runImport};
   return command;

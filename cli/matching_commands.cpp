@@ -64,7 +64,7 @@ int runBaseline(const Arguments& a, std::ostream& out, std::ostream& err) {
   const std::string& output = a.positional[1];
   if (refuseOutputsThatAreInputs({input}, {output}, err)) return 1;
   try {
-    records::Record record = records::readRecord(input, reading);
+    records::Record record = readRecordReporting(input, reading, err);
     const matching::Drift before = matching::driftOf(record.accel, record.dt);
     try {
       matching::correctBaseline(record.accel, record.dt);
@@ -157,7 +157,7 @@ int runMatch(const Arguments& a, std::ostream& out, std::ostream& err) {
     }
     if (!target.supportsDamping(p.damping)) throw UsageError(std::string(msg::kRg160Damping));
     matching::MatchSource source;
-    if (a.has("seed")) source.seed = records::readRecord(a.get("seed"), reading);
+    if (a.has("seed")) source.seed = readRecordReporting(a.get("seed"), reading, err);
     source.duration = duration;
     source.step = sweepStep;
     std::function<void(int, double, double)> progress;

@@ -1,5 +1,7 @@
 #include "cli/records_cli.hpp"
 
+#include <ostream>
+
 #include "records/scan.hpp"
 
 namespace accelspec::cli {
@@ -11,7 +13,7 @@ records::Reading parseReading(const std::map<std::string, std::string>& options)
     for (const char* f : records::kFormatNames) known |= it->second == f;
     if (!known)
       throw ReadingOptionError(
-          "--format должен быть одним из: at2, knet, cosmos, columns, aks, brl");
+          "--format должен быть одним из: at2, knet, cosmos, eqsig, columns, aks, brl");
     r.format = it->second;
   }
   if (auto it = options.find("units"); it != options.end()) {
@@ -38,6 +40,19 @@ records::Reading parseReading(const std::map<std::string, std::string>& options)
 std::set<std::string> withReadingOptions(std::set<std::string> options) {
   options.insert(kReadingOptions.begin(), kReadingOptions.end());
   return options;
+}
+
+std::string readingWarnings(const records::Record& r) {
+  std::string text;
+  for (const std::string& w : r.warnings) text += "предупреждение: " + w + "\n";
+  return text;
+}
+
+records::Record readRecordReporting(const std::string& path, const records::Reading& reading,
+                                    std::ostream& err) {
+  records::Record r = records::readRecord(path, reading);
+  err << readingWarnings(r) << std::flush;
+  return r;
 }
 
 records::Reading readingOf(const Arguments& a) {

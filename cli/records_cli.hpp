@@ -36,6 +36,14 @@ std::set<std::string> withReadingOptions(std::set<std::string> options);
 /// not one of its kind.
 records::Reading readingOf(const Arguments& a);
 
+/// The lines "предупреждение: …" of what reading `r` had to assume ("" when nothing).
+std::string readingWarnings(const records::Record& r);
+
+/// Reads a record as records::readRecord does and writes to `err` what the reading had to
+/// assume (a unit the file does not state). Throws AppError as readRecord.
+records::Record readRecordReporting(const std::string& path, const records::Reading& reading,
+                                    std::ostream& err);
+
 using records::aksText;
 
 }  // namespace accelspec::cli

@@ -33,8 +33,10 @@ bool integerAfter(std::string_view line, std::string_view key, long long& out) {
   return parseInteger(rest.substr(0, end), out);
 }
 
-// The format after "Format=" (blanks allowed around "="), up to its closing parenthesis.
-std::optional<FortranFormat> formatAfterKey(std::string_view line) {
+// The format after "Format=" (blanks allowed around "="), up to its closing parenthesis; empty
+// when the line has none. A format that is there but cannot be read is refused with its reason.
+std::optional<FortranFormat> formatAfterKey(std::string_view line, const std::string& path,
+                                            long lineNo) {
   const std::size_t at = findNoCase(line, "format");
   if (at == std::string_view::npos) return std::nullopt;
   std::string_view rest = trim(line.substr(at + 6));
@@ -42,7 +44,11 @@ std::optional<FortranFormat> formatAfterKey(std::string_view line) {
   rest = trim(rest.substr(1));
   const std::size_t close = rest.rfind(')');
   if (close == std::string_view::npos) return std::nullopt;
-  return parseFortranFormat(rest.substr(0, close + 1));
+  std::string why;
+  auto format = parseFortranFormat(rest.substr(0, close + 1), &why);
+  if (!format && rest[0] == '(')
+    failAt(path, lineNo, "формат " + shown(rest.substr(0, close + 1)) + " не читается: " + why);
+  return format;
 }
 
 // True for a line that holds only numbers: data beyond a block's count.
@@ -57,6 +63,18 @@ bool looksNumeric(std::string_view line) {
     }
   }
   return digit;
+}
+
+// "End-of-data for Chan  1 acceleration", or "/&  ----------  End of data for channel  1  ---"
+// as some writers put it (the Fortran end-of-namelist mark, then dashes).
+bool isEndLine(std::string_view line) {
+  std::string_view t = trim(line);
+  if (t.substr(0, 2) == "/&") {
+    t.remove_prefix(2);
+    while (!t.empty() && (t.front() == ' ' || t.front() == '\t' || t.front() == '-'))
+      t.remove_prefix(1);
+  }
+  return startsWithNoCase(t, "End-of-data") || startsWithNoCase(t, "End of data");
 }
 
 struct Block {
@@ -74,7 +92,7 @@ Block headerBlock(LineCursor& lines, const std::string& path, std::string_view n
   Block b;
   b.headerLine = lines.number();
   long long lineCount = 0;
-  const auto format = formatAfterKey(line);
+  const auto format = formatAfterKey(line, path, b.headerLine);
   if (!leadingInteger(line, b.count) || b.count < 0 ||
       findNoCase(line, name) == std::string_view::npos ||
       !integerAfter(line, "follow on", lineCount) || !format)
@@ -85,14 +103,15 @@ Block headerBlock(LineCursor& lines, const std::string& path, std::string_view n
 }
 
 std::vector<double> readBlock(LineCursor& lines, const Block& b, const std::string& path,
-                              const std::string& what, std::string_view text) {
+                              const std::string& what) {
   std::vector<double> values;
-  values.reserve(std::min<std::size_t>(static_cast<std::size_t>(b.count), text.size() / 2 + 1));
+  // A count in a damaged header must not allocate gigabytes before the values are there.
+  values.reserve(std::min<std::size_t>(static_cast<std::size_t>(b.count), 1 << 20));
   FixedFieldReader reader(lines, b.format, path, what, b.count);
   for (long long i = 0; i < b.count; ++i) values.push_back(reader.next());
   reader.expectLineEnd();
   std::string_view after;
-  if (lines.peek(after) && looksNumeric(after))
+  if (!lines.openEnded() && lines.peek(after) && looksNumeric(after))
     failAt(path, lines.number() + 1,
            "блок «" + what + "» в строке " + std::to_string(b.headerLine) +
                " объявляет значений: " + std::to_string(b.count) + ", а за ними есть ещё числа");
@@ -108,8 +127,7 @@ constexpr UnitCode kAccelerationUnits[] = {
 
 }  // namespace
 
-ParsedRecord parseCosmos(std::string_view text, const std::string& path, int channel) {
-  LineCursor lines(text);
+ParsedRecord parseCosmos(LineCursor lines, const std::string& path, int channel) {
   std::string_view line;
   for (int ch = 1;; ++ch) {
     // Blank lines may separate channels.
@@ -121,6 +139,12 @@ ParsedRecord parseCosmos(std::string_view text, const std::string& path, int cha
       }
     } while (trim(line).empty());
     const long first = lines.number();
+    // Volume 0 holds the recorder's raw counts, without the sensitivity that makes them an
+    // acceleration: only volumes 1 and 2 are records.
+    if (startsWithNoCase(trim(line), "Raw acceleration counts"))
+      failAt(path, first,
+             "файл COSMOS тома V0 (сырые отсчёты регистратора, «Raw acceleration counts»): "
+             "ускорения в нём не приведены к единицам; нужен том V1 или V2");
     long long textLines = 0;
     if (findNoCase(line, "(Format v") == std::string_view::npos ||
         !integerAfter(line, " with", textLines) || textLines < 1 || textLines > 10000)
@@ -136,10 +160,10 @@ ParsedRecord parseCosmos(std::string_view text, const std::string& path, int cha
 
     const Block ints = headerBlock(lines, path, "Integer-header",
                                    "<n> Integer-header values follow on <k> lines, Format= (…)");
-    readBlock(lines, ints, path, "целочисленный заголовок", text);
+    readBlock(lines, ints, path, "целочисленный заголовок");
     const Block reals = headerBlock(lines, path, "Real-header",
                                     "<n> Real-header values follow on <k> lines, Format= (…)");
-    const std::vector<double> real = readBlock(lines, reals, path, "вещественный заголовок", text);
+    const std::vector<double> real = readBlock(lines, reals, path, "вещественный заголовок");
 
     if (!lines.next(line))
       failAt(path, lines.number() + 1,
@@ -166,7 +190,7 @@ ParsedRecord parseCosmos(std::string_view text, const std::string& path, int cha
         continue;
       }
       // Some writers end each block, others only the channel; the next text header ends it.
-      if (startsWithNoCase(trim(line), "End-of-data")) {
+      if (isEndLine(line)) {
         lines.next(line);
         continue;
       }
@@ -174,7 +198,7 @@ ParsedRecord parseCosmos(std::string_view text, const std::string& path, int cha
       lines.next(line);
       Block data;
       data.headerLine = lines.number();
-      const auto format = formatAfterKey(line);
+      const auto format = formatAfterKey(line, path, data.headerLine);
       const auto pieces = splitBlanks(line);
       long long code = 0;
       const std::size_t unitsAt = findNoCase(line, "units=");
@@ -200,10 +224,13 @@ ParsedRecord parseCosmos(std::string_view text, const std::string& path, int cha
                      "11 (mg)");
         r.unit = *findUnit(unit->unit);
       }
-      std::vector<double> values = readBlock(lines, data, path, "данные", text);
+      std::vector<double> values = readBlock(lines, data, path, "данные");
       if (wanted) {
         r.values = std::move(values);
         haveAcceleration = true;
+        // From a pipe the record ends with the block it was read for: a writer that keeps the
+        // pipe open after it is not waited on.
+        if (lines.openEnded()) break;
       }
     }
     if (ch != channel) continue;

@@ -14,40 +14,64 @@ class Parser {
   explicit Parser(std::string text) : s_(std::move(text)) {}
 
   std::optional<FortranFormat> run() {
-    if (s_.size() < 2 || s_.front() != '(') return std::nullopt;
+    if (s_.size() < 2 || s_.front() != '(') return refuse("ожидается формат в скобках: «(8F10.5)»");
     pos_ = 1;
     FortranFormat f;
     if (!list(f, 0, true)) return std::nullopt;
-    if (pos_ != s_.size()) return std::nullopt;
-    for (const FortranField& x : f.fields)
-      if (x.kind != 'X' && x.kind != '/') ++f.valuesPerPass;
-    if (f.valuesPerPass == 0) return std::nullopt;
+    if (pos_ != s_.size()) return refuse("после закрывающей скобки формата есть ещё текст");
+    f.valuesPerPass = valuesIn(f.fields, 0);
+    if (f.valuesPerPass == 0) return refuse("формат не читает ни одного числа");
+    // Reading goes on at the reversion point after the last field: that part must read a value,
+    // or each pass would take lines without end (and a reversion point at the very end would
+    // index past the fields).
+    if (valuesIn(f.fields, f.reversion) == 0)
+      return refuse("последняя группа в скобках не читает ни одного числа");
     return f;
   }
 
+  const std::string& why() const { return why_; }
+
  private:
+  static std::size_t valuesIn(const std::vector<FortranField>& fields, std::size_t from) {
+    std::size_t n = 0;
+    for (std::size_t i = from; i < fields.size(); ++i)
+      if (fields[i].kind != 'X' && fields[i].kind != '/') ++n;
+    return n;
+  }
+
+  std::nullopt_t refuse(std::string why) {
+    if (why_.empty()) why_ = std::move(why);
+    return std::nullopt;
+  }
+  bool fail(std::string why) {
+    refuse(std::move(why));
+    return false;
+  }
+
   bool number(int& out) {
     if (pos_ >= s_.size() || !isDigit(s_[pos_])) return false;
     long v = 0;
     while (pos_ < s_.size() && isDigit(s_[pos_])) {
       v = v * 10 + (s_[pos_++] - '0');
-      if (v > 100000) return false;
+      if (v > 100000) return fail("число в формате больше 100000");
     }
     out = static_cast<int>(v);
     return true;
   }
 
   bool add(FortranFormat& f, const FortranField& x, int repeat) {
-    if (f.fields.size() + static_cast<std::size_t>(repeat) > kMaxFields) return false;
+    if (f.fields.size() + static_cast<std::size_t>(repeat) > kMaxFields)
+      return fail("формат разворачивается больше чем в " + std::to_string(kMaxFields) + " полей");
     f.fields.insert(f.fields.end(), static_cast<std::size_t>(repeat), x);
     return true;
   }
 
   // Items up to the closing parenthesis of this level, which it consumes.
   bool list(FortranFormat& f, int depth, bool top) {
-    if (depth > 8) return false;
+    if (depth > 8) return fail("скобки вложены глубже восьми уровней");
     for (;;) {
-      if (pos_ >= s_.size()) return false;
+      if (!why_.empty()) return false;  // a number too large, met where its absence is allowed
+      if (pos_ >= s_.size()) return fail("не хватает закрывающей скобки");
       if (s_[pos_] == ')') {
         ++pos_;
         return true;
@@ -63,13 +87,15 @@ class Parser {
       }
       int repeat = 1;
       const bool counted = number(repeat);
-      if (pos_ >= s_.size()) return false;
+      if (!why_.empty()) return false;
+      if (pos_ >= s_.size()) return fail("не хватает закрывающей скобки");
       const char c = upper(s_[pos_]);
       if (c == '(') {
         ++pos_;
-        if (repeat < 1) return false;
+        if (repeat < 1) return fail("число повторений группы 0");
         FortranFormat inner;
         if (!list(inner, depth + 1, false)) return false;
+        if (inner.fields.empty()) return fail("пустая группа «()»");
         if (top) f.reversion = f.fields.size();
         for (int r = 0; r < repeat; ++r)
           for (const FortranField& x : inner.fields)
@@ -78,7 +104,7 @@ class Parser {
       }
       ++pos_;
       if (c == 'P') {  // scale factor, possibly negative: "-1P"
-        if (!counted) return false;
+        if (!counted) return fail("перед P нет множителя");
         scale_ = negative_ ? -repeat : repeat;
         negative_ = false;
         continue;
@@ -94,13 +120,16 @@ class Parser {
       FortranField x{c, 0, 0, scale_};
       if (c == 'E' && pos_ < s_.size() && (upper(s_[pos_]) == 'S' || upper(s_[pos_]) == 'N'))
         ++pos_;
-      if (c != 'I' && c != 'F' && c != 'E' && c != 'D' && c != 'G') return false;
-      if (!number(x.width) || x.width == 0 || x.width > 100) return false;
+      if (c != 'I' && c != 'F' && c != 'E' && c != 'D' && c != 'G')
+        return fail("неизвестный описатель " + shown(std::string_view(&s_[pos_ - 1], 1)));
+      if (!number(x.width) || x.width == 0 || x.width > 100)
+        return fail("ширина поля " + std::string(1, c) + " не от 1 до 100");
       if (pos_ < s_.size() && s_[pos_] == '.') {
         ++pos_;
-        if (!number(x.decimals) || x.decimals > 60) return false;
+        if (!number(x.decimals) || x.decimals > 60)
+          return fail("число знаков после точки не от 0 до 60");
       } else if (c != 'I') {
-        return false;
+        return fail("у поля " + std::string(1, c) + " нет числа знаков после точки");
       }
       // An exponent width ("E15.7E3"), and the lone "E" some writers leave after "F15.6".
       if (c != 'I' && pos_ < s_.size() && upper(s_[pos_]) == 'E') {
@@ -108,7 +137,8 @@ class Parser {
         int ignored = 0;
         number(ignored);
       }
-      if (repeat < 1 || !add(f, x, repeat)) return false;
+      if (repeat < 1) return fail("число повторений поля 0");
+      if (!add(f, x, repeat)) return false;
     }
   }
 
@@ -116,15 +146,19 @@ class Parser {
   std::size_t pos_ = 0;
   int scale_ = 0;
   bool negative_ = false;
+  std::string why_;
 };
 
 }  // namespace
 
-std::optional<FortranFormat> parseFortranFormat(std::string_view text) {
+std::optional<FortranFormat> parseFortranFormat(std::string_view text, std::string* why) {
   std::string compact;
   for (char c : text)
     if (c != ' ' && c != '\t') compact += c;
-  return Parser(std::move(compact)).run();
+  Parser parser(std::move(compact));
+  auto f = parser.run();
+  if (!f && why) *why = parser.why().empty() ? "формат не читается" : parser.why();
+  return f;
 }
 
 bool readFortranValue(std::string_view field, const FortranField& format, double& out) {

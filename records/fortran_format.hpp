@@ -30,9 +30,12 @@ struct FortranFormat {
 };
 
 /// Parses a format such as "(8F10.5)"; the enclosing parentheses are required, blanks are
-/// ignored, letters in any case. Empty for anything else, for a format that reads no value and
-/// for one that expands to more than 4096 fields.
-std::optional<FortranFormat> parseFortranFormat(std::string_view text);
+/// ignored, letters in any case. Empty for anything else, for a format that reads no value, for
+/// one whose last group (where reading resumes on each new line) reads no value, for an empty
+/// group "()", a repeat count of 0, unbalanced parentheses, nesting deeper than 8 levels and a
+/// format that expands to more than 4096 fields. `why`, when given, receives the reason in the
+/// words of the record messages.
+std::optional<FortranFormat> parseFortranFormat(std::string_view text, std::string* why = nullptr);
 
 /// The value of one field's text as Fortran input reads it: blanks ignored, a field without a
 /// point takes `decimals` implied digits, the exponent letter may be missing ("1.5-03"). False

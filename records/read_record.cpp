@@ -17,13 +17,36 @@ bool knownFormat(std::string_view name) {
   return false;
 }
 
-}  // namespace
+constexpr std::uint64_t kMiB = 1024 * 1024;
 
-Record readRecordText(std::string_view text, const std::string& path, const Reading& reading) {
-  const std::string format = reading.format ? *reading.format : detectFormat(text, path);
+// The most bytes a record file of each format may hold: far above the largest real file of that
+// format, so that no real record is refused, while a device or a file of endless zeros is
+// stopped before it fills the memory. A record of an hour at 200 Hz (720000 values) takes
+// about 11 MB as PEER NGA text (15 bytes a value), 7 MB as K-NET counts (the stations record
+// at 100 Hz, for minutes), 65 MB as a COSMOS V2 file of three channels with acceleration,
+// velocity and displacement (10 bytes a value), 35 MB as the program's own accelerogram file
+// (49 bytes a line) and up to 50 MB as two columns of long numbers.
+std::uint64_t limitOf(const std::string& format) {
+  if (format == "knet") return 64 * kMiB;
+  if (format == "at2") return 128 * kMiB;
+  if (format == "eqsig") return 128 * kMiB;  // one value a line, as PEER NGA
+  return 256 * kMiB;  // cosmos, columns, aks, brl; also before the format is known
+}
+
+std::string limitMessage(const std::string& format) {
+  return "файл больше " + std::to_string(limitOf(format) / kMiB) +
+         " МиБ — предела для записей формата " + format + "; такой файл не читается";
+}
+
+// Reads the record whose lines `start` gives; `source`, when streamed, gets the limit of the
+// format once it is known.
+Record readLines(const LineCursor& start, LineSource* source, const std::string& path,
+                 const Reading& reading) {
+  const std::string format = reading.format ? *reading.format : detectFormat(start, path);
   if (!knownFormat(format))
     failFile(path, "неизвестный формат " + shown(format) +
-                       ": ожидается at2, knet, cosmos, columns, aks или brl");
+                       ": ожидается at2, knet, cosmos, eqsig, columns, aks или brl");
+  if (source) source->setLimit(limitOf(format), limitMessage(format));
   if (reading.channel < 1)
     failFile(path, "номер канала " + std::to_string(reading.channel) + ": ожидается 1 или больше");
   if (reading.channel != 1 && format != "cosmos")
@@ -41,17 +64,19 @@ Record readRecordText(std::string_view text, const std::string& path, const Read
 
   ParsedRecord p;
   if (format == "at2") {
-    p = parseAt2(text, path);
+    p = parseAt2(start, path);
   } else if (format == "knet") {
-    p = parseKnet(text, path);
+    p = parseKnet(start, path);
   } else if (format == "cosmos") {
-    p = parseCosmos(text, path, reading.channel);
+    p = parseCosmos(start, path, reading.channel);
   } else if (format == "columns") {
-    p = parseColumns(text, path);
+    p = parseColumns(start, path);
+  } else if (format == "eqsig") {
+    p = parseEqsig(start, path);
   } else if (format == "aks") {
-    p = parseAks(text, path);
+    p = parseAks(start, path);
   } else {
-    p = parseBrl(text, path);
+    p = parseBrl(start, path);
   }
 
   Record r;
@@ -77,6 +102,12 @@ Record readRecordText(std::string_view text, const std::string& path, const Read
              "отсчётов в записи: " + std::to_string(p.values.size()) + "; нужно не меньше двух");
   const Unit unit = override ? *override : p.unit;
   r.units = unit.name;
+  // A plain list of numbers does not say its unit: a file in g read as m/s² would be 9.81 times
+  // too small, so the assumption is said.
+  if (!override && (format == "columns" || format == "eqsig"))
+    r.warnings.push_back(path +
+                         ": единица ускорений в файле не указана, параметра --units нет; "
+                         "значения приняты в m/s²");
   r.accel.resize(p.values.size());
   for (std::size_t i = 0; i < p.values.size(); ++i) {
     const auto v = static_cast<double>(static_cast<long double>(p.values[i]) * unit.factor);
@@ -88,15 +119,20 @@ Record readRecordText(std::string_view text, const std::string& path, const Read
   return r;
 }
 
+}  // namespace
+
+Record readRecordText(std::string_view text, const std::string& path, const Reading& reading) {
+  return readLines(LineCursor(text, path), nullptr, path, reading);
+}
+
 Record readRecord(const std::string& path, const Reading& reading) {
-  std::string text;
   try {
-    text = readWholeFile(path);
+    auto source = openLines(path, limitOf(""),
+                            "файл больше " + std::to_string(limitOf("") / kMiB) +
+                                " МиБ — предела для файлов записей; такой файл не читается");
+    return readLines(LineCursor(source), source.get(), path, reading);
   } catch (const IoError& e) {
     failFile(path, ioMessage(e));
-  }
-  try {
-    return readRecordText(text, path, reading);
   } catch (const std::bad_alloc&) {
     failFile(path, "не хватает памяти для записи");
   }

@@ -10,11 +10,10 @@ namespace {
 
 std::string count(std::size_t n) { return std::to_string(n); }
 
-// Reserves for `declared` values, but never more than the text could hold: a count in a
-// damaged header must not allocate gigabytes.
-void reserveFor(std::vector<double>& v, long long declared, std::string_view text) {
-  if (declared > 0)
-    v.reserve(std::min<std::size_t>(static_cast<std::size_t>(declared), text.size() / 2 + 1));
+// Reserves for `declared` values, but for no more than a million: a count in a damaged header
+// must not allocate gigabytes before the values are there.
+void reserveFor(std::vector<double>& v, long long declared) {
+  if (declared > 0) v.reserve(std::min<std::size_t>(static_cast<std::size_t>(declared), 1 << 20));
 }
 
 // The numbers of a data line, or a message naming the first piece that is not one.
@@ -54,8 +53,7 @@ double uniformStep(const std::vector<double>& times, const std::vector<long>& li
 // ---------------------------------------------------------------------------------------------
 // PEER NGA *.AT2: four header lines, then values, any count a line.
 
-ParsedRecord parseAt2(std::string_view text, const std::string& path) {
-  LineCursor lines(text);
+ParsedRecord parseAt2(LineCursor lines, const std::string& path) {
   std::string_view header[4];
   for (int i = 0; i < 4; ++i)
     if (!lines.next(header[i]))
@@ -100,10 +98,13 @@ ParsedRecord parseAt2(std::string_view text, const std::string& path) {
   r.dt = dt;
   r.stepLine = 4;
 
-  reserveFor(r.values, npts, text);
+  reserveFor(r.values, npts);
   std::string_view line;
   long last = 4;
-  while (lines.next(line)) {
+  // From a pipe, the values NPTS announces are the whole record: a writer that keeps the pipe
+  // open after them is not waited on.
+  while (!(lines.openEnded() && r.values.size() >= static_cast<std::size_t>(npts)) &&
+         lines.next(line)) {
     readNumbers(line, lines.number(), path, r.values);
     if (!trim(line).empty()) last = lines.number();
   }
@@ -139,8 +140,7 @@ bool readCounts(std::string_view piece, std::vector<long double>& out) {
 
 }  // namespace
 
-ParsedRecord parseKnet(std::string_view text, const std::string& path) {
-  LineCursor lines(text);
+ParsedRecord parseKnet(LineCursor lines, const std::string& path) {
   std::string_view header[kKnetHeaderLines];
   for (int i = 0; i < kKnetHeaderLines; ++i)
     if (!lines.next(header[i]))
@@ -185,13 +185,15 @@ ParsedRecord parseKnet(std::string_view text, const std::string& path) {
 
   std::vector<long double> counts;
   const double announced = duration * freq;
-  reserveFor(r.values, announced < 1e9 ? static_cast<long long>(announced) + 1 : 0, text);
+  reserveFor(r.values, announced < 1e9 ? static_cast<long long>(announced) + 1 : 0);
   counts.reserve(r.values.capacity());
   std::string_view line;
   long shortLine = 0;
   std::size_t shortCount = 0;
   long last = kKnetHeaderLines;
-  while (lines.next(line)) {
+  // From a pipe, duration × frequency counts end the record (the files hold exactly that many).
+  while (!(lines.openEnded() && static_cast<double>(counts.size()) >= announced) &&
+         lines.next(line)) {
     const std::size_t before = counts.size();
     for (std::string_view piece : splitBlanks(line))
       if (!readCounts(piece, counts))
@@ -258,8 +260,7 @@ bool splitColumns(std::string_view line, std::vector<std::string_view>& out) {
 
 }  // namespace
 
-ParsedRecord parseColumns(std::string_view text, const std::string& path) {
-  LineCursor lines(text);
+ParsedRecord parseColumns(LineCursor lines, const std::string& path) {
   ParsedRecord r;
   r.unit = *findUnit("m/s2");
   std::vector<double> times;
@@ -320,6 +321,49 @@ ParsedRecord parseColumns(std::string_view text, const std::string& path) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// The motion files of the open eqsig library: a name line, a line "<count> <step, s>", then the
+// values (m/s² in its examples, the file does not say), one a line.
+
+namespace {
+
+// Line 2 of such a file: a count of at least two and a positive step.
+bool eqsigSizes(std::string_view line, long long& count, double& dt) {
+  const auto pieces = splitBlanks(line);
+  return pieces.size() == 2 && parseInteger(pieces[0], count) && count >= 2 &&
+         parseNumber(pieces[1], dt) && dt > 0;
+}
+
+}  // namespace
+
+ParsedRecord parseEqsig(LineCursor lines, const std::string& path) {
+  ParsedRecord r;
+  r.unit = *findUnit("m/s2");
+  std::string_view line;
+  if (!lines.next(line)) failAt(path, 1, "файл пуст: ожидается строка с названием записи");
+  long long declared = 0;
+  double dt = 0;
+  if (!lines.next(line) || !eqsigSizes(line, declared, dt))
+    failAt(path, 2,
+           "ожидается «<число отсчётов> <шаг, с>», найдено " +
+               shown(lines.number() == 2 ? trim(line) : ""));
+  r.dt = dt;
+  r.stepLine = 2;
+  reserveFor(r.values, declared);
+  long last = 2;
+  // From a pipe, the announced count ends the record.
+  while (!(lines.openEnded() && r.values.size() >= static_cast<std::size_t>(declared)) &&
+         lines.next(line)) {
+    readNumbers(line, lines.number(), path, r.values);
+    if (!trim(line).empty()) last = lines.number();
+  }
+  if (r.values.size() != static_cast<std::size_t>(declared))
+    failAt(path, 2,
+           "объявлено отсчётов: " + std::to_string(declared) + ", а значений в файле: " +
+               count(r.values.size()) + " (строки 3–" + std::to_string(std::max(last, 3L)) + ")");
+  return r;
+}
+
+// ---------------------------------------------------------------------------------------------
 // The program's own accelerogram (*.aks) and imported record (*.brl).
 
 namespace {
@@ -327,8 +371,7 @@ namespace {
 // Line 1 gives the count; each following line a time and an acceleration, after a sample
 // number in *.brl. The window's own reader takes missing lines as zeros; a record for analysis
 // must have every line the count announces.
-ParsedRecord parseOwn(std::string_view text, const std::string& path, bool brl) {
-  LineCursor lines(text);
+ParsedRecord parseOwn(LineCursor lines, const std::string& path, bool brl) {
   ParsedRecord r;
   r.unit = *findUnit("m/s2");
   std::string_view line;
@@ -346,10 +389,11 @@ ParsedRecord parseOwn(std::string_view text, const std::string& path, bool brl) 
   }
   std::vector<double> times;
   std::vector<long> timeLines;
-  reserveFor(r.values, declared, text);
-  reserveFor(times, declared, text);
+  reserveFor(r.values, declared);
+  reserveFor(times, declared);
   const std::size_t needed = brl ? 3 : 2;
-  while (lines.next(line)) {
+  while (!(lines.openEnded() && r.values.size() == static_cast<std::size_t>(declared)) &&
+         lines.next(line)) {
     const auto pieces = splitBlanks(line);
     if (pieces.empty()) continue;
     if (r.values.size() == static_cast<std::size_t>(declared))
@@ -383,11 +427,11 @@ ParsedRecord parseOwn(std::string_view text, const std::string& path, bool brl) 
 
 }  // namespace
 
-ParsedRecord parseAks(std::string_view text, const std::string& path) {
-  return parseOwn(text, path, false);
+ParsedRecord parseAks(LineCursor lines, const std::string& path) {
+  return parseOwn(std::move(lines), path, false);
 }
-ParsedRecord parseBrl(std::string_view text, const std::string& path) {
-  return parseOwn(text, path, true);
+ParsedRecord parseBrl(LineCursor lines, const std::string& path) {
+  return parseOwn(std::move(lines), path, true);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -406,17 +450,19 @@ bool isOwnReal(std::string_view s) {
 
 }  // namespace
 
-std::string detectFormat(std::string_view text, const std::string& path) {
-  LineCursor lines(text);
+std::string detectFormat(LineCursor lines, const std::string& path) {
+  // Lines are taken only as far as a format needs them: from a pipe, a short record that is
+  // already whole must not wait for lines that will never come.
   std::string_view first[4];
   int n = 0;
-  while (n < 4 && lines.next(first[n])) ++n;
-  if (n >= 1 && startsWithNoCase(first[0], "Origin Time")) return "knet";
-  if (n >= 1 && findNoCase(first[0], "(Format v") != std::string_view::npos) return "cosmos";
-  if (n >= 4 && findNoCase(first[3], "NPTS") != std::string_view::npos &&
-      findNoCase(first[2], "UNITS") != std::string_view::npos)
-    return "at2";
-  if (n >= 2) {
+  const auto have = [&](int k) {
+    while (n < k && lines.next(first[n])) ++n;
+    return n >= k;
+  };
+  if (!have(1)) return "columns";
+  if (startsWithNoCase(first[0], "Origin Time")) return "knet";
+  if (findNoCase(first[0], "(Format v") != std::string_view::npos) return "cosmos";
+  if (have(2)) {
     const auto head = splitBlanks(first[0]);
     const auto data = splitBlanks(first[1]);
     long long count = 0, number = 0;
@@ -430,6 +476,20 @@ std::string detectFormat(std::string_view text, const std::string& path) {
         parseInteger(data[0], number) && parseNumber(data[1], v) && parseNumber(data[2], v))
       return "brl";
   }
+  if (have(3)) {
+    // eqsig: a name that is not a number, "<count> <step>", then one value a line.
+    long long count = 0;
+    double dt = 0, v = 0;
+    const auto name = splitBlanks(first[0]);
+    const auto value = splitBlanks(first[2]);
+    const bool named = std::any_of(name.begin(), name.end(),
+                                   [&](std::string_view p) { return !parseNumber(p, v); });
+    if (named && eqsigSizes(first[1], count, dt) && value.size() == 1 && parseNumber(value[0], v))
+      return "eqsig";
+  }
+  if (have(4) && findNoCase(first[3], "NPTS") != std::string_view::npos &&
+      findNoCase(first[2], "UNITS") != std::string_view::npos)
+    return "at2";
   return "columns";
 }
 

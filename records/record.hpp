@@ -14,16 +14,18 @@ inline constexpr double kStandardGravity = 9.80665;
 struct Record {
   std::string path;    ///< the file it was read from
   std::string name;    ///< file name without folder and extension
-  std::string format;  ///< "at2", "knet", "cosmos", "columns", "aks", "brl"
+  std::string format;  ///< "at2", "knet", "cosmos", "eqsig", "columns", "aks", "brl"
   double dt = 0;       ///< time step, s (> 0)
   std::vector<double>
       accel;          ///< acceleration, m/s², any length (not limited to the window's store)
   std::string units;  ///< the units the values were read in: g|gal|cm/s2|m/s2|mm/s2|in/s2|mg
+  /// What the reading had to assume (a unit the file does not state), for "предупреждение: …".
+  std::vector<std::string> warnings;
 };
 
 /// How to read a record; an empty field means "take it from the file".
 struct Reading {
-  std::optional<std::string> format;  ///< --format: at2|knet|cosmos|columns|aks|brl
+  std::optional<std::string> format;  ///< --format: at2|knet|cosmos|eqsig|columns|aks|brl
   std::optional<std::string> units;   ///< --units: g|gal|cm/s2|m/s2|mm/s2
   std::optional<double> step;         ///< --step DT, s (required for one-column files)
   int channel = 1;                    ///< --channel N, 1-based (COSMOS files with several)
@@ -39,6 +41,7 @@ Record readRecord(const std::string& path, const Reading& reading = {});
 Record readRecordText(std::string_view text, const std::string& path, const Reading& reading = {});
 
 /// The format names `--format` takes, in the order the usage lists them.
-inline constexpr const char* kFormatNames[] = {"at2", "knet", "cosmos", "columns", "aks", "brl"};
+inline constexpr const char* kFormatNames[] = {"at2",     "knet", "cosmos", "eqsig",
+                                               "columns", "aks",  "brl"};
 
 }  // namespace accelspec::records

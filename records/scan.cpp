@@ -1,5 +1,11 @@
 #include "records/scan.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 
@@ -78,28 +84,162 @@ std::string numberText(double v) {
   return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
 }
 
-LineCursor::LineCursor(std::string_view text) : rest_(text) {
-  if (rest_.substr(0, 3) == "\xEF\xBB\xBF") rest_.remove_prefix(3);
-  if (!rest_.empty() && rest_.back() == 26) rest_.remove_suffix(1);
+LineSource::LineSource(std::string_view text, std::string path) : path_(std::move(path)) {
+  if (const void* z = text.empty() ? nullptr : std::memchr(text.data(), 26, text.size()))
+    text = text.substr(0, static_cast<std::size_t>(static_cast<const char*>(z) - text.data()));
+  chunks_.push_back({nullptr, text.data(), text.size(), text.size()});
+}
+
+LineSource::LineSource(int fd, std::string path, std::uint64_t limit, std::string limitMessage,
+                       bool openEnded)
+    : fd_(fd),
+      ended_(false),
+      openEnded_(openEnded),
+      path_(std::move(path)),
+      limit_(limit),
+      limitMessage_(std::move(limitMessage)) {}
+
+LineSource::~LineSource() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void LineSource::setLimit(std::uint64_t bytes, std::string message) {
+  limit_ = bytes;
+  limitMessage_ = std::move(message);
+  if (taken_ > limit_) failFile(path_, limitMessage_);
+}
+
+namespace {
+constexpr std::size_t kChunkBytes = 1 << 20;
+}  // namespace
+
+bool LineSource::pull(std::size_t& chunk, std::size_t& offset) {
+  if (ended_) return false;
+  if (chunks_.empty() || chunks_.back().size == chunks_.back().capacity) {
+    // The unfinished line moves to a new chunk, so that every chunk but the last ends with a
+    // line end and no line spans two.
+    const std::size_t partial = chunks_.empty() ? 0 : chunks_.back().size - offset;
+    Chunk c;
+    c.capacity = std::max(kChunkBytes, 2 * partial);
+    c.owned.reset(new char[c.capacity]);
+    c.data = c.owned.get();
+    if (partial > 0) std::memcpy(c.owned.get(), chunks_.back().data + offset, partial);
+    c.size = partial;
+    if (!chunks_.empty()) chunks_.back().size = offset;
+    chunks_.push_back(std::move(c));
+    chunk = chunks_.size() - 1;
+    offset = 0;
+  }
+  Chunk& c = chunks_.back();
+  // One byte past the limit is asked for: the end or a Ctrl-Z there still makes a whole file.
+  std::size_t want = c.capacity - c.size;
+  if (limit_ - std::min(limit_, taken_) + 1 < want)
+    want = static_cast<std::size_t>(limit_ - std::min(limit_, taken_) + 1);
+  ssize_t got;
+  do {
+    got = ::read(fd_, c.owned.get() + c.size, want);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) {
+    ended_ = true;
+    throwErrnoError(errno, path_);
+  }
+  if (got == 0) {
+    ended_ = true;
+    return false;
+  }
+  char* fresh = c.owned.get() + c.size;
+  auto n = static_cast<std::size_t>(got);
+  if (const void* z = std::memchr(fresh, 26, n)) {
+    n = static_cast<std::size_t>(static_cast<const char*>(z) - fresh);
+    ended_ = true;  // never read past it: a pipe may stay open after sending it
+  }
+  taken_ += n;
+  if (taken_ > limit_) {
+    ended_ = true;
+    failFile(path_, limitMessage_);
+  }
+  c.size += n;
+  return true;
+}
+
+std::shared_ptr<LineSource> openLines(const std::string& path, std::uint64_t limit,
+                                      std::string limitMessage) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throwErrnoError(errno, path);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    ::close(fd);
+    throwErrnoError(err, path);
+  }
+  // Anything but a regular file may keep its writer waiting after the data: a pipe, a FIFO, a
+  // terminal, a device.
+  return std::make_shared<LineSource>(fd, path, limit, std::move(limitMessage),
+                                      !S_ISREG(st.st_mode));
+}
+
+LineCursor::LineCursor(std::string_view text, std::string path)
+    : source_(std::make_shared<LineSource>(text, std::move(path))) {}
+
+LineCursor::LineCursor(std::shared_ptr<LineSource> source) : source_(std::move(source)) {}
+
+bool LineCursor::scan(Position& at, std::string_view& line) const {
+  LineSource& s = *source_;
+  const auto tooLong = [&] {
+    failAt(s.path_, number_ + 1,
+           "строка длиннее " + std::to_string(kMaxLineBytes) + " байт: такой файл не читается");
+  };
+  for (;;) {
+    if (at.chunk == s.chunks_.size()) {  // nothing read yet
+      if (!s.pull(at.chunk, at.offset)) return false;
+      continue;
+    }
+    const LineSource::Chunk& c = s.chunks_[at.chunk];
+    if (at.offset == c.size) {
+      if (at.chunk + 1 < s.chunks_.size()) {
+        ++at.chunk;
+        at.offset = 0;
+        continue;
+      }
+      if (!s.pull(at.chunk, at.offset)) return false;
+      continue;
+    }
+    // The LF of a CR LF pair is skipped only now, when the next line is asked for: a line that
+    // ends the data of a pipe is handed out without waiting for a byte that may never come.
+    if (at.afterCr) {
+      at.afterCr = false;
+      if (c.data[at.offset] == '\n') ++at.offset;
+      continue;
+    }
+    const std::string_view rest(c.data + at.offset, c.size - at.offset);
+    const std::size_t end = rest.find_first_of("\r\n");
+    if (end == std::string_view::npos && at.chunk + 1 == s.chunks_.size() && !s.ended_) {
+      if (rest.size() > kMaxLineBytes) tooLong();
+      s.pull(at.chunk, at.offset);
+      continue;
+    }
+    line = rest.substr(0, end);
+    if (line.size() > kMaxLineBytes) tooLong();
+    if (end == std::string_view::npos) {
+      at.offset = c.size;
+    } else {
+      at.offset += end + 1;
+      at.afterCr = rest[end] == '\r';
+    }
+    return true;
+  }
 }
 
 bool LineCursor::peek(std::string_view& line) const {
-  if (rest_.empty()) return false;
-  const std::size_t end = rest_.find_first_of("\r\n");
-  line = rest_.substr(0, end);
+  Position at = at_;
+  if (!scan(at, line)) return false;
+  if (number_ == 0 && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
   return true;
 }
 
 bool LineCursor::next(std::string_view& line) {
-  if (rest_.empty()) return false;
-  const std::size_t end = rest_.find_first_of("\r\n");
-  line = rest_.substr(0, end);
-  if (end == std::string_view::npos) {
-    rest_ = {};
-  } else {
-    const bool crlf = rest_[end] == '\r' && end + 1 < rest_.size() && rest_[end + 1] == '\n';
-    rest_.remove_prefix(end + (crlf ? 2 : 1));
-  }
+  if (!scan(at_, line)) return false;
+  if (number_ == 0 && line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);
   ++number_;
   return true;
 }

@@ -3,6 +3,8 @@
 // What every record reader shares: lines with their numbers, strict number texts, units, and
 // the messages that name the file and the line.
 
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,20 +29,85 @@ std::string shown(std::string_view text);
 /// The shortest text that reads back as `v`, with a point.
 std::string numberText(double v);
 
-/// Lines of a file held in memory, numbered from 1. A line ends at LF, CR LF or a lone CR; a
-/// UTF-8 byte order mark before line 1 and a Ctrl-Z at the very end are dropped.
+/// The most bytes one line of a record file may hold: real lines hold a few hundred at most, so
+/// that a file without line ends (a device such as /dev/zero) is refused at once.
+inline constexpr std::size_t kMaxLineBytes = 1 << 20;
+
+/// The text a LineCursor reads: held in memory, or streamed from an open file into chunks that
+/// each hold whole lines, so that the lines already handed out stay in place while more is read.
+/// A byte 26 (Ctrl-Z) ends the data as the physical end does: nothing after it is read, so a
+/// pipe that sends one is not waited on. Beyond `limit.bytes` bytes a streamed file is refused
+/// with AppError("<path>: " + limit.message).
+class LineSource {
+ public:
+  /// Text in memory, which it does not own; `path` names it in messages.
+  explicit LineSource(std::string_view text, std::string path = {});
+  /// The file open on `fd`, which it takes over and closes; `path` names it in messages.
+  /// `openEnded` says that reading past the data could wait on a writer (a pipe, a FIFO, a
+  /// terminal, a device): readers then stop at the end of the data their header announces.
+  LineSource(int fd, std::string path, std::uint64_t limit, std::string limitMessage,
+             bool openEnded);
+  ~LineSource();
+  LineSource(const LineSource&) = delete;
+  LineSource& operator=(const LineSource&) = delete;
+
+  /// Sets the limit once the kind of the file is known; data already read counts towards it.
+  void setLimit(std::uint64_t bytes, std::string message);
+  bool openEnded() const { return openEnded_; }
+  const std::string& path() const { return path_; }
+
+ private:
+  friend class LineCursor;
+  struct Chunk {
+    std::unique_ptr<char[]> owned;
+    const char* data = nullptr;
+    std::size_t size = 0, capacity = 0;
+  };
+  // Reads more after the unfinished line that starts at `offset` of chunk `chunk` (the last),
+  // moving it to a new chunk when the last is full; false when the data has ended.
+  bool pull(std::size_t& chunk, std::size_t& offset);
+
+  std::vector<Chunk> chunks_;
+  int fd_ = -1;
+  bool ended_ = true;
+  bool openEnded_ = false;
+  std::string path_;
+  std::uint64_t limit_ = 0;
+  std::string limitMessage_;
+  std::uint64_t taken_ = 0;
+};
+
+/// Opens `path` for streaming with the given limit. Throws IoError for a file that cannot be
+/// opened (a folder is "File access denied").
+std::shared_ptr<LineSource> openLines(const std::string& path, std::uint64_t limit,
+                                      std::string limitMessage);
+
+/// Lines of a LineSource, numbered from 1. A line ends at LF, CR LF or a lone CR; a UTF-8 byte
+/// order mark before line 1 is dropped. A copy is a bookmark: it reads the same lines again.
 class LineCursor {
  public:
-  explicit LineCursor(std::string_view text);
-  /// The next line without its end; false at the end of the text.
+  /// Over text in memory, which it does not own; `path` names it in messages.
+  explicit LineCursor(std::string_view text, std::string path = {});
+  explicit LineCursor(std::shared_ptr<LineSource> source);
+  /// The next line without its end; false at the end of the data. Throws AppError for a line
+  /// longer than kMaxLineBytes, for data beyond the source's limit, and IoError for a failed read.
   bool next(std::string_view& line);
   /// The next line, left to be read again; false at the end.
   bool peek(std::string_view& line) const;
   /// Number of the line `next` returned last (0 before the first).
   long number() const { return number_; }
+  /// True when reading beyond the announced data could wait on a writer (see LineSource).
+  bool openEnded() const { return source_->openEnded(); }
 
  private:
-  std::string_view rest_;
+  struct Position {
+    std::size_t chunk = 0, offset = 0;
+    bool afterCr = false;  // the last line ended at a CR: an LF next belongs to it
+  };
+  bool scan(Position& at, std::string_view& line) const;
+
+  std::shared_ptr<LineSource> source_;
+  Position at_;
   long number_ = 0;
 };
 

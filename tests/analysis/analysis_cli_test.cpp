@@ -163,7 +163,7 @@ TEST_F(AnalysisCli, FailuresNameTheFileAndWriteNothing) {
       {"measures a.txt missing.txt --csv out.csv", "missing.txt: файл не найден.\n"},
   };
   for (const Case& c : cases) {
-    const Result r = cli(dir, c.args + " --step 0.01");
+    const Result r = cli(dir, c.args + " --step 0.01 --units m/s2");
     EXPECT_EQ(r.status, 1) << c.args;
     EXPECT_EQ(r.err, c.message) << c.args;
     EXPECT_EQ(r.out, "") << c.args;

@@ -2,11 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <string>
+#include <thread>
 
 #include "data/error.hpp"
 
@@ -121,6 +127,51 @@ TEST(Grid, BadTexts) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(failure(c.text), "неверная сетка «" + std::string(c.text) + "»: " + c.why);
+}
+
+// A frequency list is streamed: a device is stopped at once, a Ctrl-Z ends the list (so that a
+// sender that keeps a FIFO open after it is not waited on), and an endless list of blank lines
+// stops at the limit, which the message names.
+TEST(Grid, FrequencyFilesAreReadWithinBounds) {
+  const std::string dir = std::filesystem::temp_directory_path() /
+                          ("accelspec-grid-bounds-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  EXPECT_EQ(failure("file:/dev/zero"),
+            "/dev/zero, строка 1: строка длиннее 1048576 байт: такой файл не читается");
+
+  const std::string z = dir + "/z.txt";
+  std::ofstream(z, std::ios::binary) << "2\n1\n\x1a"
+                                     << "garbage\n";
+  const std::vector<GridPoint> g = parseGrid("file:" + z);
+  ASSERT_EQ(g.size(), 2u);
+  EXPECT_EQ(g[1].frequency, 2);
+
+  const std::string big = dir + "/big.txt";
+  {
+    std::ofstream out(big, std::ios::binary);
+    out << "1\n" << std::string(8 * 1024 * 1024, '\n');
+  }
+  EXPECT_EQ(failure("file:" + big),
+            big + ": файл больше 8 МиБ — предела для списков частот; такой файл не читается");
+
+  const std::string fifo = dir + "/fifo.txt";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::promise<void> readerDone;
+  std::thread writer([&, done = readerDone.get_future()] {
+    const int fd = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+    const std::string_view text = "1\n2\n3\n\x1a";
+    [[maybe_unused]] const ssize_t n = ::write(fd, text.data(), text.size());
+    done.wait_for(std::chrono::seconds(10));  // kept open, as a live sender's would be
+    ::close(fd);
+  });
+  const auto start = std::chrono::steady_clock::now();
+  const std::size_t points = parseGrid("file:" + fifo).size();
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  readerDone.set_value();
+  writer.join();
+  EXPECT_EQ(points, 3u);
+  EXPECT_LT(elapsed, std::chrono::seconds(5));
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -57,7 +57,15 @@ TEST_F(Import, WritesTheProgramsAccelerogramInMetresPerSecondSquared) {
   EXPECT_EQ(cli(dir, "convert out.aks back.aks").status, 0);
   EXPECT_EQ(slurp(dir / "back.aks"), text);
 
-  EXPECT_EQ(cli(dir, "import one_column.txt col.aks --step 0.02 --units gal").status, 0);
+  // A list of numbers does not state its unit: without --units the assumed one is said.
+  const Result assumed = cli(dir, "import one_column.txt col.aks --step 0.02");
+  EXPECT_EQ(assumed.status, 0);
+  EXPECT_EQ(assumed.err,
+            "предупреждение: one_column.txt: единица ускорений в файле не указана, параметра "
+            "--units нет; значения приняты в m/s²\n");
+  const Result stated = cli(dir, "import one_column.txt col.aks --step 0.02 --units gal");
+  EXPECT_EQ(stated.status, 0);
+  EXPECT_EQ(stated.err, "");
   EXPECT_EQ(slurp(dir / "col.aks").substr(54, 49),
             " 2.00000000000000E-0002 -2.50000000000000E-0003\r\n");
 }
@@ -74,12 +82,14 @@ TEST_F(Import, FailuresLeaveNoFileAndSayWhy) {
   }
   const Case cases[] = {
       {"import missing.AT2 out.aks", 1, "missing.AT2: файл не найден.\n"},
+      {"import /dev/zero out.aks", 1,
+       "/dev/zero, строка 1: строка длиннее 1048576 байт: такой файл не читается.\n"},
       {"import one_column.txt out.aks", 1,
        "one_column.txt: в файле один столбец ускорений: шаг по времени задаётся параметром "
        "--step.\n"},
       {"import two_channels.V2 out.aks --channel 3", 1,
        "two_channels.V2: в файле каналов: 2, канала 3 нет.\n"},
-      {"import big.txt out.aks --step 0.01", 1,
+      {"import big.txt out.aks --step 0.01 --units m/s2", 1,
        "big.txt: в записи 100001 отсчётов, а файл *.aks вмещает не более 100000; команды spectra "
        "и measures читают запись целиком.\n"},
       {"import four.brl no-such-folder/out.aks", 1,
@@ -87,7 +97,8 @@ TEST_F(Import, FailuresLeaveNoFileAndSayWhy) {
       {"import new_layout.AT2 out.aks --units furlong", 2,
        "accelspec-cli: --units должен быть одним из: g, gal, cm/s2, m/s2 или mm/s2\n"},
       {"import new_layout.AT2 out.aks --format wav", 2,
-       "accelspec-cli: --format должен быть одним из: at2, knet, cosmos, columns, aks, brl\n"},
+       "accelspec-cli: --format должен быть одним из: at2, knet, cosmos, eqsig, columns, aks, "
+       "brl\n"},
       {"import one_column.txt out.aks --step -1", 2,
        "accelspec-cli: --step должен быть положительным числом секунд (с точкой)\n"},
       {"import one_column.txt out.aks --step 0,01", 2,

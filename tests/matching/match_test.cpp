@@ -148,7 +148,8 @@ TEST_F(MatchCli, MatchedSweepsPassTheirCheck) {
 TEST_F(MatchCli, ARunThatCannotPassWritesNothingAndSaysHowClose) {
   const std::string seed = kData + "eqsig_test_motion_dt0p01_column.txt";
   const Result r =
-      cli(dir, "match out.aks --target rg160:0.3 --iterations 1 --step 0.01 --seed '" + seed + "'");
+      cli(dir, "match out.aks --target rg160:0.3 --iterations 1 --step 0.01 --units m/s2 --seed '" +
+                   seed + "'");
   EXPECT_EQ(r.status, 3);
   EXPECT_FALSE(fs::exists(dir / "out.aks"));
   const std::string head =

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -102,12 +103,16 @@ TEST(RecordFormats, EachLayoutReadsToSiUnits) {
       {"two_columns.csv", {}, "columns", 0.005, "m/s2", {1.5, -2.5, 0.25, 0}},
       {"three.aks", {}, "aks", 0.004, "m/s2", {0.15, -0.02, 0}},
       {"four.brl", {}, "brl", 0.02, "m/s2", {0.5, -0.5, 1.0, -1.0}},
+      {"motion.txt", {}, "eqsig", 0.02, "m/s2", {0.01, -0.02, 0.03, -0.04, 0.05}},
   };
   for (const FormatCase& c : cases) {
     SCOPED_TRACE(c.file);
     const Record r = readRecord(dataPath(c.file), c.reading);
     EXPECT_EQ(r.format, c.format);
     EXPECT_EQ(r.units, c.units);
+    // Only a list of numbers read without --units has to assume its unit, and says so.
+    const bool unstated = (r.format == "columns" || r.format == "eqsig") && !c.reading.units;
+    EXPECT_EQ(r.warnings.size(), unstated ? 1u : 0u);
     EXPECT_NEAR(r.dt, c.dt, 1e-15 * c.dt);
     ASSERT_EQ(r.accel.size(), c.accel.size());
     for (std::size_t i = 0; i < c.accel.size(); ++i)
@@ -131,6 +136,41 @@ TEST(RecordFormats, PublishedRecordsReadInFull) {
   ASSERT_EQ(eqsig.accel.size(), 4684u);
   EXPECT_EQ(eqsig.accel.front(), 2.42E-07);
   EXPECT_EQ(eqsig.accel.back(), -3.15E-05);
+  // eqsig's own file: a name line, "4684 0.0100", the values; found from its content.
+  const Record own =
+      readRecord(std::string(ACCELSPEC_TEST_DATA) + "/analysis/data/eqsig_test_motion_dt0p01.txt");
+  EXPECT_EQ(own.format, "eqsig");
+  EXPECT_EQ(own.dt, 0.01);
+  EXPECT_EQ(own.accel, eqsig.accel);
+}
+
+// Files of the public strong-motion networks (see data/README.md), read to the peak their own
+// header states, to the last digit it gives.
+TEST(RecordFormats, PublicNetworkFilesReadWithTheirStatedPeaks) {
+  struct Case {
+    const char* file;
+    int channel;
+    double stated, lastDigit;  // the header's peak and the step of its last digit, cm/s²
+    std::size_t samples;
+    double dt;
+  };
+  const Case cases[] = {
+      {"CHB0031412312349.EW", 1, 8.000, 0.001, 6000, 0.01},           // K-NET, line 15
+      {"NGNH311106302345.EW1", 1, 0.192, 0.001, 12000, 0.01},         // KiK-net borehole, line 15
+      {"Cosmos12TimeSeriesTest2.v1", 1, 161.962, 0.001, 7000, 0.01},  // COSMOS, line 11
+      {"Cosmos12TimeSeriesTest2.v1", 2, 161.962, 0.001, 7000, 0.01},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file + std::string(" channel ") + std::to_string(c.channel));
+    Reading reading;
+    reading.channel = c.channel;
+    const Record r = readRecord(dataPath(c.file), reading);
+    EXPECT_EQ(r.accel.size(), c.samples);
+    EXPECT_DOUBLE_EQ(r.dt, c.dt);
+    double peak = 0;
+    for (double a : r.accel) peak = std::max(peak, std::fabs(a));
+    EXPECT_NEAR(peak * 100, c.stated, c.lastDigit / 2 + 1e-9);
+  }
 }
 
 TEST(RecordFormats, LongerThanTheWindowsStore) {
@@ -309,7 +349,8 @@ TEST(RecordFormats, MalformedRecordsAreRefusedWithFileLineAndReason) {
       {"unknown --units", "1\n2\n", furlongs,
        "bad.rec: неизвестная единица «furlong/s2»: ожидается g, gal, cm/s2, m/s2 или mm/s2"},
       {"unknown --format", "1\n2\n", withFormat("wav"),
-       "bad.rec: неизвестный формат «wav»: ожидается at2, knet, cosmos, columns, aks или brl"},
+       "bad.rec: неизвестный формат «wav»: ожидается at2, knet, cosmos, eqsig, columns, aks или "
+       "brl"},
       {"K-NET header cut short",
        "Origin Time       2000/01/01 00:00:00\nLat. 1\n",
        {},
@@ -374,14 +415,55 @@ TEST(RecordFormats, MalformedRecordsAreRefusedWithFileLineAndReason) {
        {},
        "bad.rec, строка 14: ожидается строка блока данных «<n> acceleration pts, approx <t> secs, "
        "units=<единица> (<код>), Format=(…)», найдено «       3 acceleration pts, appro…»"},
+      {"COSMOS unknown edit descriptor",
+       cosmosFile("10.00", kAccelLine.substr(0, kAccelLine.size() - 8) + "(3Q10.5)",
+                  "   1.00000   2.00000   3.00000\n"),
+       {},
+       "bad.rec, строка 14: формат «(3Q10.5)» не читается: неизвестный описатель «Q»"},
+      {"COSMOS data format ending in an empty group",
+       cosmosFile("10.00",
+                  "       3 acceleration pts, approx    0 secs, units=cm/sec2 (04), "
+                  "Format=(F5.1,())",
+                  "  1.0\n  2.0\n  3.0\n"),
+       {},
+       "bad.rec, строка 14: формат «(F5.1,())» не читается: пустая группа «()»"},
+      {"COSMOS data format whose last group reads nothing",
+       cosmosFile("10.00",
+                  "       3 acceleration pts, approx    0 secs, units=cm/sec2 (04), "
+                  "Format=(F5.1,(2X))",
+                  "  1.0\n  2.0\n  3.0\n"),
+       {},
+       "bad.rec, строка 14: формат «(F5.1,(2X))» не читается: последняя группа в скобках не "
+       "читает ни одного числа"},
+      {"COSMOS header format with a huge repeat count",
+       [] {
+         std::string t = cosmosFile("10.00", kAccelLine, "   1.00000   2.00000   3.00000\n");
+         t.replace(t.find("(3I5)"), 5, "(100001I5)");
+         return t;
+       }(),
+       {},
+       "bad.rec, строка 3: формат «(100001I5)» не читается: число в формате больше 100000"},
       {"COSMOS missing channel",
        cosmosFile("10.00", kAccelLine, "   1.00000   2.00000   3.00000\n"), channel3,
        "bad.rec: в файле каналов: 1, канала 3 нет"},
+      {"COSMOS volume 0",
+       "Raw acceleration counts   (Format v01.20 with 13 text lines) Src: 1795\n",
+       {},
+       "bad.rec, строка 1: файл COSMOS тома V0 (сырые отсчёты регистратора, «Raw acceleration "
+       "counts»): ускорения в нём не приведены к единицам; нужен том V1 или V2"},
       {"COSMOS text header cut short",
        "Corrected acceleration    (Format v01.20 with 13 text lines)\nline 2\n",
        {},
        "bad.rec, строка 3: файл кончается внутри текстового заголовка (в строке 1 объявлено "
        "строк: 13)"},
+      {"eqsig values lost", "motion\n3 0.01\n1\n2\n", withFormat("eqsig"),
+       "bad.rec, строка 2: объявлено отсчётов: 3, а значений в файле: 2 (строки 3–4)"},
+      {"eqsig values added",
+       "motion\n2 0.01\n1\n2\n3\n",
+       {},
+       "bad.rec, строка 2: объявлено отсчётов: 2, а значений в файле: 3 (строки 3–5)"},
+      {"eqsig sizes", "motion\n3\n1\n", withFormat("eqsig"),
+       "bad.rec, строка 2: ожидается «<число отсчётов> <шаг, с>», найдено «3»"},
       {"aks with lines lost", "3 1\n0 1\n0.01 2\n", withFormat("aks"),
        "bad.rec, строка 1: объявлено отсчётов: 3, а строк данных: 2"},
       {"aks with a line too many", "1 1\n0 1\n0.01 2\n", withFormat("aks"),
@@ -447,9 +529,31 @@ TEST(FortranFormat, ParsesTheLayoutsOfVolumeFiles) {
     EXPECT_EQ(f->valuesPerPass, c.perPass);
     EXPECT_EQ(f->reversion, c.reversion);
   }
-  for (const char* bad : {"8F10.5", "(8Q10.5)", "(F0.1)", "(10X)", "(999(999F1.0))", "(F10)",
-                          "(8F10.5", "()", "(2(3(4(5(6(7(8(9(10(F1.0))))))))))"})
-    EXPECT_FALSE(parseFortranFormat(bad)) << bad;
+  // Empty and value-less groups, zero and huge repeat counts, unbalanced parentheses: each is
+  // refused with its reason rather than read past the end of the field list.
+  const std::pair<const char*, const char*> bad[] = {
+      {"8F10.5", "ожидается формат в скобках: «(8F10.5)»"},
+      {"(8Q10.5)", "неизвестный описатель «Q»"},
+      {"(F0.1)", "ширина поля F не от 1 до 100"},
+      {"(10X)", "формат не читает ни одного числа"},
+      {"(999(999F1.0))", "формат разворачивается больше чем в 4096 полей"},
+      {"(F10)", "у поля F нет числа знаков после точки"},
+      {"(8F10.5", "не хватает закрывающей скобки"},
+      {"(8F10.5))", "после закрывающей скобки формата есть ещё текст"},
+      {"()", "формат не читает ни одного числа"},
+      {"(F5.1,())", "пустая группа «()»"},
+      {"(F5.1,2(()))", "пустая группа «()»"},
+      {"(F5.1,(/))", "последняя группа в скобках не читает ни одного числа"},
+      {"(F5.1,0(F1.0))", "число повторений группы 0"},
+      {"(0F5.1)", "число повторений поля 0"},
+      {"(100001F5.1)", "число в формате больше 100000"},
+      {"(F5.1,100001(F1.0))", "число в формате больше 100000"},
+      {"(2(3(4(5(6(7(8(9(10(F1.0))))))))))", "скобки вложены глубже восьми уровней"}};
+  for (const auto& [text, reason] : bad) {
+    std::string why;
+    EXPECT_FALSE(parseFortranFormat(text, &why)) << text;
+    EXPECT_EQ(why, reason) << text;
+  }
 }
 
 TEST(FortranFormat, ReadsFieldsAsFortranInputDoes) {
