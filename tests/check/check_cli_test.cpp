@@ -138,8 +138,8 @@ TEST_F(CheckCli, WrongCallsAndFailedInputs) {
 }
 
 TEST_F(CheckCli, ReportIsWrittenOrRefused) {
-  const Result r =
-      cli(dir, "check m.txt --step 0.01 --target ec8:1:B:3 --rule srp --report out.pdf");
+  const Result r = cli(
+      dir, "check m.txt --step 0.01 --units m/s2 --target ec8:1:B:3 --rule srp --report out.pdf");
 #ifdef ACCELSPEC_HAVE_CHECK_REPORT
   ASSERT_EQ(r.status, 3) << r.err;
   EXPECT_EQ(slurp(dir / "out.pdf").substr(0, 5), "%PDF-");
