@@ -61,6 +61,18 @@ inline constexpr std::string_view kRotdMismatch =
 inline constexpr std::string_view kRotdOdd =
     "--rotd: записи берутся парами (две горизонтальные компоненты), их число должно быть чётным";
 
+/// A run whose estimated work is beyond the limit; the numbers come formatted.
+inline std::string workBeyondLimit(std::string_view estimate, std::string_view limit) {
+  return "оценка работы " + std::string(estimate) +
+         " шагов осцилляторов (отсчёты × подшаги × точки сетки × затухания, для пары RotD вдвое) "
+         "больше предела " +
+         std::string(limit) +
+         ": сузьте сетку, уменьшите число затуханий или снимите предел параметром "
+         "--work-limit none";
+}
+inline constexpr std::string_view kBadWorkLimit =
+    "--work-limit: ожидается число шагов осцилляторов больше нуля или none";
+
 inline constexpr std::string_view kNoOutDir = "не удаётся создать папку для таблиц";
 
 }  // namespace accelspec::msg

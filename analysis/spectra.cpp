@@ -292,6 +292,15 @@ long long refinedSubsteps(double frequency, double dt) {
   return std::max(1LL, static_cast<long long>(wanted));
 }
 
+double spectraWork(const SpectraRequest& r, std::size_t samples, double dt) {
+  double substeps = 0;
+  for (const GridPoint& p : r.grid)
+    substeps +=
+        r.peaks == Peaks::Samples ? 1.0 : static_cast<double>(refinedSubsteps(p.frequency, dt));
+  return static_cast<double>(samples) * substeps * static_cast<double>(r.dampings.size()) *
+         (r.rotd ? 2 : 1);
+}
+
 Spectra computeSpectra(const std::vector<double>& accel, double dt, const SpectraRequest& r) {
   checkRecord(accel, dt);
   std::vector<Oscillator> all = oscillators(r, dt);
@@ -336,6 +345,7 @@ Spectra computeSpectra(const std::vector<double>& accel, double dt, const Spectr
     for (std::size_t lane = 0; lane < b.count; ++lane)
       store(s, r, all[b.first + lane], laneOf(peaks[0], lane), laneOf(peaks[1], lane),
             laneOf(peaks[2], lane));
+    if (r.progress) r.progress(b.count);
   });
   checkFinite(s);
   return s;
@@ -526,6 +536,7 @@ Spectra computeRotD(const std::vector<double>& accel1, const std::vector<double>
     });
     store(s, r, o, displacement ? sd.result(r.rotd) : 0, velocity ? sv.result(r.rotd) : 0,
           acceleration ? sa.result(r.rotd) : 0);
+    if (r.progress) r.progress(1);
   });
   checkFinite(s);
   return s;

@@ -108,7 +108,7 @@ int runCheck(const Arguments& c, std::ostream& out, std::ostream& err) {
   if (c.has("csv")) outputs.push_back(c.get("csv"));
   if (c.has("report")) outputs.push_back(c.get("report"));
   std::vector<std::string> inputs = c.positional;
-  inputs.push_back(c.get("target"));
+  for (std::string& file : optionInputs(c)) inputs.push_back(std::move(file));
   if (refuseOutputsThatAreInputs(inputs, outputs, err)) return 1;
   try {
     const check::Target target = targetOf(c.get("target"), parameters);

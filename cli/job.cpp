@@ -75,6 +75,15 @@ std::vector<std::string> outputsThatAreInputs(const std::vector<std::string>& in
   return clashes;
 }
 
+std::vector<std::string> optionInputs(const Arguments& a) {
+  std::vector<std::string> inputs;
+  for (const char* name : {"seed", "target"})
+    if (a.has(name)) inputs.push_back(a.get(name));
+  if (a.has("grid") && a.get("grid").starts_with("file:"))
+    inputs.push_back(a.get("grid").substr(5));
+  return inputs;
+}
+
 bool refuseOutputsThatAreInputs(const std::vector<std::string>& inputs,
                                 const std::vector<std::string>& outputs, std::ostream& err) {
   const auto clashes = outputsThatAreInputs(inputs, outputs);

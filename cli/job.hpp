@@ -43,6 +43,11 @@ std::vector<std::string> outputsThatAreInputs(const std::vector<Job>& jobs);
 std::vector<std::string> outputsThatAreInputs(const std::vector<std::string>& inputs,
                                               const std::vector<std::string>& outputs);
 
+/// The files a call's options name for reading: --seed, --target and the file of
+/// --grid file:PATH (a named design spectrum or grid names none; a name that is no file is
+/// passed on and harms nothing).
+std::vector<std::string> optionInputs(const Arguments& a);
+
 /// Writes the lines of outputsThatAreInputs(inputs, outputs) and "ничего не записано" on `err`
 /// when there are any; returns whether there were (the command must then stop with status 1).
 bool refuseOutputsThatAreInputs(const std::vector<std::string>& inputs,
