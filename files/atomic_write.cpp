@@ -12,6 +12,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
+
+#include "data/error.hpp"
+#include "data/messages.hpp"
 
 #include "files/textio.hpp"
 
@@ -146,19 +150,68 @@ mode_t currentUmask() {
   return mask;
 }
 
-// The file `path` names, a symbolic link followed: the link stays and its file is replaced.
-// A link that leads nowhere names the link itself; a loop of links is an invalid name.
+// The refusal of a link the kernel's fs.protected_symlinks rule would not follow.
+[[noreturn]] void refuseLink(const std::string& link) {
+  throw IoError(iocode::kPlantedLink, msg::plantedLink(link));
+}
+
+// Whether a link `st` in the folder `folder` may be followed, by the rule the kernel applies with
+// fs.protected_symlinks = 1 (Documentation/admin-guide/sysctl/fs.rst, "protected_symlinks"): in a
+// sticky folder every user may write to, only a link of the user's own or of the folder's owner.
+// Applied whatever the setting, so that a link another user planted in /tmp never redirects a
+// save of ours to a file of the user who runs the program.
+bool mayFollow(const std::string& folder, const struct stat& link) {
+  if (link.st_uid == ::geteuid()) return true;
+  struct stat dir {};
+  if (::stat(folder.empty() ? "." : folder.c_str(), &dir) != 0) return true;  // fails later
+  const bool shared = (dir.st_mode & S_ISVTX) && (dir.st_mode & S_IWOTH);
+  return !shared || link.st_uid == dir.st_uid;
+}
+
+// The file `path` names, every symbolic link on the way followed as the kernel would, each one
+// checked by mayFollow first: the link stays and its file is replaced. A name without links is
+// returned as it is, and so is a name whose file does not exist (a link that leads nowhere names
+// the link itself). More than 40 links on the way, as the kernel counts, is a loop: an invalid
+// name.
 std::string resolveTarget(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-  char* real = ::realpath(path.c_str(), nullptr);
-  if (real == nullptr) {
-    if (errno != ENOENT) throwErrnoError(errno, path);
-    return path;
+  std::vector<std::string> pending;  // components still to walk, the next one last
+  const auto push = [&pending](const std::string& text) {
+    std::vector<std::string> parts;
+    std::size_t from = 0;
+    for (;;) {
+      const std::size_t slash = text.find('/', from);
+      parts.push_back(text.substr(from, slash - from));
+      if (slash == std::string::npos) break;
+      from = slash + 1;
+    }
+    pending.insert(pending.end(), parts.rbegin(), parts.rend());
+  };
+  std::string current = path.starts_with("/") ? "/" : "";  // "": the working folder
+  push(path);
+  int links = 0;
+  while (!pending.empty()) {
+    const std::string part = std::move(pending.back());
+    pending.pop_back();
+    if (part.empty() || part == ".") continue;
+    const std::string next =
+        current.empty() ? part : current + (current.ends_with("/") ? "" : "/") + part;
+    struct stat st {};
+    if (::lstat(next.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+      current = next;
+      continue;
+    }
+    if (++links > 40) throwErrnoError(ELOOP, path);
+    if (!mayFollow(current, st)) refuseLink(next);
+    std::string to(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+    const ssize_t n = ::readlink(next.c_str(), to.data(), to.size());
+    if (n < 0) throwErrnoError(errno, path);
+    to.resize(static_cast<std::size_t>(n));
+    if (to.starts_with("/")) current = "/";
+    push(to);
   }
-  std::string target = real;
-  std::free(real);
-  return target;
+  if (links == 0) return path;
+  struct stat st {};
+  return ::stat(current.c_str(), &st) == 0 ? current : path;
 }
 
 }  // namespace
