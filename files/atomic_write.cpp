@@ -214,57 +214,117 @@ std::string resolveTarget(const std::string& path) {
   return ::stat(current.c_str(), &st) == 0 ? current : path;
 }
 
-}  // namespace
+// One file of a save, made ready to take its new content: a temporary with the whole content on
+// disk that only needs its name (the usual way), or a device or an in-place rewrite, which can
+// only be written when the save commits.
+struct Staged {
+  enum class Way { Rename, Device, InPlace };
+  std::string path, target, folder, temporary;
+  std::string_view data;
+  Way way = Way::Rename;
+  int fd = -1;
+};
 
-void replaceFile(const std::string& path, std::string_view data) {
-  const std::string target = resolveTarget(path);
+// Removes a temporary that will not be used.
+void discard(Staged& s) noexcept {
+  if (s.fd < 0) return;
+  ::unlink(s.temporary.c_str());
+  ::close(s.fd);
+  s.fd = -1;
+}
+
+Staged stage(const std::string& path, std::string_view data) {
+  Staged s;
+  s.path = path;
+  s.data = data;
+  s.target = resolveTarget(path);
   struct stat st {};
-  const bool exists = ::stat(target.c_str(), &st) == 0;
+  const bool exists = ::stat(s.target.c_str(), &st) == 0;
   if (!exists && errno != ENOENT) throwErrnoError(errno, path);
   if (exists) {
     if (S_ISDIR(st.st_mode)) throwErrnoError(EISDIR, path);
     // Refuse what an in-place rewrite would be refused, before anything is created.
-    const int probe = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    const int probe = ::open(s.target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (probe < 0) throwErrnoError(errno, path);
     ::close(probe);
     if (!S_ISREG(st.st_mode)) {
-      writeDevice(target, path, data);
-      return;
+      s.way = Staged::Way::Device;
+      return s;
     }
   }
 
-  const std::string folder = folderOf(target);
-  removeStaleTemporaries(folder, target);
-  std::string temporary;
-  const int fd = createTemporary(folder, target, temporary);
-  if (fd < 0) {
+  s.folder = folderOf(s.target);
+  removeStaleTemporaries(s.folder, s.target);
+  s.fd = createTemporary(s.folder, s.target, s.temporary);
+  if (s.fd < 0) {
     const int err = errno;
     if (exists && (err == EACCES || err == EPERM)) {
-      rewriteInPlace(target, path, data);
-      return;
+      s.way = Staged::Way::InPlace;
+      return s;
     }
     throwErrnoError(err, path);
   }
   int err = 0;
-  if (!writeAll(fd, data)) err = errno;
+  if (!writeAll(s.fd, data)) err = errno;
   // The content was private while written; it takes its final mode only now, before the name.
   const mode_t mode = exists ? st.st_mode & 07777 : 0666 & ~currentUmask();
-  if (err == 0 && ::fchmod(fd, mode) != 0) err = errno;
+  if (err == 0 && ::fchmod(s.fd, mode) != 0) err = errno;
   if (err == 0 && exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
-    [[maybe_unused]] const int ignored = ::fchown(fd, st.st_uid, st.st_gid);
+    [[maybe_unused]] const int ignored = ::fchown(s.fd, st.st_uid, st.st_gid);
   }
-  if (err == 0 && ::fsync(fd) != 0 && errno != EINVAL) err = errno;
-  if (err == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) err = errno;
-  if (err != 0) ::unlink(temporary.c_str());
+  if (err == 0 && ::fsync(s.fd) != 0 && errno != EINVAL) err = errno;
+  if (err != 0) {
+    discard(s);
+    throwErrnoError(err, path);
+  }
+  return s;
+}
+
+void commit(Staged& s) {
+  if (s.way == Staged::Way::Device) return writeDevice(s.target, s.path, s.data);
+  if (s.way == Staged::Way::InPlace) return rewriteInPlace(s.target, s.path, s.data);
+  if (::rename(s.temporary.c_str(), s.target.c_str()) != 0) {
+    const int err = errno;
+    discard(s);
+    throwErrnoError(err, s.path);
+  }
   // Closed only after the rename or the unlink, so that the lock keeps a live temporary from
   // being taken for a stale one; the content is on disk by then, a close can lose nothing.
-  ::close(fd);
-  if (err != 0) throwErrnoError(err, path);
+  ::close(s.fd);
+  s.fd = -1;
   // Make the new name itself durable; a folder that cannot be synced changes nothing.
-  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dir = ::open(s.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir >= 0) {
     ::fsync(dir);
     ::close(dir);
+  }
+}
+
+}  // namespace
+
+void replaceFile(const std::string& path, std::string_view data) {
+  Staged s = stage(path, data);
+  commit(s);
+}
+
+void replaceFiles(const std::vector<std::pair<std::string, std::string_view>>& files,
+                  std::size_t& failed) {
+  std::vector<Staged> staged;
+  staged.reserve(files.size());
+  std::size_t at = 0;
+  try {
+    for (at = 0; at < files.size(); ++at)
+      staged.push_back(stage(files[at].first, files[at].second));
+    // Devices and in-place rewrites first: they are the ones that can still fail; a rename in
+    // a folder that just took a new file hardly does.
+    for (int pass = 0; pass < 2; ++pass) {
+      for (at = 0; at < staged.size(); ++at)
+        if ((staged[at].way == Staged::Way::Rename) == (pass == 1)) commit(staged[at]);
+    }
+  } catch (...) {
+    failed = at;
+    for (Staged& s : staged) discard(s);
+    throw;
   }
 }
 

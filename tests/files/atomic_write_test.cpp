@@ -204,6 +204,20 @@ TEST(AtomicWrite, LoopOfLinksIsAnInvalidName) {
   }
 }
 
+TEST(AtomicWrite, SeveralFilesAreReplacedAllOrNone) {
+  TempDir dir;
+  const std::string a = dir.file("a.csv"), b = dir.file("b.pdf");
+  writeBytes(a, "old a");
+  std::size_t failed = 99;
+  EXPECT_THROW(replaceFiles({{a, "new a"}, {dir.file("missing/b.pdf"), "new b"}}, failed), IoError);
+  EXPECT_EQ(failed, 1u);
+  EXPECT_EQ(readBytes(a), "old a");
+  EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"a.csv"});
+  replaceFiles({{a, "new a"}, {b, "new b"}}, failed);
+  EXPECT_EQ(readBytes(a) + readBytes(b), "new anew b");
+  EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"a.csv", "b.pdf"}));
+}
+
 // fs.protected_symlinks: in a sticky folder open to everyone, a link is followed only when it is
 // the user's own or the folder owner's, wherever the links on the way stand.
 TEST(AtomicWrite, LinkPlantedInASharedStickyFolderIsNotFollowed) {
