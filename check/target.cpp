@@ -70,6 +70,10 @@ Target parseEc8(const std::string& text) {
   const auto row = std::find_if(std::begin(table), std::end(table),
                                 [g](const Ec8Row& r) { return r.ground == g; });
   if (row == std::end(table)) throw AppError(msg::badTarget(text, msg::kEc8Form));
+  // The plateau 2.5·ag·S·η is the spectrum's largest value, and η = √(10/(5 + ξ)) its largest,
+  // √2, at no damping (EN 1998-1 §3.2.2.2 (3)).
+  if (!std::isfinite(2.5 * ag * row->soil * std::numbers::sqrt2))
+    throw AppError(msg::badTarget(text, msg::kTargetBeyondRange));
   t.ground = g;
   t.ag = ag;
   t.soil = row->soil;
@@ -82,9 +86,11 @@ Target parseEc8(const std::string& text) {
 Target parseRg160(const std::string& text) {
   const auto parts = splitColons(text);
   double pga = 0;
-  if (parts.size() != 2 || !analysis::parseNumber(parts[1], pga) || !(pga > 0) ||
-      !std::isfinite(pga * records::kStandardGravity))
+  if (parts.size() != 2 || !analysis::parseNumber(parts[1], pga) || !(pga > 0))
     throw AppError(msg::badTarget(text, msg::kRg160Form));
+  // The largest amplification, at C.
+  if (!std::isfinite(kRgAmpC * pga * records::kStandardGravity))
+    throw AppError(msg::badTarget(text, msg::kTargetBeyondRange));
   Target t;
   t.kind = TargetKind::Rg160;
   t.text = text;
