@@ -56,6 +56,17 @@ inline std::string tooManySubsteps(std::string_view frequency, std::string_view 
 inline constexpr std::string_view kResponseOverflow =
     "отклик осциллятора вышел за пределы чисел двойной точности";
 
+/// A measure of a record beyond the double range (its samples near the largest numbers).
+inline std::string measureBeyondRange(std::string_view measure) {
+  return "мера " + std::string(measure) +
+         " выходит за пределы чисел двойной точности: отсчёты записи слишком велики";
+}
+
+/// The warning about a record whose samples are all zero.
+inline std::string noMotion(std::string_view name) {
+  return "предупреждение: " + std::string(name) + ": все отсчёты записи равны нулю (движения нет)";
+}
+
 inline constexpr std::string_view kRotdMismatch =
     "--rotd: две компоненты пары должны иметь один шаг по времени и одно число отсчётов";
 inline constexpr std::string_view kRotdOdd =

@@ -11,6 +11,7 @@
 #include <new>
 #include <ostream>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -172,9 +173,14 @@ class SpectraProgress {
 // The table of one unit, or throws the message to show. Refuses a unit whose work is beyond
 // `workLimit` (0: none) before any of it is done.
 std::string spectraOf(const Unit& u, const records::Reading& reading, SpectraRequest r,
-                      double workLimit) {
+                      double workLimit, SpectraProgress& progress) {
   std::vector<records::Record> read;
-  for (const std::string& path : u.records) read.push_back(records::readRecord(path, reading));
+  for (const std::string& path : u.records) {
+    read.push_back(records::readRecord(path, reading));
+    std::ostringstream warning;
+    if (warnAboutNoMotion(path, read.back().accel, warning))
+      progress.message(warning.str().substr(0, warning.str().size() - 1));
+  }
   std::string names = u.records[0];
   if (u.records.size() > 1) names += ", " + u.records[1];
   const double work = analysis::spectraWork(r, read[0].accel.size(), read[0].dt);
@@ -226,7 +232,7 @@ int runSpectra(const Arguments& c, std::ostream& out, std::ostream& err) {
       const Unit& u = units[i];
       std::string message;
       try {
-        const std::string table = spectraOf(u, reading, r, workLimit);
+        const std::string table = spectraOf(u, reading, r, workLimit, progress);
         if (u.output.empty())
           standardOutput = table;
         else
@@ -259,6 +265,7 @@ int runMeasures(const Arguments& c, std::ostream& out, std::ostream& err) {
   for (const std::string& path : c.positional) {
     try {
       const records::Record record = records::readRecord(path, reading);
+      warnAboutNoMotion(path, record.accel, err);
       try {
         table += analysis::measuresCsvRow(
             path, analysis::computeMeasures(record.accel, record.dt, Peaks::Refined, threads));

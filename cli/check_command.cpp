@@ -114,8 +114,10 @@ int runCheck(const Arguments& c, std::ostream& out, std::ostream& err) {
   try {
     const check::Target target = targetOf(c.get("target"), parameters);
     std::vector<records::Record> records;
-    for (const std::string& path : c.positional)
+    for (const std::string& path : c.positional) {
       records.push_back(records::readRecord(path, reading));
+      warnAboutNoMotion(path, records.back().accel, err);
+    }
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
     const check::CheckResult result = check::checkRecords(target, parameters, records, threads);
     // The table and the report are written together or not at all.

@@ -21,7 +21,9 @@ int runImport(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
   const std::string& output = a.positional[1];
   if (refuseOutputsThatAreInputs({input}, {output}, err)) return 1;
   try {
-    const std::string text = aksText(records::readRecord(input, reading));
+    const records::Record record = records::readRecord(input, reading);
+    warnAboutNoMotion(input, record.accel, err);
+    const std::string text = aksText(record);
     try {
       replaceFile(output, text);
     } catch (const IoError& e) {

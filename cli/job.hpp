@@ -61,6 +61,11 @@ bool refuseOutputsThatAreInputs(const std::vector<std::string>& inputs,
 int runJobs(const std::vector<Job>& jobs, unsigned threads, std::ostream& err, bool showProgress,
             const ThreadStarter& start = startThread);
 
+/// Writes msg::noMotion(name) on `err` when every sample of `accel` is zero; returns whether it
+/// did. Such a record has no spectrum and no duration to speak of, though nothing fails.
+bool warnAboutNoMotion(const std::string& name, const std::vector<double>& accel,
+                       std::ostream& err);
+
 /// Warnings about a record of `nd` samples Acc[1 … nd]: empty, or every sample zero.
 void warnAboutRecord(const Store& s, Warnings& w);
 

@@ -56,6 +56,7 @@ int runBaseline(const Arguments& a, std::ostream& out, std::ostream& err) {
   if (refuseOutputsThatAreInputs({input}, {output}, err)) return 1;
   try {
     records::Record record = records::readRecord(input, reading);
+    warnAboutNoMotion(input, record.accel, err);
     const matching::Drift before = matching::driftOf(record.accel, record.dt);
     try {
       matching::correctBaseline(record.accel, record.dt);
@@ -135,7 +136,10 @@ int runMatch(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
     }
     if (!target.supportsDamping(p.damping)) throw UsageError(std::string(msg::kRg160Damping));
     matching::MatchSource source;
-    if (a.has("seed")) source.seed = records::readRecord(a.get("seed"), reading);
+    if (a.has("seed")) {
+      source.seed = records::readRecord(a.get("seed"), reading);
+      warnAboutNoMotion(a.get("seed"), source.seed->accel, err);
+    }
     source.duration = duration;
     source.step = sweepStep;
     std::function<void(int, double, double)> progress;

@@ -245,6 +245,44 @@ TEST_F(AnalysisCli, NoFileTheCommandReadsIsOverwritten) {
   }
 }
 
+TEST_F(AnalysisCli, RecordWithoutMotionIsWarnedOfAndOverflowRefused) {
+  put(dir / "zero.txt", "0\n0\n0\n0\n");
+  const std::string warning =
+      "предупреждение: zero.txt: все отсчёты записи равны нулю (движения нет)\n";
+  const Result measures = cli(dir, "measures zero.txt --step 0.01");
+  EXPECT_EQ(measures.status, 0);
+  EXPECT_EQ(measures.err, warning);
+  // The durations of a record without motion are the one documented "nan".
+  EXPECT_EQ(lines(measures.out).back(), "zero.txt,0,0,0,0,nan,nan,0,0,0");
+  const Result spectra = cli(dir, "spectra zero.txt --step 0.01 --grid lin:1:2:1");
+  EXPECT_EQ(spectra.status, 0);
+  EXPECT_EQ(spectra.err, warning);
+  EXPECT_EQ(spectra.out, "frequency_hz,period_s,psa_0.05\n1,1,0\n2,0.5,0\n");
+
+  // Samples near the largest doubles: a measure that would be "inf" is refused, nothing written.
+  put(dir / "big.txt", "0\n1e200\n-1e200\n0\n");
+  put(dir / "huge.txt", "0\n1.7e308\n-1.7e308\n0\n");
+  struct Case {
+    const char* args;
+    std::string message;
+  } cases[] = {
+      {"measures big.txt --csv out.csv",
+       "big.txt: мера arias выходит за пределы чисел двойной точности: отсчёты записи слишком "
+       "велики.\n"},
+      {"measures huge.txt --csv out.csv",
+       "huge.txt: отклик осциллятора вышел за пределы чисел двойной точности.\n"},
+      {"spectra huge.txt --csv out.csv",
+       "huge.txt: отклик осциллятора вышел за пределы чисел двойной точности.\n"},
+  };
+  for (const Case& c : cases) {
+    const Result r = cli(dir, std::string(c.args) + " --step 0.01");
+    EXPECT_EQ(r.status, 1) << c.args;
+    EXPECT_EQ(r.err, c.message) << c.args;
+    EXPECT_EQ(r.out.find("inf"), std::string::npos) << c.args;
+    EXPECT_FALSE(fs::exists(dir / "out.csv")) << c.args;
+  }
+}
+
 TEST_F(AnalysisCli, EveryRecordFormat) {
   const std::string records = std::string(ACCELSPEC_TEST_DATA) + "/records/data/";
   struct Case {
