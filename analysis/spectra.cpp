@@ -397,12 +397,14 @@ class RotatedPeak {
         peak = std::max(peak, std::fabs(bx_[p] * rot().c[k] + by_[p] * rot().s[k]));
       bound = std::min(bound, peak);
     }
-    keep_ = bound * (1 - 1e-9);
+    const double keep = bound * (1 - 1e-9);
+    keep2_ = keep * keep;
   }
 
   // Second pass, every point in any order.
   void take(double x, double y) {
-    if (std::hypot(x, y) < keep_) return;
+    // The squared radius against the squared bound: its rounding is far inside the margin.
+    if (x * x + y * y < keep2_) return;
     for (int k = 0; k < kAngles; ++k)
       peaks_[k] = std::max(peaks_[k], std::fabs(x * rot().c[k] + y * rot().s[k]));
   }
@@ -420,7 +422,7 @@ class RotatedPeak {
   double peak_[kProbes] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
   double bx_[kProbes] = {}, by_[kProbes] = {};
   bool first_ = true;
-  double keep_ = 0;
+  double keep2_ = 0;
   double peaks_[kAngles] = {};
 };
 static_assert(RotatedPeak::kProbes == 12);
