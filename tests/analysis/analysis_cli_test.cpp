@@ -283,6 +283,28 @@ TEST_F(AnalysisCli, RecordWithoutMotionIsWarnedOfAndOverflowRefused) {
   }
 }
 
+TEST_F(AnalysisCli, OutputThroughALinkPlantedInASharedFolderIsRefused) {
+  if (::geteuid() != 0) GTEST_SKIP() << "links of another user can be made only by root (lchown)";
+  fs::create_directory(dir / "shared");
+  fs::permissions(dir / "shared", fs::perms::all | fs::perms::sticky_bit);
+  put(dir / "mine.csv", "the user's own table\n");
+  fs::create_symlink(dir / "mine.csv", dir / "shared/out.csv");
+  ASSERT_EQ(::lchown((dir / "shared/out.csv").c_str(), 65534, 65534), 0);
+  // spectra names the record whose table could not be written.
+  for (const std::string prefix : {"", "a.txt: "}) {
+    const std::string command = prefix.empty() ? "measures" : "spectra";
+    const Result r = cli(dir, command + " a.txt --step 0.01 --csv shared/out.csv");
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_EQ(r.err,
+              prefix +
+                  "shared/out.csv: запись через символьную ссылку shared/out.csv запрещена: ссылка "
+                  "лежит в общей папке (с битом sticky, открытой всем на запись) и принадлежит "
+                  "другому пользователю.\n")
+        << command;
+    EXPECT_EQ(slurp(dir / "mine.csv"), "the user's own table\n") << command;
+  }
+}
+
 TEST_F(AnalysisCli, EveryRecordFormat) {
   const std::string records = std::string(ACCELSPEC_TEST_DATA) + "/records/data/";
   struct Case {
