@@ -76,8 +76,10 @@ struct Spectra {
 Spectra computeSpectra(const std::vector<double>& accel, double dt, const SpectraRequest& request);
 
 /// RotD50 or RotD100 (request.rotd) of two horizontal components with the same step and length:
-/// each oscillator's two histories are computed once and rotated through 0° … 179°; sd, psv and
-/// psa from the displacements, sv from the velocities, sa from the absolute accelerations.
+/// each oscillator's two histories are rotated through 0° … 179°; sd, psv and psa from the
+/// displacements, sv from the velocities, sa from the absolute accelerations. Only the states at
+/// the samples are kept (four arrays of the record's length per running thread); the points
+/// between samples are made again from them for each of the two passes the rotation takes.
 /// RotD50 is the mean of the 90th and 91st of the 180 sorted values. Throws as computeSpectra,
 /// and msg::kRotdMismatch for components of different step or length.
 Spectra computeRotD(const std::vector<double>& accel1, const std::vector<double>& accel2,
