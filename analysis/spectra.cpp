@@ -377,15 +377,24 @@ class RotatedPeak {
  public:
   static constexpr int kProbes = kAngles / 15;
 
-  // First pass, every point in order.
+  RotatedPeak() {
+    for (int p = 0; p < kProbes; ++p) pc_[p] = rot_.c[p * 15], ps_[p] = rot_.s[p * 15];
+  }
+
+  // First pass: the first point, then every other point in order.
+  void first(double x, double y) {
+    std::fill(std::begin(bx_), std::end(bx_), x);
+    std::fill(std::begin(by_), std::end(by_), y);
+    probe(x, y);
+  }
   void probe(double x, double y) {
     for (int p = 0; p < kProbes; ++p) {
-      const int k = p * 15;
-      const double v = std::fabs(x * rot().c[k] + y * rot().s[k]);
-      if (first_) bx_[p] = x, by_[p] = y;
-      if (v > peak_[p]) peak_[p] = v, bx_[p] = x, by_[p] = y;
+      const double v = std::fabs(x * pc_[p] + y * ps_[p]);
+      const bool above = v > peak_[p];
+      peak_[p] = above ? v : peak_[p];
+      bx_[p] = above ? x : bx_[p];
+      by_[p] = above ? y : by_[p];
     }
-    first_ = false;
   }
 
   // Between the passes.
@@ -394,7 +403,7 @@ class RotatedPeak {
     for (int k = 0; k < kAngles; ++k) {
       double peak = 0;
       for (int p = 0; p < kProbes; ++p)
-        peak = std::max(peak, std::fabs(bx_[p] * rot().c[k] + by_[p] * rot().s[k]));
+        peak = std::max(peak, std::fabs(bx_[p] * rot_.c[k] + by_[p] * rot_.s[k]));
       bound = std::min(bound, peak);
     }
     const double keep = bound * (1 - 1e-9);
@@ -406,7 +415,7 @@ class RotatedPeak {
     // The squared radius against the squared bound: its rounding is far inside the margin.
     if (x * x + y * y < keep2_) return;
     for (int k = 0; k < kAngles; ++k)
-      peaks_[k] = std::max(peaks_[k], std::fabs(x * rot().c[k] + y * rot().s[k]));
+      peaks_[k] = std::max(peaks_[k], std::fabs(x * rot_.c[k] + y * rot_.s[k]));
   }
 
   double result(int percentile) {
@@ -415,13 +424,10 @@ class RotatedPeak {
   }
 
  private:
-  static const Rotation& rot() {
-    static const Rotation r;
-    return r;
-  }
+  static inline const Rotation rot_{};
+  double pc_[kProbes], ps_[kProbes];
   double peak_[kProbes] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
   double bx_[kProbes] = {}, by_[kProbes] = {};
-  bool first_ = true;
   double keep2_ = 0;
   double peaks_[kAngles] = {};
 };
@@ -431,7 +437,8 @@ static_assert(RotatedPeak::kProbes == 12);
 
 double rotatedPeak(const std::vector<double>& x, const std::vector<double>& y, int percentile) {
   RotatedPeak peak;
-  for (std::size_t t = 0; t < x.size(); ++t) peak.probe(x[t], y[t]);
+  if (!x.empty()) peak.first(x[0], y[0]);
+  for (std::size_t t = 1; t < x.size(); ++t) peak.probe(x[t], y[t]);
   peak.bound();
   for (std::size_t t = 0; t < x.size(); ++t) peak.take(x[t], y[t]);
   return peak.result(percentile);
