@@ -47,7 +47,8 @@ struct SpectraRequest {
 /// The work of `request` on a record (or, with request.rotd, a pair of records) of `samples`
 /// samples at step dt, in oscillator steps: samples × the sub-steps of each grid point (1 for
 /// peaks at the samples) summed over the grid × dampings, × 2 for a pair. One core does about
-/// 1e8 of them a second for one record and a third of that for a pair. A frequency beyond
+/// 1e8 of them a second, for one record as for a pair (far fewer where the response has decayed
+/// into subnormal numbers). A frequency beyond
 /// kMaxSubsteps counts with kMaxSubsteps + 1.
 double spectraWork(const SpectraRequest& request, std::size_t samples, double dt);
 
