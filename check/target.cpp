@@ -80,6 +80,10 @@ Target parseEc8(const std::string& text) {
   t.tb = row->tb;
   t.tc = row->tc;
   t.td = row->td;
+  // Nor may its smallest values fall below the normal doubles, where a ratio to them overflows:
+  // at 0.01 Hz, beyond any grid, with the least η (0.55).
+  if (!std::isnormal(t.valueAt(0.01, 0.99)))
+    throw AppError(msg::badTarget(text, msg::kTargetBeyondRange));
   return t;
 }
 
@@ -95,6 +99,8 @@ Target parseRg160(const std::string& text) {
   t.kind = TargetKind::Rg160;
   t.text = text;
   t.pga = pga * records::kStandardGravity;
+  if (!std::isnormal(t.valueAt(0.01, 0.05)))  // its smallest values, as for ec8
+    throw AppError(msg::badTarget(text, msg::kTargetBeyondRange));
   return t;
 }
 

@@ -138,7 +138,10 @@ TEST(Target, RefusedTexts) {
                // Values beyond the double range: the plateau of ec8, 3.13·PGA of rg160.
                {"ec8:1:B:1e308", msg::kTargetBeyondRange},
                {"ec8:2:D:4e307", msg::kTargetBeyondRange},
-               {"rg160:1e307", msg::kTargetBeyondRange}};
+               {"rg160:1e307", msg::kTargetBeyondRange},
+               // Values below the normal doubles, where the ratios to them would be inf.
+               {"ec8:1:B:1e-320", msg::kTargetBeyondRange},
+               {"rg160:1e-310", msg::kTargetBeyondRange}};
   for (const auto& c : cases) EXPECT_EQ(errorOf(c.text), msg::badTarget(c.text, c.why)) << c.text;
   // The largest that still fit.
   for (const char* text : {"ec8:2:D:1e307", "rg160:5e306"}) {
