@@ -58,10 +58,33 @@ inline std::string tooManySubsteps(std::string_view frequency, std::string_view 
 inline constexpr std::string_view kResponseOverflow =
     "отклик осциллятора вышел за пределы чисел двойной точности";
 
+/// A measure of a record beyond the double range (its samples near the largest numbers).
+inline std::string measureBeyondRange(std::string_view measure) {
+  return "мера " + std::string(measure) +
+         " выходит за пределы чисел двойной точности: отсчёты записи слишком велики";
+}
+
+/// The warning about a record whose samples are all zero.
+inline std::string noMotion(std::string_view name) {
+  return "предупреждение: " + std::string(name) + ": все отсчёты записи равны нулю (движения нет)";
+}
+
 inline constexpr std::string_view kRotdMismatch =
     "--rotd: две компоненты пары должны иметь один шаг по времени и одно число отсчётов";
 inline constexpr std::string_view kRotdOdd =
     "--rotd: записи берутся парами (две горизонтальные компоненты), их число должно быть чётным";
+
+/// A run whose estimated work is beyond the limit; the numbers come formatted.
+inline std::string workBeyondLimit(std::string_view estimate, std::string_view limit) {
+  return "оценка работы " + std::string(estimate) +
+         " шагов осцилляторов (отсчёты × подшаги × точки сетки × затухания, для пары RotD вдвое) "
+         "больше предела " +
+         std::string(limit) +
+         ": сузьте сетку, уменьшите число затуханий или снимите предел параметром "
+         "--work-limit none";
+}
+inline constexpr std::string_view kBadWorkLimit =
+    "--work-limit: ожидается число шагов осцилляторов больше нуля или none";
 
 inline constexpr std::string_view kNoOutDir = "не удаётся создать папку для таблиц";
 

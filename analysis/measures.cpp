@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
+#include "analysis/analysis_messages.hpp"
 #include "analysis/number_text.hpp"
+#include "data/error.hpp"
 #include "records/record.hpp"
 
 namespace accelspec::analysis {
@@ -116,6 +119,15 @@ Measures computeMeasures(const std::vector<double>& accel, double dt, Peaks hous
   }
   m.cav = static_cast<double>(cav);
   m.cavStd = standardizedCav(accel, dt, kCavThresholdG * g);
+  // Sums of squares and integrals of samples near the largest doubles go beyond them (kept in
+  // extended precision, they overflow only when stored).
+  const std::pair<const char*, double> values[] = {
+      {"pga", m.pga},     {"pgv", m.pgv},        {"pgd", m.pgd},
+      {"arias", m.arias}, {"d5_75", m.d5_75},    {"d5_95", m.d5_95},
+      {"cav", m.cav},     {"cav_std", m.cavStd}, {"housner_5", m.housner}};
+  for (const auto& [name, value] : values)
+    if (std::isinf(value) || (std::isnan(value) && total > 0))
+      throw AppError(msg::measureBeyondRange(name));
   return m;
 }
 

@@ -22,7 +22,9 @@ struct Measures {
 };
 
 /// The measures of `accel` (m/s², step dt s), Housner's intensity with `housnerPeaks` on
-/// `threads` threads. Throws AppError as computeSpectra for a bad step or sample.
+/// `threads` threads. Throws AppError as computeSpectra for a bad step or sample, and
+/// msg::measureBeyondRange for a measure beyond the double range. Only d5_75 and d5_95 of a
+/// record with no energy (every sample zero) are NaN.
 Measures computeMeasures(const std::vector<double>& accel, double dt,
                          Peaks housnerPeaks = Peaks::Refined, unsigned threads = 1);
 

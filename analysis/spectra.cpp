@@ -292,6 +292,15 @@ long long refinedSubsteps(double frequency, double dt) {
   return std::max(1LL, static_cast<long long>(wanted));
 }
 
+double spectraWork(const SpectraRequest& r, std::size_t samples, double dt) {
+  double substeps = 0;
+  for (const GridPoint& p : r.grid)
+    substeps +=
+        r.peaks == Peaks::Samples ? 1.0 : static_cast<double>(refinedSubsteps(p.frequency, dt));
+  return static_cast<double>(samples) * substeps * static_cast<double>(r.dampings.size()) *
+         (r.rotd ? 2 : 1);
+}
+
 Spectra computeSpectra(const std::vector<double>& accel, double dt, const SpectraRequest& r) {
   checkRecord(accel, dt);
   std::vector<Oscillator> all = oscillators(r, dt);
@@ -336,6 +345,7 @@ Spectra computeSpectra(const std::vector<double>& accel, double dt, const Spectr
     for (std::size_t lane = 0; lane < b.count; ++lane)
       store(s, r, all[b.first + lane], laneOf(peaks[0], lane), laneOf(peaks[1], lane),
             laneOf(peaks[2], lane));
+    if (r.progress) r.progress(b.count);
   });
   checkFinite(s);
   return s;
@@ -356,65 +366,138 @@ struct Rotation {
   }
 };
 
-// RotD50 (median) or RotD100 (largest) over the angles of max_t |x(t)·cosθ + y(t)·sinθ|.
-// Only points whose radius reaches a lower bound of the smallest of those peaks can be a peak
-// at any angle, so the 180 projections are taken over those few points alone; the bound comes
-// from the extreme points in twelve directions and keeps a margin for rounding, so the result
-// is the one a projection of every point would give.
+// RotD50 (median) or RotD100 (largest) over the angles of max_t |x(t)·cosθ + y(t)·sinθ|, taken
+// in two passes over the points, so that the points themselves need not be kept: a point can be
+// made again from the oscillator's state at the sample before it. Only points whose radius
+// reaches a lower bound of the smallest of those peaks can be a peak at any angle, so the 180
+// projections are taken over those few points alone; the bound comes from the extreme points in
+// twelve directions (the first pass) and keeps a margin for rounding, so the result is the one a
+// projection of every point would give.
+class RotatedPeak {
+ public:
+  static constexpr int kProbes = kAngles / 15;
+
+  RotatedPeak() {
+    for (int p = 0; p < kProbes; ++p) pc_[p] = rot_.c[p * 15], ps_[p] = rot_.s[p * 15];
+  }
+
+  // First pass: the first point, then every other point in order.
+  void first(double x, double y) {
+    std::fill(std::begin(bx_), std::end(bx_), x);
+    std::fill(std::begin(by_), std::end(by_), y);
+    probe(x, y);
+  }
+  void probe(double x, double y) {
+    for (int p = 0; p < kProbes; ++p) {
+      const double v = std::fabs(x * pc_[p] + y * ps_[p]);
+      const bool above = v > peak_[p];
+      peak_[p] = above ? v : peak_[p];
+      bx_[p] = above ? x : bx_[p];
+      by_[p] = above ? y : by_[p];
+    }
+  }
+
+  // Between the passes.
+  void bound() {
+    double bound = INFINITY;
+    for (int k = 0; k < kAngles; ++k) {
+      double peak = 0;
+      for (int p = 0; p < kProbes; ++p)
+        peak = std::max(peak, std::fabs(bx_[p] * rot_.c[k] + by_[p] * rot_.s[k]));
+      bound = std::min(bound, peak);
+    }
+    const double keep = bound * (1 - 1e-9);
+    keep2_ = keep * keep;
+  }
+
+  // Second pass, every point in any order.
+  void take(double x, double y) {
+    // The squared radius against the squared bound: its rounding is far inside the margin.
+    if (x * x + y * y < keep2_) return;
+    for (int k = 0; k < kAngles; ++k)
+      peaks_[k] = std::max(peaks_[k], std::fabs(x * rot_.c[k] + y * rot_.s[k]));
+  }
+
+  double result(int percentile) {
+    std::sort(std::begin(peaks_), std::end(peaks_));
+    return percentile == 100 ? peaks_[kAngles - 1] : (peaks_[89] + peaks_[90]) / 2;
+  }
+
+ private:
+  static inline const Rotation rot_{};
+  double pc_[kProbes], ps_[kProbes];
+  double peak_[kProbes] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+  double bx_[kProbes] = {}, by_[kProbes] = {};
+  double keep2_ = 0;
+  double peaks_[kAngles] = {};
+};
+static_assert(RotatedPeak::kProbes == 12);
+
 }  // namespace
 
 double rotatedPeak(const std::vector<double>& x, const std::vector<double>& y, int percentile) {
-  static const Rotation rot;
-  const std::size_t n = x.size();
-  std::vector<std::size_t> probes;
-  for (int k = 0; k < kAngles; k += 15) {
-    std::size_t best = 0;
-    double peak = -1;
-    for (std::size_t t = 0; t < n; ++t) {
-      const double p = std::fabs(x[t] * rot.c[k] + y[t] * rot.s[k]);
-      if (p > peak) peak = p, best = t;
-    }
-    probes.push_back(best);
-  }
-  double bound = INFINITY;
-  for (int k = 0; k < kAngles; ++k) {
-    double peak = 0;
-    for (std::size_t t : probes)
-      peak = std::max(peak, std::fabs(x[t] * rot.c[k] + y[t] * rot.s[k]));
-    bound = std::min(bound, peak);
-  }
-  const double keep = bound * (1 - 1e-9);
-  double peaks[kAngles] = {};
-  for (std::size_t t = 0; t < n; ++t) {
-    if (std::hypot(x[t], y[t]) < keep) continue;
-    for (int k = 0; k < kAngles; ++k)
-      peaks[k] = std::max(peaks[k], std::fabs(x[t] * rot.c[k] + y[t] * rot.s[k]));
-  }
-  std::sort(std::begin(peaks), std::end(peaks));
-  return percentile == 100 ? peaks[kAngles - 1] : (peaks[89] + peaks[90]) / 2;
+  RotatedPeak peak;
+  if (!x.empty()) peak.first(x[0], y[0]);
+  for (std::size_t t = 1; t < x.size(); ++t) peak.probe(x[t], y[t]);
+  peak.bound();
+  for (std::size_t t = 0; t < x.size(); ++t) peak.take(x[t], y[t]);
+  return peak.result(percentile);
 }
 
 namespace {
 
-// Displacement and velocity of one oscillator at the samples and at every point between them.
-void histories(const double* acc, std::size_t n, const std::vector<std::array<double, 8>>& steps,
-               std::vector<double>& u, std::vector<double>& v) {
-  const std::size_t m = steps.size();
-  u.assign((n - 1) * m + 1, 0.0);
-  v.assign(u.size(), 0.0);
-  double du = 0, dv = 0;
-  std::size_t at = 1;
+using StepTable = std::vector<std::array<double, 8>>;
+
+// Displacement and velocity of one oscillator at the samples only: the state moves from sample
+// to sample with the full step.
+void sampleStates(const double* acc, std::size_t n, const StepTable& steps, std::vector<double>& u,
+                  std::vector<double>& v) {
+  const auto& c = steps.back();
+  u.assign(n, 0.0);
+  v.assign(n, 0.0);
   for (std::size_t i = 1; i < n; ++i) {
     const double a0 = acc[i - 1], d = acc[i] - a0;
-    for (std::size_t k = 0; k < m; ++k, ++at) {
-      const auto& c = steps[k];
-      u[at] = ((du * c[0] + dv * c[1]) - d * c[2]) - a0 * c[3];
-      v[at] = ((du * c[4] + dv * c[5]) - d * c[6]) - a0 * c[7];
-    }
-    du = u[at - 1];
-    dv = v[at - 1];
+    u[i] = ((u[i - 1] * c[0] + v[i - 1] * c[1]) - d * c[2]) - a0 * c[3];
+    v[i] = ((u[i - 1] * c[4] + v[i - 1] * c[5]) - d * c[6]) - a0 * c[7];
   }
 }
+
+// One oscillator driven by both components: its states at the samples (O(record) memory), from
+// which every point between two samples is made again when a pass needs it.
+struct PairResponse {
+  const double *acc1, *acc2;
+  std::size_t n;
+  const StepTable& steps;
+  std::vector<double> u1, v1, u2, v2;
+
+  PairResponse(const std::vector<double>& a1, const std::vector<double>& a2, const StepTable& s)
+      : acc1(a1.data()), acc2(a2.data()), n(a1.size()), steps(s) {
+    sampleStates(acc1, n, steps, u1, v1);
+    sampleStates(acc2, n, steps, u2, v2);
+  }
+
+  // visit(u1, v1, u2, v2) at the first sample, then at every point between two samples and at
+  // the later sample, in time order: the same points, with the same bits, as a history kept in
+  // full.
+  template <class Visit>
+  void forEachPoint(Visit&& visit) const {
+    const std::size_t m = steps.size();
+    visit(0.0, 0.0, 0.0, 0.0);
+    for (std::size_t i = 1; i < n; ++i) {
+      const double a1 = acc1[i - 1], d1 = acc1[i] - a1;
+      const double a2 = acc2[i - 1], d2 = acc2[i] - a2;
+      const double pu1 = u1[i - 1], pv1 = v1[i - 1], pu2 = u2[i - 1], pv2 = v2[i - 1];
+      for (std::size_t k = 0; k + 1 < m; ++k) {
+        const auto& c = steps[k];
+        visit(((pu1 * c[0] + pv1 * c[1]) - d1 * c[2]) - a1 * c[3],
+              ((pu1 * c[4] + pv1 * c[5]) - d1 * c[6]) - a1 * c[7],
+              ((pu2 * c[0] + pv2 * c[1]) - d2 * c[2]) - a2 * c[3],
+              ((pu2 * c[4] + pv2 * c[5]) - d2 * c[6]) - a2 * c[7]);
+      }
+      visit(u1[i], v1[i], u2[i], v2[i]);
+    }
+  }
+};
 
 }  // namespace
 
@@ -433,30 +516,36 @@ Spectra computeRotD(const std::vector<double>& accel1, const std::vector<double>
   }
 
   Spectra s = emptySpectra(r);
+  // Each running oscillator keeps four sample histories of the record's length: the memory
+  // grows with the record and the threads, never with the sub-steps or the angles.
   parallelFor(all.size(), r.threads, [&](std::size_t i) {
     const Oscillator& o = all[i];
-    std::vector<std::array<double, 8>> steps(static_cast<std::size_t>(o.substeps));
+    StepTable steps(static_cast<std::size_t>(o.substeps));
     for (long long k = 1; k <= o.substeps; ++k)
       stepCoefficients(r.grid[o.point].frequency, r.dampings[o.damping], dt, k, o.substeps,
                        steps[static_cast<std::size_t>(k - 1)].data());
-    std::vector<double> u1, v1, u2, v2;
-    histories(accel1.data(), accel1.size(), steps, u1, v1);
-    histories(accel2.data(), accel2.size(), steps, u2, v2);
-    double sd = 0, sv = 0, sa = 0;
-    if (displacement) sd = rotatedPeak(u1, u2, r.rotd);
-    if (velocity) sv = rotatedPeak(v1, v2, r.rotd);
-    if (acceleration) {
-      const double w2 = static_cast<double>(o.W * o.W);
-      const double twoZetaW =
-          static_cast<double>(2 * static_cast<long double>(r.dampings[o.damping]) * o.W);
-      // The absolute acceleration −(2ζωv + ω²u); its sign does not change a peak.
-      for (std::size_t t = 0; t < u1.size(); ++t) {
-        u1[t] = twoZetaW * v1[t] + w2 * u1[t];
-        u2[t] = twoZetaW * v2[t] + w2 * u2[t];
-      }
-      sa = rotatedPeak(u1, u2, r.rotd);
-    }
-    store(s, r, o, sd, sv, sa);
+    const PairResponse response(accel1, accel2, steps);
+    const double w2 = static_cast<double>(o.W * o.W);
+    const double twoZetaW =
+        static_cast<double>(2 * static_cast<long double>(r.dampings[o.damping]) * o.W);
+    RotatedPeak sd, sv, sa;
+    // The absolute acceleration is −(2ζωv + ω²u); its sign does not change a peak.
+    response.forEachPoint([&](double u1, double v1, double u2, double v2) {
+      if (displacement) sd.probe(u1, u2);
+      if (velocity) sv.probe(v1, v2);
+      if (acceleration) sa.probe(twoZetaW * v1 + w2 * u1, twoZetaW * v2 + w2 * u2);
+    });
+    sd.bound();
+    sv.bound();
+    sa.bound();
+    response.forEachPoint([&](double u1, double v1, double u2, double v2) {
+      if (displacement) sd.take(u1, u2);
+      if (velocity) sv.take(v1, v2);
+      if (acceleration) sa.take(twoZetaW * v1 + w2 * u1, twoZetaW * v2 + w2 * u2);
+    });
+    store(s, r, o, displacement ? sd.result(r.rotd) : 0, velocity ? sv.result(r.rotd) : 0,
+          acceleration ? sa.result(r.rotd) : 0);
+    if (r.progress) r.progress(1);
   });
   checkFinite(s);
   return s;

@@ -1,12 +1,12 @@
 #include "app/check_report.hpp"
 
+#include <QBuffer>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -14,6 +14,8 @@
 
 #include "analysis/number_text.hpp"
 #include "data/error.hpp"
+#include "files/atomic_write.hpp"
+#include "files/textio.hpp"
 
 namespace accelspec {
 namespace {
@@ -291,24 +293,43 @@ void render(QPdfWriter& writer, const check::CheckResult& r) {
 
 }  // namespace
 
-void writeCheckReport(const std::string& path, const check::CheckResult& result) {
-  if (result.points.empty()) throw AppError(path + ": нечего выводить в отчёт");
-  QSaveFile file(qs(path));
-  if (!file.open(QIODevice::WriteOnly)) throw AppError(path + ": не удаётся записать файл");
+std::string reportWriteFailure(const std::string& path, const IoError& e) {
+  std::string text = path + ": не удаётся записать файл";
+  if (e.code() == iocode::kPlantedLink) text += std::string(": ") + e.what();
+  return text;
+}
+
+std::string checkReportPdf(const check::CheckResult& result) {
+  if (result.points.empty()) throw AppError("нечего выводить в отчёт");
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
   {
-    QPdfWriter writer(&file);
+    QPdfWriter writer(&buffer);
     writer.setResolution(600);
     writer.setPageSize(QPageSize(QPageSize::A4));
     writer.setPageMargins(QMarginsF(15, 12, 12, 12), QPageLayout::Millimeter);
     writer.setTitle(QStringLiteral("Проверка совместимости спектров"));
     render(writer, result);
   }
-  // Only a complete file replaces what was there before.
-  if (file.error() != QFileDevice::NoError || !file.commit())
-    throw AppError(path + ": не удаётся записать файл");
+  const QByteArray& bytes = buffer.data();
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-void writeCheckReportStandalone(const std::string& path, const check::CheckResult& result) {
+void writeCheckReport(const std::string& path, const check::CheckResult& result) {
+  std::string pdf;
+  try {
+    pdf = checkReportPdf(result);
+  } catch (const AppError& e) {
+    throw AppError(path + ": " + e.what());
+  }
+  try {
+    replaceFile(path, pdf);  // the name's bytes as they are; the folder's rules for links
+  } catch (const IoError& e) {
+    throw AppError(reportWriteFailure(path, e));
+  }
+}
+
+std::string checkReportPdfStandalone(const check::CheckResult& result) {
   std::unique_ptr<QGuiApplication> app;
   if (!QGuiApplication::instance()) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -319,7 +340,7 @@ void writeCheckReportStandalone(const std::string& path, const check::CheckResul
     static char* argv[] = {name, nullptr};
     app = std::make_unique<QGuiApplication>(argc, argv);
   }
-  writeCheckReport(path, result);
+  return checkReportPdf(result);
 }
 
 }  // namespace accelspec

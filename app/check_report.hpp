@@ -6,17 +6,25 @@
 #include <string>
 
 #include "check/check.hpp"
+#include "data/error.hpp"
 
 namespace accelspec {
 
-/// Writes the report of `result` to `path` (A4 portrait, one page): the target and computed
-/// spectra on log axes with the rule's bands, the ratio curve and the verdict table. Needs a
-/// QGuiApplication (fonts). Replaces `path` only when the file is complete; throws AppError
-/// naming the path when it cannot be written.
+/// The report of `result` as the bytes of a PDF (A4 portrait, one page): the target and
+/// computed spectra on log axes with the rule's bands, the ratio curve and the verdict table.
+/// Needs a QGuiApplication (fonts). Throws AppError when there is nothing to report.
+std::string checkReportPdf(const check::CheckResult& result);
+
+/// Writes checkReportPdf(result) to `path` with replaceFile (the name's bytes as they are, only
+/// a complete file replaces the old one); throws AppError naming the path when it cannot.
 void writeCheckReport(const std::string& path, const check::CheckResult& result);
 
-/// As writeCheckReport, creating an offscreen QGuiApplication for the call when there is none
+/// "PATH: не удаётся записать файл" for a report that could not be written (with the reason when
+/// a planted link was refused).
+std::string reportWriteFailure(const std::string& path, const IoError& e);
+
+/// As checkReportPdf, creating an offscreen QGuiApplication for the call when there is none
 /// (for the command-line tool).
-void writeCheckReportStandalone(const std::string& path, const check::CheckResult& result);
+std::string checkReportPdfStandalone(const check::CheckResult& result);
 
 }  // namespace accelspec

@@ -2,8 +2,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileDialog>
 #include <QFont>
 #include <QFontMetricsF>
@@ -15,7 +17,6 @@
 #include <QPrintDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
-#include <QSaveFile>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -25,7 +26,9 @@
 #include <memory>
 
 #include "app/error_box.hpp"
+#include "data/error.hpp"
 #include "data/messages.hpp"
+#include "files/atomic_write.hpp"
 
 namespace accelspec {
 
@@ -399,8 +402,8 @@ void TReport::preview(QWidget* mainWindow) {
 }
 
 bool TReport::exportPdf(const QString& path) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return false;
+  QBuffer file;
+  file.open(QIODevice::WriteOnly);
   {
     QPdfWriter writer(&file);
     writer.setResolution(1200);
@@ -408,8 +411,17 @@ bool TReport::exportPdf(const QString& path) {
     writer.setTitle(qs(page_.labelEnabled ? page_.heading : std::string()));
     render(writer);
   }
-  // Only a complete file replaces what was there before.
-  return file.error() == QFileDevice::NoError && file.commit();
+  // Saved as every other file (replaceFile): only a complete file replaces what was there
+  // before, under the name's own bytes, through a link in a shared folder only as the kernel's
+  // fs.protected_symlinks rule allows.
+  try {
+    const QByteArray& bytes = file.data();
+    replaceFile(QFile::encodeName(path).toStdString(),
+                std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    return true;
+  } catch (const AppError&) {
+    return false;
+  }
 }
 
 void TReport::render(QPagedPaintDevice& device) const {

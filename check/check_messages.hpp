@@ -18,6 +18,8 @@ inline constexpr std::string_view kTargetForms =
 inline constexpr std::string_view kEc8Form =
     "ожидается ec8:TYPE:GROUND:AG: TYPE 1 или 2, GROUND от A до E, AG в м/с² больше нуля";
 inline constexpr std::string_view kRg160Form = "ожидается rg160:PGA: PGA в g больше нуля";
+inline constexpr std::string_view kTargetBeyondRange =
+    "значения спектра выходят за пределы чисел двойной точности";
 inline constexpr std::string_view kSpvEmpty = "в файле нет ни одной точки";
 inline constexpr std::string_view kSpvOrder = "частоты должны быть больше нуля и строго возрастать";
 inline constexpr std::string_view kSpvValue = "ускорения должны быть конечными и больше нуля";

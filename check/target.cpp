@@ -70,25 +70,37 @@ Target parseEc8(const std::string& text) {
   const auto row = std::find_if(std::begin(table), std::end(table),
                                 [g](const Ec8Row& r) { return r.ground == g; });
   if (row == std::end(table)) throw AppError(msg::badTarget(text, msg::kEc8Form));
+  // The plateau 2.5·ag·S·η is the spectrum's largest value, and η = √(10/(5 + ξ)) its largest,
+  // √2, at no damping (EN 1998-1 §3.2.2.2 (3)).
+  if (!std::isfinite(2.5 * ag * row->soil * std::numbers::sqrt2))
+    throw AppError(msg::badTarget(text, msg::kTargetBeyondRange));
   t.ground = g;
   t.ag = ag;
   t.soil = row->soil;
   t.tb = row->tb;
   t.tc = row->tc;
   t.td = row->td;
+  // Nor may its smallest values fall below the normal doubles, where a ratio to them overflows:
+  // at 0.01 Hz, beyond any grid, with the least η (0.55).
+  if (!std::isnormal(t.valueAt(0.01, 0.99)))
+    throw AppError(msg::badTarget(text, msg::kTargetBeyondRange));
   return t;
 }
 
 Target parseRg160(const std::string& text) {
   const auto parts = splitColons(text);
   double pga = 0;
-  if (parts.size() != 2 || !analysis::parseNumber(parts[1], pga) || !(pga > 0) ||
-      !std::isfinite(pga * records::kStandardGravity))
+  if (parts.size() != 2 || !analysis::parseNumber(parts[1], pga) || !(pga > 0))
     throw AppError(msg::badTarget(text, msg::kRg160Form));
+  // The largest amplification, at C.
+  if (!std::isfinite(kRgAmpC * pga * records::kStandardGravity))
+    throw AppError(msg::badTarget(text, msg::kTargetBeyondRange));
   Target t;
   t.kind = TargetKind::Rg160;
   t.text = text;
   t.pga = pga * records::kStandardGravity;
+  if (!std::isnormal(t.valueAt(0.01, 0.05)))  // its smallest values, as for ec8
+    throw AppError(msg::badTarget(text, msg::kTargetBeyondRange));
   return t;
 }
 

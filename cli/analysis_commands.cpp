@@ -1,12 +1,17 @@
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cmath>
 #include <filesystem>
+#include <iostream>
 #include <map>
 #include <mutex>
 #include <new>
 #include <ostream>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -15,6 +20,7 @@
 #include "analysis/analysis_messages.hpp"
 #include "analysis/grid.hpp"
 #include "analysis/measures.hpp"
+#include "analysis/number_text.hpp"
 #include "analysis/spectra.hpp"
 #include "cli/command.hpp"
 #include "cli/job.hpp"
@@ -107,17 +113,80 @@ std::vector<Unit> spectraUnits(const Arguments& c, int rotd) {
   return units;
 }
 
-// The table of one unit, or throws the message to show; what the reading assumed is added to
-// `warnings`.
+// --work-limit: the most oscillator steps a unit may take (0: no limit).
+double workLimitOf(const Arguments& c) {
+  if (!c.has("work-limit")) return analysis::kDefaultWorkLimit;
+  const std::string& text = c.get("work-limit");
+  if (text == "none") return 0;
+  double limit = 0;
+  if (!analysis::parseNumber(text, limit) || !(limit > 0) || !std::isfinite(limit))
+    throw UsageError(std::string(msg::kBadWorkLimit));
+  return limit;
+}
+
+// The progress line of a long run on a terminal, and the one writer to it while units run:
+// nothing for the first second, then at most five times a second.
+class SpectraProgress {
+ public:
+  using Clock = std::chrono::steady_clock;
+  SpectraProgress(std::ostream& err, std::size_t total, bool shown)
+      : err_(err), total_(total), enabled_(shown), start_(Clock::now()), last_(start_) {}
+
+  void advance(std::size_t oscillators) {
+    std::lock_guard guard(mutex_);
+    done_ += oscillators;
+    if (!enabled_) return;
+    const auto now = Clock::now();
+    if (now - start_ < std::chrono::seconds(1) ||
+        (shown_ && now - last_ < std::chrono::milliseconds(200)))
+      return;
+    last_ = now;
+    shown_ = true;
+    err_ << "\rспектры: осцилляторов посчитано " << done_ << " из " << total_ << " ("
+         << done_ * 100 / std::max<std::size_t>(total_, 1) << " %)" << std::flush;
+  }
+
+  void message(const std::string& line) {
+    std::lock_guard guard(mutex_);
+    if (shown_) err_ << "\r\033[K";
+    shown_ = false;
+    err_ << line << '\n' << std::flush;
+  }
+
+  void end() {
+    std::lock_guard guard(mutex_);
+    if (shown_) err_ << '\n' << std::flush;
+    shown_ = false;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::ostream& err_;
+  const std::size_t total_;
+  const bool enabled_;
+  const Clock::time_point start_;
+  Clock::time_point last_;
+  std::size_t done_ = 0;
+  bool shown_ = false;  // the cursor stands at the end of the progress line
+};
+
+// The table of one unit, or throws the message to show. Refuses a unit whose work is beyond
+// `workLimit` (0: none) before any of it is done.
 std::string spectraOf(const Unit& u, const records::Reading& reading, SpectraRequest r,
-                      std::string& warnings) {
+                      double workLimit, SpectraProgress& progress) {
   std::vector<records::Record> read;
   for (const std::string& path : u.records) {
     read.push_back(records::readRecord(path, reading));
-    warnings += readingWarnings(read.back());
+    const std::string warnings = readingWarnings(path, read.back());
+    if (!warnings.empty()) progress.message(warnings.substr(0, warnings.size() - 1));
   }
   std::string names = u.records[0];
   if (u.records.size() > 1) names += ", " + u.records[1];
+  const double work = analysis::spectraWork(r, read[0].accel.size(), read[0].dt);
+  if (workLimit > 0 && work > workLimit)
+    throw AppError(names + ": " +
+                   msg::workBeyondLimit(analysis::formatNumber(work, 3),
+                                        analysis::formatNumber(workLimit, 3)));
   try {
     const analysis::Spectra s =
         r.rotd ? analysis::computeRotD(read[0].accel, read[1].accel, read[0].dt, read[1].dt, r)
@@ -133,13 +202,16 @@ int runSpectra(const Arguments& c, std::ostream& out, std::ostream& err) {
   const records::Reading reading = readingOf(c);
   int gridStatus = 0;
   try {
+    const double workLimit = workLimitOf(c);
     SpectraRequest r = spectraRequest(c, gridStatus);
     const std::vector<Unit> units = spectraUnits(c, r.rotd);
     const unsigned jobs = jobsOption(c);
     std::vector<std::string> outputs;
     for (const Unit& u : units)
       if (!u.output.empty()) outputs.push_back(u.output);
-    if (refuseOutputsThatAreInputs(c.positional, outputs, err)) return 1;
+    std::vector<std::string> inputs = c.positional;
+    for (std::string& file : optionInputs(c)) inputs.push_back(std::move(file));
+    if (refuseOutputsThatAreInputs(inputs, outputs, err)) return 1;
     if (c.has("out-dir")) {
       const std::string& folder = c.get("out-dir");
       std::error_code ec;
@@ -150,29 +222,30 @@ int runSpectra(const Arguments& c, std::ostream& out, std::ostream& err) {
     // Several records share the threads one record each; a single one spreads its oscillators.
     const unsigned outer = std::min<unsigned>(jobs, static_cast<unsigned>(units.size()));
     r.threads = outer > 1 ? 1 : jobs;
-    std::mutex lock;
-    bool failed = false;
+    SpectraProgress progress(err, units.size() * r.grid.size() * r.dampings.size(),
+                             &err == &std::cerr && isatty(STDERR_FILENO));
+    r.progress = [&progress](std::size_t oscillators) { progress.advance(oscillators); };
+    std::atomic<bool> failed{false};
     std::string standardOutput;
     forEachInParallel(units.size(), outer, [&](std::size_t i) {
       const Unit& u = units[i];
-      std::string message, warnings;
+      std::string message;
       try {
-        const std::string table = spectraOf(u, reading, r, warnings);
+        const std::string table = spectraOf(u, reading, r, workLimit, progress);
         if (u.output.empty())
           standardOutput = table;
         else
           writeOutput(u.output, table);
+        return;
       } catch (const AppError& e) {
         message = failureText(u.records[0], e.what());
       } catch (const std::bad_alloc&) {
         message = failureText(u.records[0], "не хватает памяти");
       }
-      std::lock_guard guard(lock);
-      err << warnings;
-      if (message.empty()) return;
       failed = true;
-      err << message << '\n';
+      progress.message(message);
     });
+    progress.end();
     out << standardOutput << std::flush;
     return failed ? 1 : 0;
   } catch (const AppError& e) {  // the frequency file of --grid, the output folder
@@ -226,10 +299,11 @@ const Command& spectraCommand() {
       "spectra",
       {"spectra RECORD... [--grid G] [--damping LIST] [--quantity LIST]\n"
        "                [--peaks refined|samples] [--rotd 50|100] [--csv OUT.csv | --out-dir DIR]\n"
-       "                [--jobs N] [--format F] [--units U] [--step DT] [--channel N]"},
+       "                [--jobs N] [--work-limit STEPS|none] [--format F] [--units U] [--step DT]\n"
+       "                [--channel N]"},
       "спектры psa, sa, sv, psv, sd (сетки log, periods, lin, srp, nga, file:), единицы СИ",
       withReadingOptions(
-          {"grid", "damping", "quantity", "peaks", "rotd", "csv", "out-dir", "jobs"}),
+          {"grid", "damping", "quantity", "peaks", "rotd", "csv", "out-dir", "jobs", "work-limit"}),
       runSpectra};
   return command;
 }

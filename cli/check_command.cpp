@@ -1,9 +1,12 @@
 #include <algorithm>
+#include <filesystem>
 #include <new>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "analysis/analysis_messages.hpp"
@@ -87,14 +90,6 @@ check::Target targetOf(const std::string& text, const check::RuleParameters& par
   return target;
 }
 
-void writeOutput(const std::string& path, const std::string& text) {
-  try {
-    replaceFile(path, text);
-  } catch (const IoError& e) {
-    throw AppError(path + ": " + e.what());
-  }
-}
-
 int runCheck(const Arguments& c, std::ostream& out, std::ostream& err) {
   if (c.positional.empty()) throw UsageError("не указаны записи");
   if (!c.has("target")) throw UsageError("не указана цель --target");
@@ -111,7 +106,13 @@ int runCheck(const Arguments& c, std::ostream& out, std::ostream& err) {
   if (c.has("csv")) outputs.push_back(c.get("csv"));
   if (c.has("report")) outputs.push_back(c.get("report"));
   std::vector<std::string> inputs = c.positional;
-  inputs.push_back(c.get("target"));
+  for (std::string& file : optionInputs(c)) inputs.push_back(std::move(file));
+  const auto lexical = [](const std::string& p) {
+    return std::filesystem::absolute(p).lexically_normal();
+  };
+  if (outputs.size() == 2 && (lexical(outputs[0]) == lexical(outputs[1]) ||
+                              !outputsThatAreInputs({outputs[0]}, {outputs[1]}).empty()))
+    throw UsageError("--csv и --report называют один файл");
   if (refuseOutputsThatAreInputs(inputs, outputs, err)) return 1;
   try {
     const check::Target target = targetOf(c.get("target"), parameters);
@@ -120,10 +121,31 @@ int runCheck(const Arguments& c, std::ostream& out, std::ostream& err) {
       records.push_back(readRecordReporting(path, reading, err));
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
     const check::CheckResult result = check::checkRecords(target, parameters, records, threads);
-    if (c.has("csv")) writeOutput(c.get("csv"), check::checkCsv(result));
+    // The table and the report are written together or not at all.
+    std::vector<std::string> contents;
+    if (c.has("csv")) contents.push_back(check::checkCsv(result));
 #ifdef ACCELSPEC_HAVE_CHECK_REPORT
-    if (c.has("report")) writeCheckReportStandalone(c.get("report"), result);
+    if (c.has("report")) {
+      try {
+        contents.push_back(checkReportPdfStandalone(result));
+      } catch (const AppError& e) {
+        throw AppError(c.get("report") + ": " + e.what());
+      }
+    }
 #endif
+    std::vector<std::pair<std::string, std::string_view>> files;
+    for (std::size_t i = 0; i < contents.size(); ++i) files.emplace_back(outputs[i], contents[i]);
+    std::size_t failed = 0;
+    try {
+      replaceFiles(files, failed);
+    } catch (const IoError& e) {
+      const std::string& path = files[failed].first;
+#ifdef ACCELSPEC_HAVE_CHECK_REPORT
+      if (c.has("report") && failed + 1 == files.size())
+        throw AppError(reportWriteFailure(path, e));
+#endif
+      throw AppError(path + ": " + e.what());
+    }
     out << check::checkText(result) << std::flush;
     return result.pass ? 0 : 3;
   } catch (const AppError& e) {

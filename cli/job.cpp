@@ -7,6 +7,7 @@
 #include <new>
 #include <ostream>
 
+#include "analysis/analysis_messages.hpp"
 #include "data/error.hpp"
 #include "data/messages.hpp"
 #include "data/plain_form.hpp"
@@ -73,6 +74,15 @@ std::vector<std::string> outputsThatAreInputs(const std::vector<std::string>& in
     }
   }
   return clashes;
+}
+
+std::vector<std::string> optionInputs(const Arguments& a) {
+  std::vector<std::string> inputs;
+  for (const char* name : {"seed", "target"})
+    if (a.has(name)) inputs.push_back(a.get(name));
+  if (a.has("grid") && a.get("grid").starts_with("file:"))
+    inputs.push_back(a.get("grid").substr(5));
+  return inputs;
 }
 
 bool refuseOutputsThatAreInputs(const std::vector<std::string>& inputs,
@@ -154,6 +164,14 @@ int runJobs(const std::vector<Job>& jobs, unsigned threads, std::ostream& err, b
       start);
   report.end();
   return failed ? 1 : 0;
+}
+
+bool warnAboutNoMotion(const std::string& name, const std::vector<double>& accel,
+                       std::ostream& err) {
+  for (double a : accel)
+    if (a != 0) return false;
+  err << msg::noMotion(name) << '\n';
+  return true;
 }
 
 void warnAboutRecord(const Store& s, Warnings& w) {

@@ -43,6 +43,11 @@ std::vector<std::string> outputsThatAreInputs(const std::vector<Job>& jobs);
 std::vector<std::string> outputsThatAreInputs(const std::vector<std::string>& inputs,
                                               const std::vector<std::string>& outputs);
 
+/// The files a call's options name for reading: --seed, --target and the file of
+/// --grid file:PATH (a named design spectrum or grid names none; a name that is no file is
+/// passed on and harms nothing).
+std::vector<std::string> optionInputs(const Arguments& a);
+
 /// Writes the lines of outputsThatAreInputs(inputs, outputs) and "ничего не записано" on `err`
 /// when there are any; returns whether there were (the command must then stop with status 1).
 bool refuseOutputsThatAreInputs(const std::vector<std::string>& inputs,
@@ -55,6 +60,11 @@ bool refuseOutputsThatAreInputs(const std::vector<std::string>& inputs,
 /// failed.
 int runJobs(const std::vector<Job>& jobs, unsigned threads, std::ostream& err, bool showProgress,
             const ThreadStarter& start = startThread);
+
+/// Writes msg::noMotion(name) on `err` when every sample of `accel` is zero; returns whether it
+/// did. Such a record has no spectrum and no duration to speak of, though nothing fails.
+bool warnAboutNoMotion(const std::string& name, const std::vector<double>& accel,
+                       std::ostream& err);
 
 /// Warnings about a record of `nd` samples Acc[1 … nd]: empty, or every sample zero.
 void warnAboutRecord(const Store& s, Warnings& w);

@@ -136,10 +136,7 @@ int runMatch(const Arguments& a, std::ostream& out, std::ostream& err) {
                               iterations < 1 || iterations > 1000))
     throw UsageError("--iterations должен быть целым числом от 1 до 1000");
   const std::string& output = a.positional[0];
-  std::vector<std::string> inputs;
-  if (a.has("seed")) inputs.push_back(a.get("seed"));
-  if (a.has("target")) inputs.push_back(a.get("target"));
-  if (refuseOutputsThatAreInputs(inputs, {output}, err)) return 1;
+  if (refuseOutputsThatAreInputs(optionInputs(a), {output}, err)) return 1;
   const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
   const bool terminal = &err == &std::cerr && isatty(STDERR_FILENO);
   try {

@@ -1,6 +1,9 @@
 #include "cli/records_cli.hpp"
 
+#include "cli/job.hpp"
+
 #include <ostream>
+#include <sstream>
 
 #include "records/scan.hpp"
 
@@ -42,16 +45,18 @@ std::set<std::string> withReadingOptions(std::set<std::string> options) {
   return options;
 }
 
-std::string readingWarnings(const records::Record& r) {
+std::string readingWarnings(const std::string& path, const records::Record& r) {
   std::string text;
   for (const std::string& w : r.warnings) text += "предупреждение: " + w + "\n";
-  return text;
+  std::ostringstream noMotion;
+  warnAboutNoMotion(path, r.accel, noMotion);
+  return text + noMotion.str();
 }
 
 records::Record readRecordReporting(const std::string& path, const records::Reading& reading,
                                     std::ostream& err) {
   records::Record r = records::readRecord(path, reading);
-  err << readingWarnings(r) << std::flush;
+  err << readingWarnings(path, r) << std::flush;
   return r;
 }
 

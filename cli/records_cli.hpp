@@ -36,11 +36,13 @@ std::set<std::string> withReadingOptions(std::set<std::string> options);
 /// not one of its kind.
 records::Reading readingOf(const Arguments& a);
 
-/// The lines "предупреждение: …" of what reading `r` had to assume ("" when nothing).
-std::string readingWarnings(const records::Record& r);
+/// The lines "предупреждение: …" of what reading `r` from `path` had to assume, and of a record
+/// without motion ("" when nothing).
+std::string readingWarnings(const std::string& path, const records::Record& r);
 
 /// Reads a record as records::readRecord does and writes to `err` what the reading had to
-/// assume (a unit the file does not state). Throws AppError as readRecord.
+/// assume (a unit the file does not state) and whether the record is without motion. Throws
+/// AppError as readRecord.
 records::Record readRecordReporting(const std::string& path, const records::Reading& reading,
                                     std::ostream& err);
 

@@ -25,6 +25,15 @@ inline constexpr std::string_view kInvalidNumericInput = "Invalid numeric input"
 inline constexpr std::string_view kOutOfMemory = "Out of memory";
 inline constexpr std::string_view kUnknownError = "Unknown error";
 
+/// A write refused because it would go through a symbolic link that another user may have
+/// planted: a link in a sticky folder open to every user, owned by neither the user nor the
+/// folder's owner.
+inline std::string plantedLink(std::string_view link) {
+  return "запись через символьную ссылку " + std::string(link) +
+         " запрещена: ссылка лежит в общей папке (с битом sticky, открытой всем на запись) и "
+         "принадлежит другому пользователю";
+}
+
 /// "I/O error %d" for any other code.
 std::string ioErrorText(int code);
 

@@ -2,6 +2,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace accelspec {
 
@@ -16,5 +18,13 @@ namespace accelspec {
 /// the file system cannot reserve). Throws IoError; on failure the old file is whole and the
 /// new one removed. Devices and pipes are written, never replaced.
 void replaceFile(const std::string& path, std::string_view data);
+
+/// Replaces each file of `files` (name, content) as replaceFile does, all of them or none: every
+/// new content is first written and flushed beside its file, and the names change only once all
+/// are ready, so a failure up to then changes no file. Only a device or an in-place rewrite
+/// failing once others were written, or a rename refused after the first, can leave a part
+/// done. Throws the IoError of the first failure, with `failed` set to that file's index.
+void replaceFiles(const std::vector<std::pair<std::string, std::string_view>>& files,
+                  std::size_t& failed);
 
 }  // namespace accelspec

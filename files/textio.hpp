@@ -21,6 +21,8 @@ inline constexpr int kTooManyOpenFiles = 4;
 inline constexpr int kAccessDenied = 5;
 inline constexpr int kDiskFull = 101;
 inline constexpr int kInvalidNumericInput = 106;
+/// Not a code of the table: a symbolic link refused before a write (msg::plantedLink).
+inline constexpr int kPlantedLink = 1005;
 }  // namespace iocode
 
 /// Throws the IoError of a code of the table above (any other code: "I/O error %d").

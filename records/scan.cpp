@@ -33,6 +33,8 @@ std::string ioMessage(const IoError& e) {
       return "нет доступа к файлу";
     case iocode::kDiskFull:
       return "диск заполнен";
+    case iocode::kPlantedLink:
+      return e.what();
     default:
       return "ошибка ввода-вывода " + std::to_string(e.code());
   }

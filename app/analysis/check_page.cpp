@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -598,7 +599,7 @@ void CheckPage::show(const check::CheckResult& r) {
 bool CheckPage::writeReport(const QString& path) {
   if (!result_) return false;
   try {
-    writeCheckReport(path.toStdString(), *result_);
+    writeCheckReport(QFile::encodeName(path).toStdString(), *result_);
     return true;
   } catch (...) {
     showErrorBox(this, userMessage(std::current_exception()));

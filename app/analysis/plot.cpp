@@ -1,6 +1,8 @@
 #include "app/analysis/plot.hpp"
 
+#include <QBuffer>
 #include <QChart>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGraphicsScene>
@@ -20,6 +22,8 @@
 
 #include "app/decimate.hpp"
 #include "app/error_box.hpp"
+#include "data/error.hpp"
+#include "files/atomic_write.hpp"
 
 namespace accelspec {
 
@@ -304,11 +308,34 @@ QImage Plot::image(QSize size) const {
   return image;
 }
 
+namespace {
+
+// Every picture is saved as every other file of the program (replaceFile): complete or not at
+// all, under the name's own bytes, and through a link in a shared folder only as the kernel's
+// fs.protected_symlinks rule allows.
+bool saveBytes(const QByteArray& bytes, const QString& path) {
+  try {
+    replaceFile(QFile::encodeName(path).toStdString(),
+                std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    return true;
+  } catch (const AppError&) {
+    return false;
+  }
+}
+
+bool savePng(const QImage& image, const QString& path) {
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
+  return image.save(&buffer, "PNG") && saveBytes(buffer.data(), path);
+}
+
+}  // namespace
+
 bool Plot::exportPng(const QString& path) const {
   QImage shot = image(view_->size());
   shot.setDotsPerMeterX(3780);  // 96 dpi
   shot.setDotsPerMeterY(3780);
-  return shot.save(path, "PNG");
+  return savePng(shot, path);
 }
 
 bool Plot::exportPrintPng(const QString& path) const {
@@ -319,13 +346,15 @@ bool Plot::exportPrintPng(const QString& path) const {
   QImage shot = image(QSize(kPrintWidth, std::max(1, height)));
   shot.setDotsPerMeterX(11811);  // 300 dpi
   shot.setDotsPerMeterY(11811);
-  return shot.save(path, "PNG");
+  return savePng(shot, path);
 }
 
 bool Plot::exportSvg(const QString& path) const {
   const QSize size = view_->size();
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
   QSvgGenerator svg;
-  svg.setFileName(path);
+  svg.setOutputDevice(&buffer);
   svg.setSize(size);
   svg.setViewBox(QRect(QPoint(0, 0), size));
   svg.setTitle(chart_->title());
@@ -334,7 +363,7 @@ bool Plot::exportSvg(const QString& path) const {
   view_->scene()->render(&painter, QRectF(QPointF(0, 0), QSizeF(size)),
                          QRectF(QPointF(0, 0), QSizeF(size)));
   painter.end();
-  return QFileInfo(path).size() > 0;
+  return !buffer.data().isEmpty() && saveBytes(buffer.data(), path);
 }
 
 void Plot::setExportFolder(std::function<QString()> get, std::function<void(const QString&)> set) {

@@ -125,6 +125,10 @@ TEST_F(AnalysisCli, WrongCalls) {
       "spectra a.txt b.txt --csv x.csv",
       "spectra a.txt --csv x.csv --out-dir d",
       "spectra a.txt --jobs 0",
+      "spectra a.txt --work-limit 0",
+      "spectra a.txt --work-limit -5",
+      "spectra a.txt --work-limit inf",
+      "spectra a.txt --work-limit all",
       "spectra a.txt --colour red",
       "spectra a.txt --format wav",
       "spectra x/a.txt y/a.txt --out-dir d",
@@ -178,6 +182,127 @@ TEST_F(AnalysisCli, FailuresNameTheFileAndWriteNothing) {
   EXPECT_EQ(some.err.rfind("bad.txt", 0), 0u) << some.err;
   EXPECT_TRUE(fs::exists(dir / "out/a.csv"));
   EXPECT_FALSE(fs::exists(dir / "out/bad.csv"));
+}
+
+TEST_F(AnalysisCli, WorkBeyondTheLimitIsRefusedUnlessAskedFor) {
+  // a.txt: 6 samples; lin:5:10:1 at 0.01 s: 1 sub-step at 5 Hz and 2 at 6 … 10 Hz, so
+  // 6 × 11 steps a damping, twice that for a pair.
+  const std::string refused =
+      " шагов осцилляторов (отсчёты × подшаги × точки сетки × затухания, для пары RotD вдвое) "
+      "больше предела 100: сузьте сетку, уменьшите число затуханий или снимите предел "
+      "параметром --work-limit none.\n";
+  struct Case {
+    std::string args, message;
+  } cases[] = {
+      {"a.txt --damping 0.02,0.05", "a.txt: оценка работы 132" + refused},
+      {"a.txt b.txt --rotd 50", "a.txt, b.txt: оценка работы 132" + refused},
+  };
+  for (const Case& c : cases) {
+    const std::string args = "spectra " + c.args + " --grid lin:5:10:1 --step 0.01 ";
+    const Result r = cli(dir, args + "--work-limit 100 --csv out.csv");
+    EXPECT_EQ(r.status, 1) << c.args;
+    EXPECT_EQ(r.err, c.message) << c.args;
+    EXPECT_FALSE(fs::exists(dir / "out.csv")) << c.args;
+    for (const char* limit : {"132", "none"}) {
+      const Result done = cli(dir, args + "--work-limit " + limit);
+      EXPECT_EQ(done.status, 0) << c.args << limit << done.err;
+      EXPECT_EQ(done.err, "") << c.args;
+      EXPECT_EQ(done.out, cli(dir, args).out) << c.args;
+    }
+  }
+  // The default limit stops 100 000 samples on a grid of 100 000 points before any work.
+  std::string samples;
+  for (int k = 0; k < 100000; ++k) samples += k % 7 == 0 ? "0.5\n" : "-0.1\n";
+  put(dir / "long.txt", samples);
+  const Result fine = cli(dir, "spectra long.txt --grid lin:0.001:100:0.001 --step 0.01");
+  EXPECT_EQ(fine.status, 1);
+  EXPECT_EQ(fine.err.rfind("long.txt: оценка работы 1.05e+11 шагов осцилляторов", 0), 0u)
+      << fine.err;
+  EXPECT_NE(fine.err.find("больше предела 2e+10"), std::string::npos) << fine.err;
+}
+
+TEST_F(AnalysisCli, NoFileTheCommandReadsIsOverwritten) {
+  put(dir / "freqs.txt", "1\n2\n5\n");
+  struct Case {
+    std::string args, output;
+  } cases[] = {
+      {"spectra a.txt --grid file:freqs.txt --csv freqs.txt", "freqs.txt"},
+      {"spectra a.txt --grid file:a.csv --out-dir .", "./a.csv"},
+      {"spectra a.txt --grid file:freqs.txt --csv a.txt", "a.txt"},
+      {"measures a.txt --csv ./a.txt", "./a.txt"},
+  };
+  put(dir / "a.csv", "3\n");
+  for (const Case& c : cases) {
+    const std::string before =
+        slurp(dir / "freqs.txt") + slurp(dir / "a.txt") + slurp(dir / "a.csv");
+    const Result r = cli(dir, c.args + " --step 0.01");
+    EXPECT_EQ(r.status, 1) << c.args;
+    EXPECT_NE(r.err.find(c.output + ": файл результата совпадает с входным файлом"),
+              std::string::npos)
+        << c.args << r.err;
+    EXPECT_EQ(slurp(dir / "freqs.txt") + slurp(dir / "a.txt") + slurp(dir / "a.csv"), before)
+        << c.args;
+  }
+}
+
+TEST_F(AnalysisCli, RecordWithoutMotionIsWarnedOfAndOverflowRefused) {
+  put(dir / "zero.txt", "0\n0\n0\n0\n");
+  const std::string warning =
+      "предупреждение: zero.txt: все отсчёты записи равны нулю (движения нет)\n";
+  const Result measures = cli(dir, "measures zero.txt --step 0.01");
+  EXPECT_EQ(measures.status, 0);
+  EXPECT_EQ(measures.err, warning);
+  // The durations of a record without motion are the one documented "nan".
+  EXPECT_EQ(lines(measures.out).back(), "zero.txt,0,0,0,0,nan,nan,0,0,0");
+  const Result spectra = cli(dir, "spectra zero.txt --step 0.01 --grid lin:1:2:1");
+  EXPECT_EQ(spectra.status, 0);
+  EXPECT_EQ(spectra.err, warning);
+  EXPECT_EQ(spectra.out, "frequency_hz,period_s,psa_0.05\n1,1,0\n2,0.5,0\n");
+
+  // Samples near the largest doubles: a measure that would be "inf" is refused, nothing written.
+  put(dir / "big.txt", "0\n1e200\n-1e200\n0\n");
+  put(dir / "huge.txt", "0\n1.7e308\n-1.7e308\n0\n");
+  struct Case {
+    const char* args;
+    std::string message;
+  } cases[] = {
+      {"measures big.txt --csv out.csv",
+       "big.txt: мера arias выходит за пределы чисел двойной точности: отсчёты записи слишком "
+       "велики.\n"},
+      {"measures huge.txt --csv out.csv",
+       "huge.txt: отклик осциллятора вышел за пределы чисел двойной точности.\n"},
+      {"spectra huge.txt --csv out.csv",
+       "huge.txt: отклик осциллятора вышел за пределы чисел двойной точности.\n"},
+  };
+  for (const Case& c : cases) {
+    const Result r = cli(dir, std::string(c.args) + " --step 0.01");
+    EXPECT_EQ(r.status, 1) << c.args;
+    EXPECT_EQ(r.err, c.message) << c.args;
+    EXPECT_EQ(r.out.find("inf"), std::string::npos) << c.args;
+    EXPECT_FALSE(fs::exists(dir / "out.csv")) << c.args;
+  }
+}
+
+TEST_F(AnalysisCli, OutputThroughALinkPlantedInASharedFolderIsRefused) {
+  if (::geteuid() != 0) GTEST_SKIP() << "links of another user can be made only by root (lchown)";
+  fs::create_directory(dir / "shared");
+  fs::permissions(dir / "shared", fs::perms::all | fs::perms::sticky_bit);
+  put(dir / "mine.csv", "the user's own table\n");
+  fs::create_symlink(dir / "mine.csv", dir / "shared/out.csv");
+  ASSERT_EQ(::lchown((dir / "shared/out.csv").c_str(), 65534, 65534), 0);
+  // spectra names the record whose table could not be written.
+  for (const std::string prefix : {"", "a.txt: "}) {
+    const std::string command = prefix.empty() ? "measures" : "spectra";
+    const Result r = cli(dir, command + " a.txt --step 0.01 --csv shared/out.csv");
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_EQ(r.err,
+              prefix +
+                  "shared/out.csv: запись через символьную ссылку shared/out.csv запрещена: ссылка "
+                  "лежит в общей папке (с битом sticky, открытой всем на запись) и принадлежит "
+                  "другому пользователю.\n")
+        << command;
+    EXPECT_EQ(slurp(dir / "mine.csv"), "the user's own table\n") << command;
+  }
 }
 
 TEST_F(AnalysisCli, EveryRecordFormat) {

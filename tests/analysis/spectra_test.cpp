@@ -1,9 +1,15 @@
 #include "analysis/spectra.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <fstream>
+#include <new>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -139,6 +145,24 @@ TEST(Spectra, SameValuesOnAnyNumberOfThreads) {
   EXPECT_EQ(computeRotD(accel, other, 0.005, 0.005, r).values, rotOne.values);
 }
 
+TEST(Spectra, ProgressCountsEveryOscillatorOnce) {
+  const std::vector<double> accel = testing::syntheticRecord(500, 0.01, 3);
+  SpectraRequest r;
+  r.grid = parseGrid("log:0.5:50:7");  // 15 points, sub-steps 1 … 10
+  r.dampings = {0.02, 0.05, 0.1};
+  r.threads = 3;
+  std::atomic<std::size_t> done{0}, calls{0};
+  r.progress = [&](std::size_t n) { done += n, ++calls; };
+  computeSpectra(accel, 0.01, r);
+  EXPECT_EQ(done, 45u);
+  done = calls = 0;
+  r.rotd = 50;
+  computeRotD(accel, accel, 0.01, 0.01, r);
+  EXPECT_EQ(done, 45u);
+  EXPECT_EQ(calls, 45u);
+  EXPECT_EQ(spectraWork(r, 500, 0.01), 500.0 * (8 + 2 + 2 + 3 + 4 + 6 + 8 + 10) * 3 * 2);
+}
+
 TEST(Spectra, RotatedPeaksOfKnownPairs) {
   const std::vector<double> accel = testing::syntheticRecord(1500, 0.01, 5);
   const std::vector<double> none(accel.size(), 0.0);
@@ -194,6 +218,43 @@ std::string failure(const std::function<void()>& f) {
     return e.what();
   }
   return "";
+}
+
+TEST(Spectra, RotDMemoryFollowsTheRecordNotTheSubsteps) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "a sanitizer reserves more address space than the limit this test sets";
+#else
+  // 10 000 samples at 999 sub-steps a sample: kept in full, the two histories of u and v would
+  // take 320 MB; a child process with 96 MB of address space beyond its own must still do it.
+  const std::vector<double> x = testing::syntheticRecord(10000, 0.01, 6);
+  const std::vector<double> y = testing::syntheticRecord(10000, 0.01, 7);
+  SpectraRequest r;
+  r.grid = parseGrid("lin:4990:4990:1");
+  r.rotd = 100;
+  r.quantities = {Quantity::Psa, Quantity::Sa, Quantity::Sv};
+  ASSERT_EQ(refinedSubsteps(4990, 0.01), 998);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t limit = static_cast<rlim_t>(pages) * ::sysconf(_SC_PAGESIZE) + (96u << 20);
+    const rlimit space{limit, limit};
+    ::setrlimit(RLIMIT_AS, &space);
+    try {
+      const Spectra s = computeRotD(x, y, 0.01, 0.01, r);
+      ::_exit(s.values[0] > 0 ? 0 : 2);
+    } catch (const std::bad_alloc&) {
+      ::_exit(3);
+    } catch (...) {
+      ::_exit(4);
+    }
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "3: out of memory";
+#endif
 }
 
 TEST(Spectra, RefusedRecordsAndPairs) {

@@ -1,5 +1,9 @@
 // The PDF of the compatibility check: one page, the verdicts readable as text.
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QRegularExpression>
@@ -105,6 +109,38 @@ class TstCheckReport : public QObject {
                QString::fromStdString(path + ": не удаётся записать файл"));
     }
     QVERIFY(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+  }
+
+  // A link another user planted in a shared sticky folder does not redirect the report.
+  void plantedLinkIsNotFollowed() {
+    if (::geteuid() != 0) QSKIP("links of another user can be made only by root (lchown)");
+    QTemporaryDir home, shared;
+    const std::string victim = home.filePath("mine.pdf").toStdString();
+    const std::string link = shared.filePath("report.pdf").toStdString();
+    QVERIFY(::chmod(QFile::encodeName(shared.path()).constData(), 01777) == 0);
+    {
+      QFile file(QString::fromStdString(victim));
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write("the user's own data");
+    }
+    QVERIFY(::symlink(victim.c_str(), link.c_str()) == 0);
+    QVERIFY(::lchown(link.c_str(), 65534, 65534) == 0);
+    try {
+      writeCheckReport(link, handMade(-1));
+      QFAIL("no error");
+    } catch (const AppError& e) {
+      QCOMPARE(QString::fromUtf8(e.what()),
+               QString::fromStdString(link +
+                                      ": не удаётся записать файл: запись через "
+                                      "символьную ссылку " +
+                                      link +
+                                      " запрещена: ссылка лежит в общей папке (с битом sticky, "
+                                      "открытой всем на запись) и принадлежит другому "
+                                      "пользователю"));
+    }
+    QFile file(QString::fromStdString(victim));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("the user's own data"));
   }
 };
 

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -150,5 +151,36 @@ TEST_F(CheckCli, ReportIsWrittenOrRefused) {
   EXPECT_FALSE(fs::exists(dir / "out.pdf"));
 #endif
 }
+
+#ifdef ACCELSPEC_HAVE_CHECK_REPORT
+TEST_F(CheckCli, TableAndReportAreWrittenTogetherOrNotAtAll) {
+  const std::string run = "check m.txt --step 0.01 --target ec8:1:B:3 --rule srp ";
+  // A report that cannot be written leaves no new table, and an old one as it was.
+  const Result fresh = cli(dir, run + "--csv new.csv --report missing/out.pdf");
+  EXPECT_EQ(fresh.status, 1);
+  EXPECT_EQ(fresh.err, "missing/out.pdf: не удаётся записать файл.\n");
+  EXPECT_EQ(fresh.out, "");
+  accelspec::test::put(dir / "old.csv", "old\n");
+  EXPECT_EQ(cli(dir, run + "--csv old.csv --report missing/out.pdf").status, 1);
+  EXPECT_EQ(slurp(dir / "old.csv"), "old\n");
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"m.txt", "old.csv"}));
+  // Nor the other way round.
+  fs::create_directory(dir / "folder.csv");
+  EXPECT_EQ(cli(dir, run + "--csv folder.csv --report out.pdf").status, 1);
+  EXPECT_FALSE(fs::exists(dir / "out.pdf"));
+  EXPECT_EQ(cli(dir, run + "--csv same --report ./same").status, 2);
+  EXPECT_FALSE(fs::exists(dir / "same"));
+
+  // A name that is not UTF-8 is written byte for byte.
+  const std::string name = "\xc1\xe0\xeb\xea\xee\xe2\xee.pdf";  // Windows-1251
+  const Result odd = cli(dir, run + "--csv '" + name + ".csv' --report '" + name + "'");
+  EXPECT_EQ(odd.status, 3) << odd.err;
+  EXPECT_EQ(slurp(dir / name).substr(0, 5), "%PDF-");
+  EXPECT_EQ(lines(slurp(dir / (name + ".csv"))).size(), 271u);
+}
+#endif
 
 }  // namespace

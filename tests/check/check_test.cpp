@@ -121,14 +121,35 @@ TEST(Target, RefusedTexts) {
   struct Case {
     const char* text;
     std::string_view why;
-  } cases[] = {{"ec8:3:B:1", msg::kEc8Form},     {"ec8:1:F:1", msg::kEc8Form},
-               {"ec8:1:b:1", msg::kEc8Form},     {"ec8:1:B:0", msg::kEc8Form},
-               {"ec8:1:B:-2", msg::kEc8Form},    {"ec8:1:B", msg::kEc8Form},
-               {"ec8:1:B:1:2", msg::kEc8Form},   {"ec8:1:BB:1", msg::kEc8Form},
-               {"ec8:1:B:inf", msg::kEc8Form},   {"rg160:", msg::kRg160Form},
-               {"rg160:0", msg::kRg160Form},     {"rg160:1,5", msg::kRg160Form},
-               {"rg160:0.3:1", msg::kRg160Form}, {"", msg::kTargetForms}};
+  } cases[] = {{"ec8:3:B:1", msg::kEc8Form},
+               {"ec8:1:F:1", msg::kEc8Form},
+               {"ec8:1:b:1", msg::kEc8Form},
+               {"ec8:1:B:0", msg::kEc8Form},
+               {"ec8:1:B:-2", msg::kEc8Form},
+               {"ec8:1:B", msg::kEc8Form},
+               {"ec8:1:B:1:2", msg::kEc8Form},
+               {"ec8:1:BB:1", msg::kEc8Form},
+               {"ec8:1:B:inf", msg::kEc8Form},
+               {"rg160:", msg::kRg160Form},
+               {"rg160:0", msg::kRg160Form},
+               {"rg160:1,5", msg::kRg160Form},
+               {"rg160:0.3:1", msg::kRg160Form},
+               {"", msg::kTargetForms},
+               // Values beyond the double range: the plateau of ec8, 3.13·PGA of rg160.
+               {"ec8:1:B:1e308", msg::kTargetBeyondRange},
+               {"ec8:2:D:4e307", msg::kTargetBeyondRange},
+               {"rg160:1e307", msg::kTargetBeyondRange},
+               // Values below the normal doubles, where the ratios to them would be inf.
+               {"ec8:1:B:1e-320", msg::kTargetBeyondRange},
+               {"rg160:1e-310", msg::kTargetBeyondRange}};
   for (const auto& c : cases) EXPECT_EQ(errorOf(c.text), msg::badTarget(c.text, c.why)) << c.text;
+  // The largest that still fit.
+  for (const char* text : {"ec8:2:D:1e307", "rg160:5e306"}) {
+    const Target t = parseTarget(text);
+    const double damping = t.supportsDamping(0) ? 0 : 0.05;
+    for (double f : {0.01, 1.0, 3.0, 100.0})
+      EXPECT_TRUE(std::isfinite(t.valueAt(f, damping))) << text << " " << f;
+  }
 }
 
 TEST(Target, Descriptions) {

@@ -3,6 +3,7 @@
 // resources hold every chapter and every picture the chapters show.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -232,3 +233,41 @@ TEST(Guide, ChaptersAreUtf8WithPlainLineEnds) {
 }
 
 }  // namespace
+
+namespace {
+
+// The text of the section `heading` of a chapter, up to the next heading of its level.
+std::string sectionOf(const std::string& chapter, const std::string& heading) {
+  const std::size_t from = chapter.find("\n## " + heading + "\n");
+  if (from == std::string::npos) return "";
+  const std::size_t to = chapter.find("\n## ", from + 1);
+  return chapter.substr(from, to == std::string::npos ? std::string::npos : to - from);
+}
+
+}  // namespace
+
+TEST(Guide, WindowEndingBeforeItStartsIsDescribedAsTheCommandDoesIt) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("accelspec-guide-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  fs::copy_file(kRoot / "tests" / "records" / "data" / "three.aks", dir / "rec.aks",
+                fs::copy_options::overwrite_existing);
+  const auto r = accelspec::test::runCli(dir, "window rec.aks out.aks --from 5 --to 2");
+  const bool written = fs::exists(dir / "out.aks");
+  fs::remove_all(dir);
+  // The window's own behaviour: an empty record, written, and two warnings.
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(written);
+  const std::string section = sectionOf(slurp(kGuide / "04-cli.md"), "accelspec-cli window");
+  ASSERT_FALSE(section.empty());
+  EXPECT_EQ(section.find("— ошибка"), std::string::npos) << section;
+  std::istringstream lines(r.err);
+  int warnings = 0;
+  for (std::string line; std::getline(lines, line); ++warnings) {
+    ASSERT_EQ(line.rfind("предупреждение: ", 0), 0u) << line;
+    std::string text = line.substr(std::string("предупреждение: ").size());
+    text = std::regex_replace(text, std::regex("-?[0-9]+"), "N");
+    EXPECT_NE(section.find("`" + text + "`"), std::string::npos) << text;
+  }
+  EXPECT_EQ(warnings, 2);
+}

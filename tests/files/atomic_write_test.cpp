@@ -204,6 +204,77 @@ TEST(AtomicWrite, LoopOfLinksIsAnInvalidName) {
   }
 }
 
+TEST(AtomicWrite, SeveralFilesAreReplacedAllOrNone) {
+  TempDir dir;
+  const std::string a = dir.file("a.csv"), b = dir.file("b.pdf");
+  writeBytes(a, "old a");
+  std::size_t failed = 99;
+  EXPECT_THROW(replaceFiles({{a, "new a"}, {dir.file("missing/b.pdf"), "new b"}}, failed), IoError);
+  EXPECT_EQ(failed, 1u);
+  EXPECT_EQ(readBytes(a), "old a");
+  EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"a.csv"});
+  replaceFiles({{a, "new a"}, {b, "new b"}}, failed);
+  EXPECT_EQ(readBytes(a) + readBytes(b), "new anew b");
+  EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"a.csv", "b.pdf"}));
+}
+
+// fs.protected_symlinks: in a sticky folder open to everyone, a link is followed only when it is
+// the user's own or the folder owner's, wherever the links on the way stand.
+TEST(AtomicWrite, LinkPlantedInASharedStickyFolderIsNotFollowed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "links of another user can be made only by root (lchown)";
+  const uid_t other = 65534, owner = 65533;
+  struct Case {
+    const char* name;
+    mode_t folderMode;
+    uid_t folderOwner, linkOwner;
+    bool followed;
+  } cases[] = {
+      {"another user's link in a shared sticky folder", 01777, 0, other, false},
+      {"the user's own link there", 01777, 0, 0, true},
+      {"the folder owner's link", 01777, owner, owner, true},
+      {"a folder that is not sticky", 0777, 0, other, true},
+      {"a sticky folder only its owner may write to", 01755, 0, other, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir home, shared;
+    const std::string victim = home.file("results.csv");
+    writeBytes(victim, "the user's own data\n");
+    ASSERT_EQ(::mkdir(home.file("dir").c_str(), 0755), 0);
+    ASSERT_EQ(::chown(shared.path().c_str(), c.folderOwner, 0), 0);
+    ASSERT_EQ(::chmod(shared.path().c_str(), c.folderMode), 0);
+    const std::string link = shared.file("out.csv"), folderLink = shared.file("dir");
+    ASSERT_EQ(::symlink(victim.c_str(), link.c_str()), 0);
+    ASSERT_EQ(::symlink(home.file("dir").c_str(), folderLink.c_str()), 0);
+    ASSERT_EQ(::lchown(link.c_str(), c.linkOwner, 0), 0);
+    ASSERT_EQ(::lchown(folderLink.c_str(), c.linkOwner, 0), 0);
+    // A link of the user's own in a private folder leading to the planted one changes nothing.
+    const std::string own = home.file("via.csv");
+    ASSERT_EQ(::symlink(link.c_str(), own.c_str()), 0);
+
+    for (const std::string& path : {link, own}) {
+      const std::string failure = failureOf(path, "new\n");
+      if (c.followed) {
+        EXPECT_EQ(failure, "") << path;
+        EXPECT_EQ(readBytes(victim), "new\n") << path;
+      } else {
+        EXPECT_EQ(failure, "запись через символьную ссылку " + link +
+                               " запрещена: ссылка лежит в общей папке (с битом sticky, открытой "
+                               "всем на запись) и принадлежит другому пользователю")
+            << path;
+        EXPECT_EQ(readBytes(victim), "the user's own data\n") << path;
+      }
+      writeBytes(victim, "the user's own data\n");
+    }
+    const std::string inside = folderLink + "/new.csv";
+    EXPECT_EQ(failureOf(inside, "new\n").empty(), c.followed);
+    EXPECT_EQ(std::filesystem::exists(home.file("dir/new.csv")), c.followed);
+    struct stat st {};
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));  // the link stays either way
+  }
+}
+
 struct InPlaceCase {
   const char* name;
   std::string data;
