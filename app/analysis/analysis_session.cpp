@@ -25,9 +25,13 @@ void AnalysisSession::remove(std::vector<std::size_t> indices) {
     if (std::binary_search(selection_.begin(), selection_.end(), i)) kept.push_back(left.size());
     left.push_back(std::move(records_[i]));
   }
+  // The list and the selection change together: a page told of either reads both, so neither
+  // may hold an index of the other's past.
   records_ = std::move(left);
+  const bool selectionMoved = kept != selection_;
+  selection_ = std::move(kept);
   emit recordsChanged();
-  select(std::move(kept));
+  if (selectionMoved) emit selectionChanged();
 }
 
 std::optional<std::size_t> AnalysisSession::indexOf(std::uint64_t id) const {
@@ -45,7 +49,8 @@ bool AnalysisSession::setMeasures(std::uint64_t id, const analysis::Measures& m)
 }
 
 const LoadedRecord* AnalysisSession::current() const {
-  return selection_.empty() ? nullptr : &records_[selection_.front()];
+  if (selection_.empty() || selection_.front() >= records_.size()) return nullptr;
+  return &records_[selection_.front()];
 }
 
 void AnalysisSession::select(std::vector<std::size_t> indices) {

@@ -2,6 +2,7 @@
 // is reported as the reader words it; the baseline-corrected copy; and a record sent to the main
 // window arrives exactly as the *.aks file that `accelspec-cli import` writes opens there.
 
+#include <QLabel>
 #include <QLineSeries>
 #include <QMimeData>
 #include <QProcess>
@@ -13,6 +14,7 @@
 
 #include "analysis/measures.hpp"
 #include "app/analysis/background_task.hpp"
+#include "app/analysis/match_page.hpp"
 #include "app/analysis/plot.hpp"
 #include "app/analysis/records_page.hpp"
 #include "data/error.hpp"
@@ -240,6 +242,61 @@ class AnalysisRecordsTest : public QObject {
     QCOMPARE(page->recordsTable()->rowCount(), 0);
     QCOMPARE(page->accelerationPlot()->seriesCount(), 0);
     QVERIFY(!page->findChild<QPushButton*>("ButtonSend")->isEnabled());
+  }
+
+  // «Удалить» with the selection at or past the records that stay: every page that shows the
+  // selection reads it only once it holds the records left (the last record, the only one, a
+  // run of them at the end).
+  void removeTrailingSelection_data() {
+    QTest::addColumn<int>("loaded");
+    QTest::addColumn<QList<int>>("removed");
+    QTest::newRow("the last of three") << 3 << QList<int>{2};
+    QTest::newRow("the only one") << 1 << QList<int>{0};
+    QTest::newRow("the last two of three") << 3 << QList<int>{1, 2};
+    QTest::newRow("the middle of three") << 3 << QList<int>{1};
+  }
+  void removeTrailingSelection() {
+    QFETCH(int, loaded);
+    QFETCH(QList<int>, removed);
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    AnalysisWindow* w = openAnalysis(s);
+    QVERIFY(w);
+    AnalysisSession& session = w->session();
+    records::Record r = records::readRecord(dataFile("records/data/three.aks").toStdString());
+    for (int i = 0; i < loaded; ++i) {
+      r.name = "record " + std::to_string(i);
+      session.add(r);
+    }
+    std::vector<std::size_t> chosen(removed.begin(), removed.end());
+    session.select(chosen);
+    // Each page reads the selection whenever the list or the selection changes.
+    std::vector<std::string> seen;
+    int stale = 0;
+    auto look = [&] {
+      for (std::size_t i : session.selection()) {
+        if (i >= session.records().size()) {
+          ++stale;
+          continue;
+        }
+        seen.push_back(session.at(i).record.name);
+      }
+      if (const LoadedRecord* current = session.current()) seen.push_back(current->record.name);
+    };
+    connect(&session, &AnalysisSession::recordsChanged, &session, look);
+    connect(&session, &AnalysisSession::selectionChanged, &session, look);
+    w->recordsPage()->removeClicked();
+    Session::settle();
+    QCOMPARE(session.records().size(), static_cast<std::size_t>(loaded - removed.size()));
+    QCOMPARE(session.selection(), std::vector<std::size_t>{});
+    QCOMPARE(stale, 0);
+    QVERIFY(seen.empty());
+    QCOMPARE(w->recordsPage()->recordsTable()->rowCount(),
+             loaded - static_cast<int>(removed.size()));
+    QCOMPARE(w->matchPage()->findChild<QLabel*>("LabelSeed")->text(),
+             QString::fromUtf8("(не выбрана: страница «Записи»)"));
+    QCOMPARE(s.boxes.take(), QStringList());
+    w->recordsPage()->task().cancel();
   }
 
   // The main window after "send" and after opening the record's *.aks file (the text that
