@@ -90,7 +90,36 @@ const MeasureRow kMeasureRows[] = {
     {"Интенсивность Хаузнера (5 %)", "м", &analysis::Measures::housner},
 };
 
+// The extensions of the files the readers take (the reader goes by the content, not by the
+// name): PEER, K-NET and KiK-net (surface 2, borehole 1), COSMOS (V1 uncorrected, V2 corrected,
+// "c" for the files of a CESMD download), the program's own, and columns of numbers.
+const char* const kRecordExtensions[] = {"at2", "ns",  "ew",  "ud",  "ns1", "ew1", "ud1",
+                                         "ns2", "ew2", "ud2", "v1",  "v2",  "v1c", "v2c",
+                                         "aks", "brl", "txt", "csv", "dat", "asc", "acc"};
+
 }  // namespace
+
+QString recordFileFilter() {
+  // Every extension in lower case, upper case and, for COSMOS, as the network names them
+  // (".V2c"): the dialog's filter need not be case-blind on every platform.
+  QStringList patterns;
+  for (const char* ext : kRecordExtensions) {
+    const QString lower = QString::fromLatin1(ext);
+    for (const QString& form : {lower, lower.toUpper()})
+      if (!patterns.contains(QStringLiteral("*.") + form)) patterns << QStringLiteral("*.") + form;
+    if (lower.endsWith(QLatin1Char('c')) && lower.startsWith(QLatin1Char('v')))
+      patterns << QStringLiteral("*.") + lower.left(2).toUpper() + QLatin1Char('c');
+  }
+  return tr8("Записи (%1);;Все файлы (*)").arg(patterns.join(QLatin1Char(' ')));
+}
+
+QFileDialog* openRecordsDialog(QWidget* parent, const QString& folder) {
+  auto* dialog = new QFileDialog(parent, tr8("Открыть записи"), folder, recordFileFilter());
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setFileMode(QFileDialog::ExistingFiles);
+  dialog->setAcceptMode(QFileDialog::AcceptOpen);
+  return dialog;
+}
 
 RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
     : QWidget(parent), session_(session) {
@@ -191,11 +220,9 @@ void RecordsPage::openClicked() {
   if (openHook_) {
     paths = openHook_();
   } else {
-    paths = QFileDialog::getOpenFileNames(
-        this, tr8("Открыть записи"), session_.lastFolder(),
-        tr8("Записи (*.at2 *.AT2 *.v2 *.V2 *.NS *.EW *.UD *.aks *.brl *.txt *.csv *.dat);;"
-            "Все файлы (*)"),
-        nullptr, QFileDialog::DontUseNativeDialog);
+    QFileDialog* dialog = openRecordsDialog(this, session_.lastFolder());
+    if (dialog->exec() == QDialog::Accepted) paths = dialog->selectedFiles();
+    delete dialog;
   }
   if (paths.isEmpty()) return;
   session_.setLastFolder(QFileInfo(paths.constFirst()).absolutePath());

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <functional>
 
+class QFileDialog;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -13,6 +14,12 @@ namespace accelspec {
 class AnalysisSession;
 class BackgroundTask;
 class Plot;
+
+/// The open dialog's filters: every extension the record readers know, in every case, then
+/// "Все файлы".
+QString recordFileFilter();
+/// The open dialog of the page "Записи" (several files, in `folder`), owned by `parent`.
+QFileDialog* openRecordsDialog(QWidget* parent, const QString& folder);
 
 /// The analysis window's page "Записи": the loaded records, the time histories of the selected
 /// one, its intensity measures, a baseline-corrected copy, and the way to the main window.

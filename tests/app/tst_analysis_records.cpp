@@ -2,6 +2,9 @@
 // is reported as the reader words it; the baseline-corrected copy; and a record sent to the main
 // window arrives exactly as the *.aks file that `accelspec-cli import` writes opens there.
 
+#include <QDir>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMimeData>
@@ -173,6 +176,42 @@ class AnalysisRecordsTest : public QObject {
     QCOMPARE(page->recordsTable()->rowCount(), 1);
     // The folder of the files chosen is offered next time.
     QCOMPARE(w->session().lastFolder(), dir_->path());
+  }
+
+  // The open dialog shows a file of every extension the readers know, whatever its case, and
+  // under "Все файлы" anything else.
+  void openDialogShowsEveryRecord() {
+    const QStringList records = {"a.EW2", "b.NS1", "c.v1",  "d.V2c", "e.V1",  "f.V2",  "g.at2",
+                                 "h.AT2", "i.ew2", "j.v2C", "k.Ud1", "l.NS",  "m.aks", "n.BRL",
+                                 "o.csv", "p.TXT", "q.V1c", "r.UD2", "s.dat", "t.ew"};
+    QDir folder(dir_->path());
+    QVERIFY(folder.mkdir("records") && folder.cd("records"));
+    for (const QString& name : records + QStringList{"z.pdf"})
+      QVERIFY(writeFile(folder.filePath(name), "1\n"));
+    QFileDialog* dialog = openRecordsDialog(nullptr, folder.path());
+    auto visible = [&] {
+      auto* model = dialog->findChild<QFileSystemModel*>();
+      QStringList names;
+      if (!model) return names;
+      const QModelIndex root = model->index(folder.path());
+      if (!QTest::qWaitFor([&] { return model->rowCount(root) > 0; }, 5000)) return names;
+      QTest::qWait(100);
+      for (int r = 0; r < model->rowCount(root); ++r)
+        if (!model->isDir(model->index(r, 0, root)))
+          names << model->fileName(model->index(r, 0, root));
+      names.sort();
+      return names;
+    };
+    QCOMPARE(dialog->nameFilters().size(), 2);
+    QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
+    QStringList expected = records;
+    expected.sort();
+    QCOMPARE(visible(), expected);
+    QCOMPARE(dialog->nameFilters().at(1), QString::fromUtf8("Все файлы (*)"));
+    dialog->selectNameFilter(dialog->nameFilters().at(1));
+    expected << "z.pdf";
+    QCOMPARE(visible(), expected);
+    delete dialog;
   }
 
   // Files dropped onto the window open as records, on the records page.
