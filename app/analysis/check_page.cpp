@@ -158,6 +158,30 @@ QString RuleChoice::summary() const {
   return u8("Цель: ") + t + u8("; ") + r;
 }
 
+QString RuleChoice::fingerprint(const AnalysisSession& session) const {
+  QStringList parts = {QString::number(static_cast<int>(source)),
+                       file,
+                       QString::number(ec8Type),
+                       QString(ground),
+                       ag,
+                       QString::number(agInG),
+                       pga,
+                       QString::number(static_cast<int>(rule)),
+                       damping,
+                       QString::number(sa),
+                       t1,
+                       tmin,
+                       tmax,
+                       minRatio};
+  if (source == Source::MainTable && session.link().spectrumTable) {
+    const SpectrumTable t = session.link().spectrumTable();
+    for (std::size_t j = 0; j < t.frequencies.size() && j < t.amplitudes.size(); ++j)
+      parts << QString::number(t.frequencies[j], 'g', 17) + QLatin1Char(':') +
+                   QString::number(t.amplitudes[j], 'g', 17);
+  }
+  return parts.join(QChar(0x1f));
+}
+
 void RuleChoice::save(AnalysisSession& session) const {
   QSettings& s = session.settings();
   s.beginGroup(QStringLiteral("check"));
@@ -233,6 +257,10 @@ CheckPage::CheckPage(AnalysisSession& session, QWidget* parent)
   summary_->setObjectName(QStringLiteral("LabelCheckSummary"));
   summary_->setWordWrap(true);
   summary_->setText(u8("Выберите записи на странице «Записи», цель и правило, затем «Проверить»."));
+  stale_ = new QLabel(u8("устарело — пересчитайте"), this);
+  stale_->setObjectName(QStringLiteral("LabelCheckStale"));
+  stale_->setStyleSheet(QStringLiteral("color: #808080; font-style: italic"));
+  stale_->setVisible(false);
 
   ratios_ = new Plot(this);
   ratios_->setObjectName(QStringLiteral("PlotRatio"));
@@ -272,7 +300,10 @@ CheckPage::CheckPage(AnalysisSession& session, QWidget* parent)
 
   auto* right = new QVBoxLayout;
   auto* head = new QHBoxLayout;
-  head->addWidget(verdict_);
+  auto* verdictColumn = new QVBoxLayout;
+  verdictColumn->addWidget(verdict_);
+  verdictColumn->addWidget(stale_);
+  head->addLayout(verdictColumn);
   head->addWidget(summary_, 1);
   right->addLayout(head);
   right->addWidget(split, 1);
@@ -284,7 +315,35 @@ CheckPage::CheckPage(AnalysisSession& session, QWidget* parent)
   fromChoice();
   connect(&choice_, &RuleChoice::changed, this, [this] {
     if (!loading_) fromChoice();
+    showFreshness();
   });
+  connect(&session_, &AnalysisSession::recordsChanged, this, &CheckPage::showFreshness);
+  connect(&session_, &AnalysisSession::selectionChanged, this, &CheckPage::showFreshness);
+}
+
+QString CheckPage::inputsKey() const {
+  QString key = choice_.fingerprint(session_);
+  for (std::size_t i : session_.selection())
+    key += QLatin1Char('|') + QString::number(session_.at(i).id);
+  return key;
+}
+
+bool CheckPage::stale() const { return result_ && inputsKey() != resultKey_; }
+
+void CheckPage::showFreshness() {
+  if (!result_) return;
+  const bool old = stale();
+  stale_->setVisible(old);
+  report_->setEnabled(!old && !task_->busy());
+  const QColor colour = old ? QColor(0x80, 0x80, 0x80) : (result_->pass ? kPass : kFail);
+  verdict_->setStyleSheet(QStringLiteral("color: %1").arg(colour.name()));
+  summary_->setStyleSheet(old ? QStringLiteral("color: #808080") : QString());
+}
+
+void CheckPage::showEvent(QShowEvent* event) {
+  // The main window's table may have changed while another page was in front.
+  showFreshness();
+  QWidget::showEvent(event);
 }
 
 void CheckPage::buildControls(QWidget* side) {
@@ -407,8 +466,14 @@ void CheckPage::buildControls(QWidget* side) {
     connect(e, &QLineEdit::textEdited, this, [this] { toChoice(); });
   connect(check_, &QPushButton::clicked, this, &CheckPage::runCheck);
   connect(report_, &QPushButton::clicked, this, &CheckPage::reportClicked);
-  connect(task_, &BackgroundTask::started, this, [this] { check_->setEnabled(false); });
-  connect(task_, &BackgroundTask::finished, this, [this] { check_->setEnabled(true); });
+  connect(task_, &BackgroundTask::started, this, [this] {
+    check_->setEnabled(false);
+    report_->setEnabled(false);
+  });
+  connect(task_, &BackgroundTask::finished, this, [this] {
+    check_->setEnabled(true);
+    showFreshness();
+  });
 }
 
 void CheckPage::fromChoice() {
@@ -487,16 +552,16 @@ void CheckPage::runCheck() {
         c.report(0, u8("спектры записей"));
         return check::checkRecords(target, parameters, records, threads);
       },
-      [this](check::CheckResult& r) {
+      [this, key = inputsKey()](check::CheckResult& r) {
         result_ = std::move(r);
+        resultKey_ = key;
         show(*result_);
       });
 }
 
 void CheckPage::show(const check::CheckResult& r) {
-  report_->setEnabled(true);
   verdict_->setText(r.pass ? u8("ПРОХОДИТ") : u8("НЕ ПРОХОДИТ"));
-  verdict_->setStyleSheet(QStringLiteral("color: %1").arg((r.pass ? kPass : kFail).name()));
+  showFreshness();
   const auto& lo = r.points[r.lowest.point];
   const auto& hi = r.points[r.highest.point];
   summary_->setText(
@@ -596,7 +661,8 @@ void CheckPage::show(const check::CheckResult& r) {
 }
 
 bool CheckPage::writeReport(const QString& path) {
-  if (!result_) return false;
+  // A report documents the check as the page's inputs stand, never an earlier one.
+  if (!result_ || stale()) return false;
   try {
     writeCheckReport(path.toStdString(), *result_);
     return true;
@@ -607,7 +673,8 @@ bool CheckPage::writeReport(const QString& path) {
 }
 
 void CheckPage::reportClicked() {
-  if (!result_) return;
+  showFreshness();
+  if (!result_ || stale()) return;
   const QString path = QFileDialog::getSaveFileName(
       this, u8("Отчёт о проверке"), session_.lastFolder(), u8("Документ PDF (*.pdf)"));
   if (path.isEmpty()) return;

@@ -290,6 +290,102 @@ class TestCheckMatch : public QObject {
              QString::fromUtf8("не выбрана запись для подбора: выберите её на странице «Записи»."));
   }
 
+  // A verdict outlives no change of what it judged: the target, the rule or the records chosen.
+  // It turns grey and marked, its report is refused, and it comes back when the inputs do.
+  void checkResultGoesStale() {
+    session_->add(rawRecord(5));
+    QVERIFY(checked());
+    auto* stale = child<QLabel>(check_, "LabelCheckStale");
+    auto* report = child<QPushButton>(check_, "ButtonCheckReport");
+    auto fresh = [&] {
+      return !check_->stale() && stale->isHidden() && report->isEnabled() &&
+             !check_->findChild<QLabel*>("LabelVerdict")->styleSheet().contains("#808080");
+    };
+    auto old = [&] {
+      return check_->stale() && !stale->isHidden() && !report->isEnabled() &&
+             check_->findChild<QLabel*>("LabelVerdict")->styleSheet().contains("#808080");
+    };
+    QVERIFY(fresh());
+    QCOMPARE(stale->text(), QString::fromUtf8("устарело — пересчитайте"));
+    const QString pdf = dir_.filePath(QStringLiteral("stale.pdf"));
+
+    type("EditDamping", "0.07");
+    QVERIFY(old());
+    QVERIFY(!check_->writeReport(pdf));
+    QVERIFY(!QFile::exists(pdf));
+    type("EditDamping", "0.05");
+    QVERIFY(fresh());
+
+    child<QComboBox>(check_, "ComboGround")->setCurrentIndex(2);
+    QVERIFY(old());
+    child<QComboBox>(check_, "ComboGround")->setCurrentIndex(1);
+    QVERIFY(fresh());
+
+    session_->add(rawRecord(5, 1));  // selected alone
+    QVERIFY(old());
+    session_->select({0});
+    QVERIFY(fresh());
+    session_->remove({1});  // not the one checked
+    QVERIFY(fresh());
+
+    // Checked again with the new inputs, the verdict is fresh and the report written.
+    type("EditT1", "0.8");
+    QVERIFY(old());
+    QVERIFY(checked());
+    QVERIFY(fresh());
+    QVERIFY(check_->writeReport(pdf));
+  }
+
+  // A matched record is saved, sent or added only while the target, the rule, the source and
+  // the iterations are those it was matched for.
+  void matchOutcomeGoesStale() {
+    child<QRadioButton>(match_, "RadioSweep")->setChecked(true);
+    child<QLineEdit>(match_, "EditSweepDuration")->setText("10");
+    match_->runMatch();
+    QVERIFY(match_->task().wait());
+    QVERIFY2(match_->outcome() && match_->outcome()->passed,
+             qPrintable(child<QLabel>(match_, "LabelMatchResult")->text()));
+    const QStringList buttons = {"ButtonSaveAks", "ButtonSendMain", "ButtonAddRecord"};
+    auto enabled = [&] {
+      int n = 0;
+      for (const QString& b : buttons)
+        n += child<QPushButton>(match_, b.toLatin1().constData())->isEnabled();
+      return n;
+    };
+    const QString mark = QString::fromUtf8(" (устарело — пересчитайте)");
+    auto* result = child<QLabel>(match_, "LabelMatchResult");
+    const QString text = result->text();
+    QVERIFY(!text.endsWith(mark));
+    QCOMPARE(enabled(), 3);
+    const QString aks = dir_.filePath(QStringLiteral("stale.aks"));
+
+    child<QLineEdit>(match_, "EditSweepDuration")->setText("12");
+    QVERIFY(match_->stale());
+    QCOMPARE(enabled(), 0);
+    QCOMPARE(result->text(), text + mark);
+    QVERIFY(result->styleSheet().contains("#808080"));
+    QVERIFY(!match_->saveAks(aks));
+    QVERIFY(!QFile::exists(aks));
+    QVERIFY(!match_->addToRecords());
+    QCOMPARE(session_->records().size(), std::size_t{0});
+    child<QLineEdit>(match_, "EditSweepDuration")->setText("10");
+    QCOMPARE(enabled(), 3);
+    QCOMPARE(result->text(), text);
+
+    child<QSpinBox>(match_, "SpinIterations")->setValue(39);
+    QCOMPARE(enabled(), 0);
+    child<QSpinBox>(match_, "SpinIterations")->setValue(40);
+    type("EditDamping", "0.03");
+    QCOMPARE(enabled(), 0);
+    type("EditDamping", "0.05");
+    QCOMPARE(enabled(), 3);
+    // Adding the result selects it: the result stays the same inputs' result.
+    QVERIFY(match_->addToRecords());
+    QCOMPARE(enabled(), 3);
+    child<QRadioButton>(match_, "RadioSeed")->setChecked(true);
+    QCOMPARE(enabled(), 0);
+  }
+
   // The match page shows the choice made on the check page.
   void choiceIsShared() {
     QCOMPARE(
