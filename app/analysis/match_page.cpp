@@ -395,8 +395,8 @@ bool MatchPage::addToRecords() {
 }
 
 bool MatchPage::sendToMain() {
-  if (!usable() || !session_.link().sendRecord) return false;
-  return session_.link().sendRecord(outcome_->record);
+  if (!usable()) return false;
+  return session_.sendToMain(outcome_->record, this);
 }
 
 }  // namespace accelspec

@@ -345,8 +345,8 @@ void RecordsPage::baselineClicked() {
 
 void RecordsPage::sendClicked() {
   const LoadedRecord* current = session_.current();
-  if (!current || !session_.link().sendRecord) return;
-  session_.link().sendRecord(current->record);
+  if (!current) return;
+  session_.sendToMain(current->record, this);
 }
 
 }  // namespace accelspec
