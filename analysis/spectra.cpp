@@ -314,6 +314,7 @@ Spectra computeSpectra(const std::vector<double>& accel, double dt, const Spectr
   // A batch's coefficients are made by the thread that runs it: made all at once they would
   // take m·512 bytes a batch, gigabytes for a fine grid of high frequencies.
   parallelFor(batches.size(), r.threads, [&](std::size_t index) {
+    if (r.stop.stop_requested()) return;
     const Batch& b = batches[index];
     const long long m = all[b.first].substeps;
     std::vector<Step> steps(static_cast<std::size_t>(m));
@@ -337,6 +338,7 @@ Spectra computeSpectra(const std::vector<double>& accel, double dt, const Spectr
       store(s, r, all[b.first + lane], laneOf(peaks[0], lane), laneOf(peaks[1], lane),
             laneOf(peaks[2], lane));
   });
+  if (r.stop.stop_requested()) throw SpectraCancelled();
   checkFinite(s);
   return s;
 }
@@ -434,6 +436,7 @@ Spectra computeRotD(const std::vector<double>& accel1, const std::vector<double>
 
   Spectra s = emptySpectra(r);
   parallelFor(all.size(), r.threads, [&](std::size_t i) {
+    if (r.stop.stop_requested()) return;
     const Oscillator& o = all[i];
     std::vector<std::array<double, 8>> steps(static_cast<std::size_t>(o.substeps));
     for (long long k = 1; k <= o.substeps; ++k)
@@ -458,6 +461,7 @@ Spectra computeRotD(const std::vector<double>& accel1, const std::vector<double>
     }
     store(s, r, o, sd, sv, sa);
   });
+  if (r.stop.stop_requested()) throw SpectraCancelled();
   checkFinite(s);
   return s;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <exception>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,15 @@ struct SpectraRequest {
   Peaks peaks = Peaks::Refined;
   int rotd = 0;          ///< 0 for one record, 50 or 100 for a pair of horizontal components
   unsigned threads = 1;  ///< threads computing oscillators, the caller's included
+  /// Asked before each group of oscillators: once stop is requested the run throws
+  /// SpectraCancelled and returns nothing. Never requested by default.
+  std::stop_token stop;
+};
+
+/// Thrown by a run whose request's stop was requested. Not an AppError: a cancel is no failure.
+class SpectraCancelled : public std::exception {
+ public:
+  const char* what() const noexcept override { return "расчёт спектров отменён"; }
 };
 
 /// The values of a run: value(d, q, j) for damping index d, quantity index q (the request's

@@ -159,6 +159,9 @@ SpectraPage::SpectraPage(AnalysisSession& session, QWidget* parent)
   auto* compute = new QPushButton(tr8("Рассчитать"), this);
   compute->setObjectName(QStringLiteral("ButtonCompute"));
   compute->setDefault(true);
+  // One run at a time: the button waits for the run (or its «Отмена»).
+  connect(task_, &BackgroundTask::started, compute, [compute] { compute->setEnabled(false); });
+  connect(task_, &BackgroundTask::finished, compute, [compute] { compute->setEnabled(true); });
   csv_ = new QPushButton(tr8("Экспорт CSV…"), this);
   csv_->setObjectName(QStringLiteral("ButtonCsv"));
   csv_->setEnabled(false);
@@ -290,13 +293,16 @@ void SpectraPage::computeClicked() {
   status_->setText(tr8("Расчёт…"));
   task_->start<std::vector<RecordSpectra>>(
       [jobs = std::move(jobs), request](const TaskControl& control) {
+        // The cancel reaches the oscillators' loop, not only the gaps between records.
+        analysis::SpectraRequest stoppable = request;
+        stoppable.stop = control.stopToken();
         std::vector<RecordSpectra> out;
         for (std::size_t k = 0; k < jobs.size() && !control.cancelled(); ++k) {
           control.report(static_cast<int>(100 * k / jobs.size()),
                          QString::fromStdString(jobs[k].record.name));
           out.push_back(
               {jobs[k].id, jobs[k].record.name,
-               analysis::computeSpectra(jobs[k].record.accel, jobs[k].record.dt, request)});
+               analysis::computeSpectra(jobs[k].record.accel, jobs[k].record.dt, stoppable)});
         }
         return out;
       },
