@@ -3,9 +3,11 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
+#include <QVBoxLayout>
 #include <thread>
 
 #include "app/error_box.hpp"
@@ -103,25 +105,36 @@ bool BackgroundTask::wait(int timeoutMs) {
 
 TaskProgress::TaskProgress(BackgroundTask& task, QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("TaskProgress"));
+  // The text of a step sits above the bar, whole: inside the bar it was cut to the bar's width.
+  text_ = new QLabel(this);
+  text_->setObjectName(QStringLiteral("TaskProgressText"));
+  text_->setWordWrap(true);
   bar_ = new QProgressBar(this);
   bar_->setRange(0, 100);
   bar_->setTextVisible(true);
+  bar_->setFormat(QStringLiteral("%p %"));
   cancel_ = new QPushButton(QString::fromUtf8("Отмена"), this);
   cancel_->setObjectName(QStringLiteral("ButtonCancel"));
-  auto* layout = new QHBoxLayout(this);
+  auto* row = new QHBoxLayout;
+  row->addWidget(bar_, 1);
+  row->addWidget(cancel_);
+  auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(bar_, 1);
-  layout->addWidget(cancel_);
+  layout->setSpacing(2);
+  layout->addWidget(text_);
+  layout->addLayout(row);
   setVisible(false);
   connect(cancel_, &QPushButton::clicked, &task, &BackgroundTask::cancel);
   connect(&task, &BackgroundTask::started, this, [this] {
     bar_->setValue(0);
-    bar_->setFormat(QStringLiteral("%p %"));
+    text_->clear();
+    text_->setVisible(false);
     setVisible(true);
   });
   connect(&task, &BackgroundTask::progress, this, [this](int percent, const QString& text) {
     bar_->setValue(percent);
-    bar_->setFormat(text.isEmpty() ? QStringLiteral("%p %") : text + QStringLiteral(" — %p %"));
+    text_->setText(text);
+    text_->setVisible(!text.isEmpty());
   });
   connect(&task, &BackgroundTask::finished, this, [this] { setVisible(false); });
 }

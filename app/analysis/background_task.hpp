@@ -12,6 +12,7 @@
 #include <optional>
 #include <stop_token>
 
+class QLabel;
 class QProgressBar;
 class QPushButton;
 
@@ -104,6 +105,7 @@ class TaskProgress : public QWidget {
   TaskProgress(BackgroundTask& task, QWidget* parent = nullptr);
 
  private:
+  QLabel* text_ = nullptr;
   QProgressBar* bar_ = nullptr;
   QPushButton* cancel_ = nullptr;
 };

@@ -284,6 +284,11 @@ CheckPage::CheckPage(AnalysisSession& session, QWidget* parent)
     t->horizontalHeader()->setStretchLastSection(true);
     t->setSelectionBehavior(QAbstractItemView::SelectRows);
   }
+  // The details are the long column: they take what is left and are cut short (whole in the
+  // tool tip), so that the verdict column stays in view at any width.
+  items_->horizontalHeader()->setStretchLastSection(false);
+  items_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
+  items_->setWordWrap(false);
 
   auto* plots = new QTabWidget(this);
   plots->setObjectName(QStringLiteral("CheckPlots"));
@@ -630,6 +635,7 @@ void CheckPage::show(const check::CheckResult& r) {
     items_->setItem(row, 0, cell(qs(v.item)));
     items_->setItem(row, 1, cell(qs(v.record)));
     items_->setItem(row, 2, cell(qs(v.detail)));
+    items_->item(row, 2)->setToolTip(qs(v.detail));
     items_->setItem(row, 3, cell(v.pass ? u8("да") : u8("нет"), v.pass ? kPass : kFail));
   }
 

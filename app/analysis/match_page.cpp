@@ -21,6 +21,7 @@
 #include "app/analysis/background_task.hpp"
 #include "app/analysis/check_page.hpp"
 #include "app/analysis/plot.hpp"
+#include "app/analysis/plural.hpp"
 #include "app/error_box.hpp"
 #include "data/error.hpp"
 #include "files/atomic_write.hpp"
@@ -330,13 +331,13 @@ void MatchPage::showOutcome() {
   const MatchOutcome& o = *outcome_;
   showSteps(o.steps, o.iterations);
   const int used = o.steps.empty() ? 0 : o.steps.back().iteration;
-  result_->setText(
-      (o.passed ? u8("Подобрано за %1 итераций: проверка %2 пройдена; отношения от %3 до %4.")
-                : u8("За %1 итераций запись, проходящая проверку %2, не подобрана; ближе всего: "
-                     "отношения от %3 до %4."))
-          .arg(used)
-          .arg(QString::fromLatin1(check::ruleName(o.check.parameters.rule)), num(o.lowestRatio),
-               num(o.highestRatio)));
+  result_->setText((o.passed
+                        ? u8("Подобрано за %1: проверка %2 пройдена; отношения от %3 до %4.")
+                        : u8("За %1 запись, проходящая проверку %2, не подобрана; ближе всего: "
+                             "отношения от %3 до %4."))
+                       .arg(russianCount(used, "итерацию", "итерации", "итераций"))
+                       .arg(QString::fromLatin1(check::ruleName(o.check.parameters.rule)),
+                            num(o.lowestRatio), num(o.highestRatio)));
   showFreshness();
   std::vector<QPointF> target, matched, lower, upper;
   for (const auto& p : o.check.points) {

@@ -145,6 +145,10 @@ RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
   list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list_->verticalHeader()->hide();
+  // Names of one station's components and of a corrected copy differ at their ends: a name too
+  // long for its column loses its middle, and the whole name is in the tool tip.
+  list_->setTextElideMode(Qt::ElideMiddle);
+  list_->setWordWrap(false);
   list_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
   for (int c = 1; c < 6; ++c)
     list_->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
@@ -258,7 +262,10 @@ void RecordsPage::fillList() {
     for (int c = 0; c < 6; ++c) {
       auto* item = new QTableWidgetItem(cells[c]);
       if (c >= 2) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-      if (c == 0) item->setToolTip(QString::fromStdString(r.path));
+      if (c == 0)
+        item->setToolTip(r.path.empty()
+                             ? cells[0]
+                             : cells[0] + QLatin1Char('\n') + QString::fromStdString(r.path));
       list_->setItem(static_cast<int>(i), c, item);
     }
   }

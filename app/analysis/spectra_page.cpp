@@ -21,6 +21,7 @@
 #include "app/analysis/analysis_session.hpp"
 #include "app/analysis/background_task.hpp"
 #include "app/analysis/plot.hpp"
+#include "app/analysis/plural.hpp"
 #include "app/error_box.hpp"
 #include "data/error.hpp"
 #include "files/atomic_write.hpp"
@@ -309,8 +310,9 @@ void SpectraPage::computeClicked() {
       [this, request](std::vector<RecordSpectra>& out) {
         request_ = request;
         results_ = std::move(out);
-        status_->setText(tr8("%1 точек сетки, затуханий: %2, записей: %3")
-                             .arg(request_.grid.size())
+        status_->setText(tr8("%1 сетки, затуханий: %2, записей: %3")
+                             .arg(russianCount(static_cast<long long>(request_.grid.size()),
+                                               "точка", "точки", "точек"))
                              .arg(request_.dampings.size())
                              .arg(results_.size()));
         csv_->setEnabled(!results_.empty());

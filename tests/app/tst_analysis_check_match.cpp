@@ -22,6 +22,7 @@
 #include "app/analysis/background_task.hpp"
 #include "app/analysis/check_page.hpp"
 #include "app/analysis/match_page.hpp"
+#include "app/analysis/plural.hpp"
 #include "records/record.hpp"
 #include "tests/app/analysis_harness.hpp"
 
@@ -105,8 +106,15 @@ class TestCheckMatch : public QObject {
 
   QString verdict() const { return check_->findChild<QLabel*>("LabelVerdict")->text(); }
 
-  // Starts a match and cancels it from its second progress report.
+  // Starts a match and cancels it from its second progress report; the step's text is shown
+  // whole above the bar.
   void cancelledMatch() {
+    QString shown;
+    QMetaObject::Connection text = connect(
+        &match_->task(), &BackgroundTask::progress, this, [this, &shown](int, const QString& t) {
+          if (shown.isEmpty())
+            shown = match_->findChild<QLabel*>("TaskProgressText")->text() + "|" + t;
+        });
     QMetaObject::Connection c = connect(&match_->task(), &BackgroundTask::progress, this, [this] {
       if (match_->task().busy()) match_->task().cancel();
     });
@@ -117,7 +125,12 @@ class TestCheckMatch : public QObject {
     QVERIFY(match_->task().wait());
     disconnect(c);
     disconnect(counting);
+    disconnect(text);
     QVERIFY(reports >= 1);
+    const QStringList parts = shown.split('|');
+    QCOMPARE(parts.size(), 2);
+    QCOMPARE(parts[0], parts[1]);
+    QVERIFY(parts[0].startsWith(QString::fromUtf8("итерация 1: ")));
   }
 
  private slots:
@@ -147,6 +160,19 @@ class TestCheckMatch : public QObject {
     QVERIFY(child<QTableWidget>(check_, "TableFailing")->rowCount() > 0);
     QVERIFY(child<QTableWidget>(check_, "TableVerdicts")->rowCount() > 0);
     QCOMPARE(check_->result()->targetText, std::string("ec8, тип 1, грунт B, ag 2.943 м/с²"));
+
+    // At the window's size the verdict column is in view, the long details cut short instead.
+    check_->resize(1000, 680);
+    check_->QWidget::show();
+    QVERIFY(QTest::qWaitForWindowExposed(check_));
+    auto* items = child<QTableWidget>(check_, "TableVerdicts");
+    QVERIFY(items->rowCount() > 0);
+    QVERIFY2(items->columnViewportPosition(3) + items->columnWidth(3) <= items->viewport()->width(),
+             qPrintable(QStringLiteral("%1 + %2 > %3")
+                            .arg(items->columnViewportPosition(3))
+                            .arg(items->columnWidth(3))
+                            .arg(items->viewport()->width())));
+    QCOMPARE(items->item(0, 2)->toolTip(), items->item(0, 2)->text());
   }
 
   // From the sweep: a cancel midway leaves the page as it was; the full run passes, and its file
@@ -166,6 +192,11 @@ class TestCheckMatch : public QObject {
         qPrintable(match_->task().lastError() + child<QLabel>(match_, "LabelMatchResult")->text()));
     QVERIFY(child<QPushButton>(match_, "ButtonSaveAks")->isEnabled());
     QVERIFY(!match_->outcome()->steps.empty());
+    const int used = match_->outcome()->steps.back().iteration;
+    QVERIFY(child<QLabel>(match_, "LabelMatchResult")
+                ->text()
+                .startsWith(QString::fromUtf8("Подобрано за ") +
+                            russianCount(used, "итерацию", "итерации", "итераций") + ":"));
 
     const QString mine = dir_.filePath(QStringLiteral("window.aks"));
     QVERIFY(match_->saveAks(mine));
