@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QSplitter>
@@ -13,8 +14,10 @@
 #include <QVBoxLayout>
 #include <cmath>
 #include <exception>
+#include <optional>
 
 #include "analysis/measures.hpp"
+#include "analysis/number_text.hpp"
 #include "app/analysis/analysis_session.hpp"
 #include "app/analysis/background_task.hpp"
 #include "app/analysis/plot.hpp"
@@ -133,8 +136,20 @@ RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
   open->setToolTip(tr8("AT2, K-NET, COSMOS, столбцы, *.aks, *.brl; файлы можно перетащить в окно"));
   baseline_->setToolTip(tr8("Добавить в список копию записи без дрейфа скорости и смещения"));
   send_->setToolTip(tr8("Открыть запись в главном окне как акселерограмму (*.aks)"));
+  step_ = new QLineEdit(this);
+  step_->setObjectName(QStringLiteral("EditStep"));
+  step_->setMaximumWidth(80);
+  step_->setPlaceholderText(tr8("из файла"));
+  step_->setToolTip(
+      tr8("Шаг по времени для файлов из одного столбца ускорений; у других файлов свой шаг"));
+  step_->setText(session_.settings().value(QStringLiteral("records/step")).toString());
   auto* buttons = new QHBoxLayout;
-  for (QPushButton* b : {open, remove_, baseline_, send_}) buttons->addWidget(b);
+  buttons->addWidget(open);
+  auto* stepLabel = new QLabel(tr8("Шаг, с:"), this);
+  stepLabel->setBuddy(step_);
+  buttons->addWidget(stepLabel);
+  buttons->addWidget(step_);
+  for (QPushButton* b : {remove_, baseline_, send_}) buttons->addWidget(b);
   buttons->addStretch(1);
 
   list_ = new QTableWidget(0, 6, this);
@@ -234,11 +249,41 @@ void RecordsPage::openClicked() {
 }
 
 int RecordsPage::openFiles(const QStringList& paths) {
+  // The step the user typed, in either decimal form; checked once for all the files.
+  std::optional<double> step;
+  QString stepText = step_->text().trimmed();
+  session_.settings().setValue(QStringLiteral("records/step"), stepText);
+  if (!stepText.isEmpty()) {
+    stepText.replace(QLatin1Char(','), QLatin1Char('.'));
+    double v = 0;
+    if (!analysis::parseNumber(stepText.toStdString(), v) || !(v > 0)) {
+      showErrorBox(this, userMessage(std::make_exception_ptr(
+                             AppError("Шаг, с: ожидается число больше нуля, например 0.01"))));
+      return 0;
+    }
+    step = v;
+  }
   int added = 0;
   for (const QString& path : paths) {
     try {
-      session_.add(records::readRecord(path.toStdString()));
+      try {
+        session_.add(records::readRecord(path.toStdString()));
+      } catch (const AppError&) {
+        // A file without a step of its own takes the field's; any other fault is the first
+        // read's to report.
+        if (!step) throw;
+        records::Reading reading;
+        reading.step = step;
+        session_.add(records::readRecord(path.toStdString(), reading));
+      }
       added++;
+    } catch (const AppError&) {
+      // The reader words its hint for the command line; here the step is a field.
+      std::string message = userMessage(std::current_exception());
+      const std::string option = "параметром --step";
+      if (const auto at = message.find(option); at != std::string::npos)
+        message.replace(at, option.size(), "полем «Шаг, с» на странице «Записи»");
+      showErrorBox(this, message);
     } catch (...) {
       showErrorBox(this, userMessage(std::current_exception()));
     }

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QMimeData>
 #include <QProcess>
@@ -212,6 +213,40 @@ class AnalysisRecordsTest : public QObject {
     expected << "z.pdf";
     QCOMPARE(visible(), expected);
     delete dialog;
+  }
+
+  // A file of one column takes its step from the field «Шаг, с» (a decimal comma too); without
+  // it the file is refused with the field named, and a file with a step of its own keeps it.
+  void oneColumnStep() {
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    AnalysisWindow* w = openAnalysis(s);
+    QVERIFY(w);
+    RecordsPage* page = w->recordsPage();
+    auto* step = page->findChild<QLineEdit*>("EditStep");
+    QVERIFY(step);
+    const QString column = dataFile("records/data/one_column.txt");
+    QCOMPARE(page->openFiles({column}), 0);
+    QCOMPARE(s.boxes.take(),
+             QStringList{QString::fromStdString(
+                 column.toStdString() +
+                 ": в файле один столбец ускорений: шаг по времени задаётся полем «Шаг, с» на "
+                 "странице «Записи».")});
+    step->setText("abc");
+    QCOMPARE(page->openFiles({column}), 0);
+    QCOMPARE(s.boxes.take(),
+             QStringList{QString::fromUtf8("Шаг, с: ожидается число больше нуля, например 0.01.")});
+    step->setText("0,02");
+    const QString at2 = dataFile("analysis/data/RSN8883_14383980_13849090.AT2");
+    QCOMPARE(page->openFiles({column, at2}), 2);
+    QCOMPARE(s.boxes.take(), QStringList());
+    records::Reading reading;
+    reading.step = 0.02;
+    const records::Record expected = records::readRecord(column.toStdString(), reading);
+    QCOMPARE(w->session().at(0).record.dt, 0.02);
+    QVERIFY(w->session().at(0).record.accel == expected.accel);
+    QCOMPARE(w->session().at(1).record.dt, records::readRecord(at2.toStdString()).dt);
+    w->recordsPage()->task().cancel();
   }
 
   // Files dropped onto the window open as records, on the records page.
