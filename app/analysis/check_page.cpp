@@ -624,8 +624,10 @@ void CheckPage::show(const check::CheckResult& r) {
         pts.emplace_back(r.points[j].frequency, r.spectra[k][j]);
       spectra_->addSeries(qs(r.recordNames[k]), std::move(pts));
     }
-  spectra_->addSeries(r.recordNames.size() > 1 ? u8("среднее") : qs(r.recordNames.front()),
-                      std::move(mean), QColor(0x1f, 0x4e, 0xa0));
+  const int meanIndex =
+      spectra_->addSeries(r.recordNames.size() > 1 ? u8("среднее") : qs(r.recordNames.front()),
+                          std::move(mean), QColor(0x1f, 0x4e, 0xa0));
+  if (r.recordNames.size() > 1) spectra_->emphasise(meanIndex);
   spectra_->refresh();
 
   items_->setRowCount(0);
@@ -666,9 +668,11 @@ void CheckPage::show(const check::CheckResult& r) {
   }
 }
 
-bool CheckPage::writeReport(const QString& path) {
+bool CheckPage::writeReport(const QString& typed) {
   // A report documents the check as the page's inputs stand, never an earlier one.
   if (!result_ || stale()) return false;
+  // A name typed without its extension gets it.
+  const QString path = QFileInfo(typed).suffix().isEmpty() ? typed + QStringLiteral(".pdf") : typed;
   try {
     writeCheckReport(path.toStdString(), *result_);
     return true;

@@ -89,8 +89,9 @@ class CheckPage : public QWidget {
 
   /// Checks the selected records against the current choice (in the background).
   void runCheck();
-  /// Writes the PDF report of the last check to `path`; false (with the error shown) when it
-  /// could not be written.
+  /// Writes the PDF report of the last check to `path` (".pdf" added to a name without an
+  /// extension); false (with the error shown) when it could not be written, false and nothing
+  /// written when the result is stale.
   bool writeReport(const QString& path);
   BackgroundTask& task() const { return *task_; }
   /// The last check's result, if any.

@@ -365,6 +365,10 @@ class TestCheckMatch : public QObject {
     QVERIFY(checked());
     QVERIFY(fresh());
     QVERIFY(check_->writeReport(pdf));
+    // A name typed without ".pdf" gets it.
+    QVERIFY(check_->writeReport(dir_.filePath(QStringLiteral("typed"))));
+    QVERIFY(QFile::exists(dir_.filePath(QStringLiteral("typed.pdf"))));
+    QVERIFY(!QFile::exists(dir_.filePath(QStringLiteral("typed"))));
   }
 
   // A matched record is saved, sent or added only while the target, the rule, the source and

@@ -10,6 +10,8 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QTest>
+#include <QValueAxis>
+#include <set>
 #include <thread>
 
 #include "analysis/grid.hpp"
@@ -303,6 +305,40 @@ class AnalysisSpectraTest : public QObject {
       QCOMPARE(page_->request().dampings, dampings);
     }
     QLocale::setDefault(QLocale::c());
+  }
+
+  // Twenty records: no two alike in colour and line style, none black or red as targets and
+  // limits are; a mean drawn thicker. A linear axis labels zero as 0, its ticks counted from it.
+  void seriesLookApartAndZeroIsATick() {
+    Plot plot;
+    std::set<std::pair<QRgb, int>> looks;
+    for (int k = 0; k < 20; ++k) {
+      const int index = plot.addSeries(QString::number(k), {{0, -0.3 + k * 0.03}, {1, 0.3}});
+      const QPen pen = plot.line(index)->pen();
+      QVERIFY(pen.color() != QColor(Qt::black));
+      QVERIFY(pen.color().red() < 200 || pen.color().green() > 60);
+      looks.insert({pen.color().rgb(), static_cast<int>(pen.style())});
+    }
+    QCOMPARE(looks.size(), std::size_t{20});
+    const double width = plot.line(0)->pen().widthF();
+    plot.emphasise(0);
+    QVERIFY(plot.line(0)->pen().widthF() >= 2 * width);
+
+    plot.refresh();
+    for (QAbstractAxis* a : plot.chart()->axes()) {
+      auto* axis = qobject_cast<QValueAxis*>(a);
+      QVERIFY(axis);
+      QCOMPARE(axis->tickType(), QValueAxis::TicksDynamic);
+      QCOMPARE(axis->tickAnchor(), 0.0);
+      const double k = (0.0 - axis->min()) / axis->tickInterval();
+      QVERIFY2(std::abs(k - std::round(k)) < 1e-9, qPrintable(QString::number(k)));
+    }
+    // Filled again with a range a million times wider, the ticks stay a handful.
+    plot.clear();
+    plot.addSeries("wide", {{0, -3e5}, {1, 3e5}});
+    plot.refresh();
+    auto* y = qobject_cast<QValueAxis*>(plot.chart()->axes(Qt::Vertical).front());
+    QVERIFY((y->max() - y->min()) / y->tickInterval() < 20);
   }
 
   void settingsKept() {
