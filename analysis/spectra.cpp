@@ -323,6 +323,7 @@ Spectra computeSpectra(const std::vector<double>& accel, double dt, const Spectr
   // A batch's coefficients are made by the thread that runs it: made all at once they would
   // take m·512 bytes a batch, gigabytes for a fine grid of high frequencies.
   parallelFor(batches.size(), r.threads, [&](std::size_t index) {
+    if (r.stop.stop_requested()) return;
     const Batch& b = batches[index];
     const long long m = all[b.first].substeps;
     std::vector<Step> steps(static_cast<std::size_t>(m));
@@ -347,6 +348,7 @@ Spectra computeSpectra(const std::vector<double>& accel, double dt, const Spectr
             laneOf(peaks[2], lane));
     if (r.progress) r.progress(b.count);
   });
+  if (r.stop.stop_requested()) throw SpectraCancelled();
   checkFinite(s);
   return s;
 }
@@ -519,6 +521,7 @@ Spectra computeRotD(const std::vector<double>& accel1, const std::vector<double>
   // Each running oscillator keeps four sample histories of the record's length: the memory
   // grows with the record and the threads, never with the sub-steps or the angles.
   parallelFor(all.size(), r.threads, [&](std::size_t i) {
+    if (r.stop.stop_requested()) return;
     const Oscillator& o = all[i];
     StepTable steps(static_cast<std::size_t>(o.substeps));
     for (long long k = 1; k <= o.substeps; ++k)
@@ -547,6 +550,7 @@ Spectra computeRotD(const std::vector<double>& accel1, const std::vector<double>
           acceleration ? sa.result(r.rotd) : 0);
     if (r.progress) r.progress(1);
   });
+  if (r.stop.stop_requested()) throw SpectraCancelled();
   checkFinite(s);
   return s;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <exception>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,15 @@ struct SpectraRequest {
   /// Called with the number of oscillators (grid point and damping) just finished, from any of
   /// the computing threads, possibly at once; may be empty.
   std::function<void(std::size_t)> progress;
+  /// Asked before each group of oscillators: once stop is requested the run throws
+  /// SpectraCancelled and returns nothing. Never requested by default.
+  std::stop_token stop;
+};
+
+/// Thrown by a run whose request's stop was requested. Not an AppError: a cancel is no failure.
+class SpectraCancelled : public std::exception {
+ public:
+  const char* what() const noexcept override { return "расчёт спектров отменён"; }
 };
 
 /// The work of `request` on a record (or, with request.rotd, a pair of records) of `samples`

@@ -645,6 +645,11 @@ AnalysisWindow& TForma::openAnalysisWindow() {
         .toStdString();
   };
   link.showHelp = [this](const QString& topic) { showHelp(topic); };
+  link.raise = [this] {
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+  };
   return *analysis_;
 }
 

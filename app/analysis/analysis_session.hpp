@@ -32,6 +32,8 @@ struct MainWindowLink {
   std::function<std::string()> linearGrid;
   /// Opens the user's guide at a place ("chapter.md#anchor").
   std::function<void(const QString& topic)> showHelp;
+  /// Brings the main window to the front (after a record arrived there).
+  std::function<void()> raise;
 };
 
 /// One loaded record and what has been worked out about it.
@@ -67,6 +69,11 @@ class AnalysisSession : public QObject {
   /// The first selected record, or nullptr.
   const LoadedRecord* current() const;
   void select(std::vector<std::size_t> indices);
+
+  /// Sends the record to the main window and raises it. A record the main window's store
+  /// refuses is refused here first, with the main window's message in a box over `owner`, so
+  /// that the main window is left exactly as it was. True when the record arrived.
+  bool sendToMain(const records::Record& record, QWidget* owner);
 
   MainWindowLink& link() { return link_; }
   const MainWindowLink& link() const { return link_; }

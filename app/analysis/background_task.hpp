@@ -8,10 +8,11 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stop_token>
-#include <thread>
 
+class QLabel;
 class QProgressBar;
 class QPushButton;
 
@@ -41,13 +42,14 @@ class BackgroundTask : public QObject {
 
  public:
   explicit BackgroundTask(QWidget* owner);
-  /// Cancels a run still going and waits for it.
+  /// Cancels a run still going without waiting for it: the run finds this object gone.
   ~BackgroundTask() override;
 
   bool busy() const { return busy_; }
 
-  /// Starts `work`, cancelling (and waiting for) a run still going. `done` runs on the GUI
-  /// thread with the result unless the run was cancelled or threw.
+  /// Starts `work`, cancelling a run still going (never waiting for it: a cancelled run ends
+  /// on its own, and what it delivers is dropped). `done` runs on the GUI thread with the
+  /// result unless the run was cancelled or threw.
   template <typename T>
   void start(std::function<T(const TaskControl&)> work, std::function<void(T&)> done) {
     auto result = std::make_shared<std::optional<T>>();
@@ -77,11 +79,18 @@ class BackgroundTask : public QObject {
   void finished(bool succeeded);
 
  private:
+  // What a run's thread reaches this object through: null once the object is gone.
+  struct Channel {
+    std::mutex mutex;
+    BackgroundTask* task = nullptr;
+  };
+
   void startErased(std::function<void(const TaskControl&)> work, std::function<void()> done);
   void deliver(std::uint64_t run, std::exception_ptr error, const std::function<void()>& done);
 
   QPointer<QWidget> owner_;
-  std::jthread thread_;
+  std::shared_ptr<Channel> channel_;
+  std::stop_source stop_;  // the running run's
   std::uint64_t run_ = 0;  // the run whose results count; others are dropped
   bool busy_ = false;
   bool showErrors_ = true;
@@ -96,6 +105,7 @@ class TaskProgress : public QWidget {
   TaskProgress(BackgroundTask& task, QWidget* parent = nullptr);
 
  private:
+  QLabel* text_ = nullptr;
   QProgressBar* bar_ = nullptr;
   QPushButton* cancel_ = nullptr;
 };

@@ -159,6 +159,30 @@ QString RuleChoice::summary() const {
   return u8("Цель: ") + t + u8("; ") + r;
 }
 
+QString RuleChoice::fingerprint(const AnalysisSession& session) const {
+  QStringList parts = {QString::number(static_cast<int>(source)),
+                       file,
+                       QString::number(ec8Type),
+                       QString(ground),
+                       ag,
+                       QString::number(agInG),
+                       pga,
+                       QString::number(static_cast<int>(rule)),
+                       damping,
+                       QString::number(sa),
+                       t1,
+                       tmin,
+                       tmax,
+                       minRatio};
+  if (source == Source::MainTable && session.link().spectrumTable) {
+    const SpectrumTable t = session.link().spectrumTable();
+    for (std::size_t j = 0; j < t.frequencies.size() && j < t.amplitudes.size(); ++j)
+      parts << QString::number(t.frequencies[j], 'g', 17) + QLatin1Char(':') +
+                   QString::number(t.amplitudes[j], 'g', 17);
+  }
+  return parts.join(QChar(0x1f));
+}
+
 void RuleChoice::save(AnalysisSession& session) const {
   QSettings& s = session.settings();
   s.beginGroup(QStringLiteral("check"));
@@ -234,6 +258,10 @@ CheckPage::CheckPage(AnalysisSession& session, QWidget* parent)
   summary_->setObjectName(QStringLiteral("LabelCheckSummary"));
   summary_->setWordWrap(true);
   summary_->setText(u8("Выберите записи на странице «Записи», цель и правило, затем «Проверить»."));
+  stale_ = new QLabel(u8("устарело — пересчитайте"), this);
+  stale_->setObjectName(QStringLiteral("LabelCheckStale"));
+  stale_->setStyleSheet(QStringLiteral("color: #808080; font-style: italic"));
+  stale_->setVisible(false);
 
   ratios_ = new Plot(this);
   ratios_->setObjectName(QStringLiteral("PlotRatio"));
@@ -257,6 +285,11 @@ CheckPage::CheckPage(AnalysisSession& session, QWidget* parent)
     t->horizontalHeader()->setStretchLastSection(true);
     t->setSelectionBehavior(QAbstractItemView::SelectRows);
   }
+  // The details are the long column: they take what is left and are cut short (whole in the
+  // tool tip), so that the verdict column stays in view at any width.
+  items_->horizontalHeader()->setStretchLastSection(false);
+  items_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
+  items_->setWordWrap(false);
 
   auto* plots = new QTabWidget(this);
   plots->setObjectName(QStringLiteral("CheckPlots"));
@@ -273,7 +306,10 @@ CheckPage::CheckPage(AnalysisSession& session, QWidget* parent)
 
   auto* right = new QVBoxLayout;
   auto* head = new QHBoxLayout;
-  head->addWidget(verdict_);
+  auto* verdictColumn = new QVBoxLayout;
+  verdictColumn->addWidget(verdict_);
+  verdictColumn->addWidget(stale_);
+  head->addLayout(verdictColumn);
   head->addWidget(summary_, 1);
   right->addLayout(head);
   right->addWidget(split, 1);
@@ -285,7 +321,35 @@ CheckPage::CheckPage(AnalysisSession& session, QWidget* parent)
   fromChoice();
   connect(&choice_, &RuleChoice::changed, this, [this] {
     if (!loading_) fromChoice();
+    showFreshness();
   });
+  connect(&session_, &AnalysisSession::recordsChanged, this, &CheckPage::showFreshness);
+  connect(&session_, &AnalysisSession::selectionChanged, this, &CheckPage::showFreshness);
+}
+
+QString CheckPage::inputsKey() const {
+  QString key = choice_.fingerprint(session_);
+  for (std::size_t i : session_.selection())
+    key += QLatin1Char('|') + QString::number(session_.at(i).id);
+  return key;
+}
+
+bool CheckPage::stale() const { return result_ && inputsKey() != resultKey_; }
+
+void CheckPage::showFreshness() {
+  if (!result_) return;
+  const bool old = stale();
+  stale_->setVisible(old);
+  report_->setEnabled(!old && !task_->busy());
+  const QColor colour = old ? QColor(0x80, 0x80, 0x80) : (result_->pass ? kPass : kFail);
+  verdict_->setStyleSheet(QStringLiteral("color: %1").arg(colour.name()));
+  summary_->setStyleSheet(old ? QStringLiteral("color: #808080") : QString());
+}
+
+void CheckPage::showEvent(QShowEvent* event) {
+  // The main window's table may have changed while another page was in front.
+  showFreshness();
+  QWidget::showEvent(event);
 }
 
 void CheckPage::buildControls(QWidget* side) {
@@ -408,8 +472,14 @@ void CheckPage::buildControls(QWidget* side) {
     connect(e, &QLineEdit::textEdited, this, [this] { toChoice(); });
   connect(check_, &QPushButton::clicked, this, &CheckPage::runCheck);
   connect(report_, &QPushButton::clicked, this, &CheckPage::reportClicked);
-  connect(task_, &BackgroundTask::started, this, [this] { check_->setEnabled(false); });
-  connect(task_, &BackgroundTask::finished, this, [this] { check_->setEnabled(true); });
+  connect(task_, &BackgroundTask::started, this, [this] {
+    check_->setEnabled(false);
+    report_->setEnabled(false);
+  });
+  connect(task_, &BackgroundTask::finished, this, [this] {
+    check_->setEnabled(true);
+    showFreshness();
+  });
 }
 
 void CheckPage::fromChoice() {
@@ -488,16 +558,16 @@ void CheckPage::runCheck() {
         c.report(0, u8("спектры записей"));
         return check::checkRecords(target, parameters, records, threads);
       },
-      [this](check::CheckResult& r) {
+      [this, key = inputsKey()](check::CheckResult& r) {
         result_ = std::move(r);
+        resultKey_ = key;
         show(*result_);
       });
 }
 
 void CheckPage::show(const check::CheckResult& r) {
-  report_->setEnabled(true);
   verdict_->setText(r.pass ? u8("ПРОХОДИТ") : u8("НЕ ПРОХОДИТ"));
-  verdict_->setStyleSheet(QStringLiteral("color: %1").arg((r.pass ? kPass : kFail).name()));
+  showFreshness();
   const auto& lo = r.points[r.lowest.point];
   const auto& hi = r.points[r.highest.point];
   summary_->setText(
@@ -555,8 +625,10 @@ void CheckPage::show(const check::CheckResult& r) {
         pts.emplace_back(r.points[j].frequency, r.spectra[k][j]);
       spectra_->addSeries(qs(r.recordNames[k]), std::move(pts));
     }
-  spectra_->addSeries(r.recordNames.size() > 1 ? u8("среднее") : qs(r.recordNames.front()),
-                      std::move(mean), QColor(0x1f, 0x4e, 0xa0));
+  const int meanIndex =
+      spectra_->addSeries(r.recordNames.size() > 1 ? u8("среднее") : qs(r.recordNames.front()),
+                          std::move(mean), QColor(0x1f, 0x4e, 0xa0));
+  if (r.recordNames.size() > 1) spectra_->emphasise(meanIndex);
   spectra_->refresh();
 
   items_->setRowCount(0);
@@ -566,6 +638,7 @@ void CheckPage::show(const check::CheckResult& r) {
     items_->setItem(row, 0, cell(qs(v.item)));
     items_->setItem(row, 1, cell(qs(v.record)));
     items_->setItem(row, 2, cell(qs(v.detail)));
+    items_->item(row, 2)->setToolTip(qs(v.detail));
     items_->setItem(row, 3, cell(v.pass ? u8("да") : u8("нет"), v.pass ? kPass : kFail));
   }
 
@@ -596,8 +669,11 @@ void CheckPage::show(const check::CheckResult& r) {
   }
 }
 
-bool CheckPage::writeReport(const QString& path) {
-  if (!result_) return false;
+bool CheckPage::writeReport(const QString& typed) {
+  // A report documents the check as the page's inputs stand, never an earlier one.
+  if (!result_ || stale()) return false;
+  // A name typed without its extension gets it.
+  const QString path = QFileInfo(typed).suffix().isEmpty() ? typed + QStringLiteral(".pdf") : typed;
   try {
     writeCheckReport(QFile::encodeName(path).toStdString(), *result_);
     return true;
@@ -608,7 +684,8 @@ bool CheckPage::writeReport(const QString& path) {
 }
 
 void CheckPage::reportClicked() {
-  if (!result_) return;
+  showFreshness();
+  if (!result_ || stale()) return;
   const QString path = QFileDialog::getSaveFileName(
       this, u8("Отчёт о проверке"), session_.lastFolder(), u8("Документ PDF (*.pdf)"));
   if (path.isEmpty()) return;

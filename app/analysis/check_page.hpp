@@ -66,6 +66,10 @@ class RuleChoice : public QObject {
   /// Tells the pages that show the choice.
   void touch() { emit changed(); }
 
+  /// Everything a result depends on, as one text: two choices that give it are equal (the main
+  /// window's table, when chosen, is read through the session's link).
+  QString fingerprint(const AnalysisSession& session) const;
+
  signals:
   void changed();
 };
@@ -85,12 +89,19 @@ class CheckPage : public QWidget {
 
   /// Checks the selected records against the current choice (in the background).
   void runCheck();
-  /// Writes the PDF report of the last check to `path`; false (with the error shown) when it
-  /// could not be written.
+  /// Writes the PDF report of the last check to `path` (".pdf" added to a name without an
+  /// extension); false (with the error shown) when it could not be written, false and nothing
+  /// written when the result is stale.
   bool writeReport(const QString& path);
   BackgroundTask& task() const { return *task_; }
   /// The last check's result, if any.
   const std::optional<check::CheckResult>& result() const { return result_; }
+  /// True when a result is shown but the target, the rule or the records chosen have changed
+  /// since: it is greyed, marked «устарело — пересчитайте», and no report is written of it.
+  bool stale() const;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 
  private:
   void buildControls(QWidget* side);
@@ -99,11 +110,14 @@ class CheckPage : public QWidget {
   void showRuleFields();
   void show(const check::CheckResult& r);
   void reportClicked();
+  QString inputsKey() const;
+  void showFreshness();
 
   AnalysisSession& session_;
   RuleChoice& choice_;
   BackgroundTask* task_ = nullptr;
   std::optional<check::CheckResult> result_;
+  QString resultKey_;  // inputsKey() of the run that gave result_
   bool loading_ = false;
 
   QComboBox* source_ = nullptr;
@@ -129,6 +143,7 @@ class CheckPage : public QWidget {
   QPushButton* report_ = nullptr;
   QLabel* verdict_ = nullptr;
   QLabel* summary_ = nullptr;
+  QLabel* stale_ = nullptr;
   Plot* ratios_ = nullptr;
   Plot* spectra_ = nullptr;
   QTableWidget* items_ = nullptr;

@@ -21,6 +21,7 @@
 #include "app/analysis/background_task.hpp"
 #include "app/analysis/check_page.hpp"
 #include "app/analysis/plot.hpp"
+#include "app/analysis/plural.hpp"
 #include "app/error_box.hpp"
 #include "data/error.hpp"
 #include "files/atomic_write.hpp"
@@ -152,6 +153,10 @@ MatchPage::MatchPage(AnalysisSession& session, QWidget* parent)
   connect(&choice_, &RuleChoice::changed, this, &MatchPage::showChoice);
   connect(&session_, &AnalysisSession::selectionChanged, this, &MatchPage::showChoice);
   connect(&session_, &AnalysisSession::recordsChanged, this, &MatchPage::showChoice);
+  connect(sweep_, &QRadioButton::toggled, this, &MatchPage::showFreshness);
+  for (QLineEdit* e : {duration_, step_})
+    connect(e, &QLineEdit::textChanged, this, &MatchPage::showFreshness);
+  connect(iterations_, &QSpinBox::valueChanged, this, &MatchPage::showFreshness);
   connect(task_, &BackgroundTask::started, this, [this] {
     match_->setEnabled(false);
     for (QPushButton* b : {save_, send_, add_}) b->setEnabled(false);
@@ -180,6 +185,42 @@ void MatchPage::showChoice() {
   choiceText_->setText(choice_.summary());
   const LoadedRecord* current = session_.current();
   seedName_->setText(current ? qs(current->record.name) : u8("(не выбрана: страница «Записи»)"));
+  showFreshness();
+}
+
+QString MatchPage::inputsKey() const {
+  QString key = choice_.fingerprint(session_) + QLatin1Char('|') +
+                QString::number(iterations_->value()) + QLatin1Char('|');
+  if (sweep_->isChecked()) return key + duration_->text() + QLatin1Char('|') + step_->text();
+  const LoadedRecord* current = session_.current();
+  std::uint64_t id = current ? current->id : 0;
+  // The result added to the records and selected by that is still the same seed's result.
+  if (id != 0 && id == addedId_) id = seedId_;
+  return key + QStringLiteral("seed %1").arg(id);
+}
+
+bool MatchPage::stale() const { return outcome_ && inputsKey() != outcomeKey_; }
+
+bool MatchPage::usable() const { return outcome_ && outcome_->passed && !stale(); }
+
+void MatchPage::showFreshness() {
+  if (!outcome_ || task_->busy()) return;
+  const bool old = stale();
+  for (QPushButton* b : {save_, send_, add_}) b->setEnabled(usable());
+  QString text = result_->text();
+  const QString mark = u8(" (устарело — пересчитайте)");
+  if (text.endsWith(mark)) text.chop(mark.size());
+  result_->setText(old ? text + mark : text);
+  result_->setStyleSheet(QStringLiteral("color: %1")
+                             .arg(old                ? QStringLiteral("#808080")
+                                  : outcome_->passed ? QStringLiteral("#1b7f2a")
+                                                     : kBand.name()));
+}
+
+void MatchPage::showEvent(QShowEvent* event) {
+  // The main window's table may have changed while another page was in front.
+  showFreshness();
+  QWidget::showEvent(event);
 }
 
 void MatchPage::runMatch() {
@@ -208,6 +249,8 @@ void MatchPage::runMatch() {
   s.setValue(QStringLiteral("match/step"), step_->text());
   s.setValue(QStringLiteral("match/iterations"), iterations_->value());
 
+  const QString key = inputsKey();
+  const std::uint64_t seedId = source.seed ? session_.current()->id : 0;
   const int iterations = iterations_->value();
   const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
   auto live = std::make_shared<Live>();
@@ -245,7 +288,12 @@ void MatchPage::runMatch() {
         out.steps = live->steps;
         return out;
       },
-      [this](MatchOutcome& o) { outcome_ = std::move(o); });
+      [this, key, seedId](MatchOutcome& o) {
+        outcome_ = std::move(o);
+        outcomeKey_ = key;
+        seedId_ = seedId;
+        addedId_ = 0;
+      });
 }
 
 void MatchPage::showSteps(const std::vector<MatchStep>& steps, int iterations) {
@@ -272,8 +320,7 @@ void MatchPage::showSteps(const std::vector<MatchStep>& steps, int iterations) {
 }
 
 void MatchPage::showOutcome() {
-  const bool ok = outcome_ && outcome_->passed;
-  for (QPushButton* b : {save_, send_, add_}) b->setEnabled(ok);
+  for (QPushButton* b : {save_, send_, add_}) b->setEnabled(usable());
   spectrum_->clear();
   spectrum_->setAxes(u8("Частота, Гц"), true, u8("Ускорение, м/с²"), true);
   if (!outcome_) {
@@ -284,15 +331,14 @@ void MatchPage::showOutcome() {
   const MatchOutcome& o = *outcome_;
   showSteps(o.steps, o.iterations);
   const int used = o.steps.empty() ? 0 : o.steps.back().iteration;
-  result_->setText(
-      (o.passed ? u8("Подобрано за %1 итераций: проверка %2 пройдена; отношения от %3 до %4.")
-                : u8("За %1 итераций запись, проходящая проверку %2, не подобрана; ближе всего: "
-                     "отношения от %3 до %4."))
-          .arg(used)
-          .arg(QString::fromLatin1(check::ruleName(o.check.parameters.rule)), num(o.lowestRatio),
-               num(o.highestRatio)));
-  result_->setStyleSheet(
-      QStringLiteral("color: %1").arg(o.passed ? QStringLiteral("#1b7f2a") : kBand.name()));
+  result_->setText((o.passed
+                        ? u8("Подобрано за %1: проверка %2 пройдена; отношения от %3 до %4.")
+                        : u8("За %1 запись, проходящая проверку %2, не подобрана; ближе всего: "
+                             "отношения от %3 до %4."))
+                       .arg(russianCount(used, "итерацию", "итерации", "итераций"))
+                       .arg(QString::fromLatin1(check::ruleName(o.check.parameters.rule)),
+                            num(o.lowestRatio), num(o.highestRatio)));
+  showFreshness();
   std::vector<QPointF> target, matched, lower, upper;
   for (const auto& p : o.check.points) {
     target.emplace_back(p.frequency, p.target);
@@ -310,7 +356,7 @@ void MatchPage::showOutcome() {
 }
 
 bool MatchPage::saveAks(const QString& path) {
-  if (!outcome_ || !outcome_->passed) return false;
+  if (!usable()) return false;
   try {
     records::Record r = outcome_->record;
     r.path = path.toStdString();
@@ -328,7 +374,8 @@ bool MatchPage::saveAks(const QString& path) {
 }
 
 void MatchPage::saveClicked() {
-  if (!outcome_ || !outcome_->passed) return;
+  showFreshness();
+  if (!usable()) return;
   QString path = QFileDialog::getSaveFileName(this, u8("Сохранить подобранную запись"),
                                               session_.lastFolder(), u8("Акселерограммы (*.aks)"));
   if (path.isEmpty()) return;
@@ -341,14 +388,16 @@ void MatchPage::saveClicked() {
 }
 
 bool MatchPage::addToRecords() {
-  if (!outcome_ || !outcome_->passed) return false;
-  session_.add(outcome_->record);
+  if (!usable()) return false;
+  const std::size_t index = session_.add(outcome_->record);
+  addedId_ = session_.at(index).id;
+  showFreshness();
   return true;
 }
 
 bool MatchPage::sendToMain() {
-  if (!outcome_ || !outcome_->passed || !session_.link().sendRecord) return false;
-  return session_.link().sendRecord(outcome_->record);
+  if (!usable()) return false;
+  return session_.sendToMain(outcome_->record, this);
 }
 
 }  // namespace accelspec

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QWidget>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -63,8 +64,17 @@ class MatchPage : public QWidget {
 
   BackgroundTask& task() const { return *task_; }
   const std::optional<MatchOutcome>& outcome() const { return outcome_; }
+  /// True when an outcome is shown but the target, the rule, the source or the iterations have
+  /// changed since: it is greyed and marked, and it is neither saved, sent nor added.
+  bool stale() const;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 
  private:
+  QString inputsKey() const;
+  void showFreshness();
+  bool usable() const;
   void showChoice();
   void showOutcome();
   void showSteps(const std::vector<MatchStep>& steps, int iterations);
@@ -74,6 +84,9 @@ class MatchPage : public QWidget {
   RuleChoice& choice_;
   BackgroundTask* task_ = nullptr;
   std::optional<MatchOutcome> outcome_;
+  QString outcomeKey_;         // inputsKey() of the run that gave outcome_
+  std::uint64_t seedId_ = 0;   // the seed record of that run (0: the sweep)
+  std::uint64_t addedId_ = 0;  // the record "Добавить в записи" made of it
   // The running run's iterations, filled by the worker and read on each progress report.
   struct Live {
     std::mutex mutex;

@@ -34,9 +34,14 @@ constexpr int kThinColumns = 2000;
 constexpr int kPrintWidth = 2480;  // A4 width at 300 dpi
 
 // Colours that stay apart on white and in grey print, in the order series get them.
-const QColor kColors[] = {QColor(0, 0, 0),     QColor(200, 0, 0),    QColor(0, 110, 0),
-                          QColor(0, 0, 170),   QColor(150, 0, 150),  QColor(0, 130, 150),
-                          QColor(180, 110, 0), QColor(100, 100, 100)};
+// The records' colours: none of them black (targets), red (limits) or grey (guides), which the
+// pages give their own lines. Past the eighth series the colours come round again in another
+// line style, so that no two series look alike.
+const QColor kColors[] = {QColor(31, 119, 180),  QColor(255, 127, 14), QColor(44, 160, 44),
+                          QColor(148, 103, 189), QColor(140, 86, 75),  QColor(227, 119, 194),
+                          QColor(188, 189, 34),  QColor(23, 190, 207)};
+const Qt::PenStyle kStyles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
+                                Qt::DashDotDotLine};
 
 bool usable(const QPointF& p, bool xLog, bool yLog) {
   return std::isfinite(p.x()) && std::isfinite(p.y()) && (!xLog || p.x() > 0) &&
@@ -182,10 +187,12 @@ int Plot::addSeries(const QString& name, std::vector<QPointF> points, QColor col
   auto* line = new QLineSeries;
   line->setName(name);
   const std::size_t index = series_.size();
-  if (!color.isValid()) color = kColors[index % std::size(kColors)];
+  const bool own = !color.isValid();
+  if (own) color = kColors[index % std::size(kColors)];
   addLine(line, color);
   QPen pen = line->pen();
   pen.setWidthF(1.5);
+  if (own) pen.setStyle(kStyles[index / std::size(kColors) % std::size(kStyles)]);
   line->setPen(pen);
   series_.push_back(line);
   data_.push_back(std::move(points));
@@ -268,10 +275,32 @@ void Plot::refresh() {
   for (std::size_t i = 0; i < series_.size(); ++i) series_[i]->replace(shown[i]);
   for (std::size_t i = 0; i < bands_.size(); ++i)
     bands_[i]->replace(QList<QPointF>{{x0, bandValues_[i]}, {x1, bandValues_[i]}});
+  // Back to a fixed count first: an interval left from the last fill over a new, wider range
+  // would ask for millions of ticks.
+  for (QAbstractAxis* axis : {axisX_, axisY_})
+    if (auto* v = qobject_cast<QValueAxis*>(axis)) v->setTickType(QValueAxis::TicksFixed);
   axisX_->setRange(x0, x1);
   axisY_->setRange(y0, y1);
-  if (!xLog_) static_cast<QValueAxis*>(axisX_)->applyNiceNumbers();
-  if (!yLog_) static_cast<QValueAxis*>(axisY_)->applyNiceNumbers();
+  for (auto [axis, log] : {std::pair{axisX_, xLog_}, std::pair{axisY_, yLog_}}) {
+    if (log) continue;
+    auto* v = static_cast<QValueAxis*>(axis);
+    v->applyNiceNumbers();
+    // Ticks counted from zero, not from the range's end: min + k·step would label zero
+    // "2.77556e-17" or "-0".
+    const double step = (v->max() - v->min()) / std::max(1, v->tickCount() - 1);
+    if (step > 0) {
+      v->setTickType(QValueAxis::TicksDynamic);
+      v->setTickAnchor(0.0);
+      v->setTickInterval(step);
+    }
+  }
+}
+
+void Plot::emphasise(int index) {
+  QLineSeries* line = series_.at(static_cast<std::size_t>(index));
+  QPen pen = line->pen();
+  pen.setWidthF(3.0);
+  line->setPen(pen);
 }
 
 QString Plot::seriesName(int index) const { return series_.at(index)->name(); }

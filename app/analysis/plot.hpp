@@ -54,6 +54,8 @@ class Plot : public QWidget {
   void setAxes(const QString& xTitle, bool xLog, const QString& yTitle, bool yLog);
   /// Adds a series (sorted by x for display) and returns its index.
   int addSeries(const QString& name, std::vector<QPointF> points, QColor color = {});
+  /// Draws the series thicker than the others (a mean among its records).
+  void emphasise(int index);
   /// A dashed horizontal line across the plot at `y`, named in the legend.
   void addBand(double y, const QString& name, QColor color);
   /// A thin line that is not a series of data (no legend, no read-out): grids of other units.

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QSplitter>
@@ -13,8 +14,10 @@
 #include <QVBoxLayout>
 #include <cmath>
 #include <exception>
+#include <optional>
 
 #include "analysis/measures.hpp"
+#include "analysis/number_text.hpp"
 #include "app/analysis/analysis_session.hpp"
 #include "app/analysis/background_task.hpp"
 #include "app/analysis/plot.hpp"
@@ -90,7 +93,36 @@ const MeasureRow kMeasureRows[] = {
     {"Интенсивность Хаузнера (5 %)", "м", &analysis::Measures::housner},
 };
 
+// The extensions of the files the readers take (the reader goes by the content, not by the
+// name): PEER, K-NET and KiK-net (surface 2, borehole 1), COSMOS (V1 uncorrected, V2 corrected,
+// "c" for the files of a CESMD download), the program's own, and columns of numbers.
+const char* const kRecordExtensions[] = {"at2", "ns",  "ew",  "ud",  "ns1", "ew1", "ud1",
+                                         "ns2", "ew2", "ud2", "v1",  "v2",  "v1c", "v2c",
+                                         "aks", "brl", "txt", "csv", "dat", "asc", "acc"};
+
 }  // namespace
+
+QString recordFileFilter() {
+  // Every extension in lower case, upper case and, for COSMOS, as the network names them
+  // (".V2c"): the dialog's filter need not be case-blind on every platform.
+  QStringList patterns;
+  for (const char* ext : kRecordExtensions) {
+    const QString lower = QString::fromLatin1(ext);
+    for (const QString& form : {lower, lower.toUpper()})
+      if (!patterns.contains(QStringLiteral("*.") + form)) patterns << QStringLiteral("*.") + form;
+    if (lower.endsWith(QLatin1Char('c')) && lower.startsWith(QLatin1Char('v')))
+      patterns << QStringLiteral("*.") + lower.left(2).toUpper() + QLatin1Char('c');
+  }
+  return tr8("Записи (%1);;Все файлы (*)").arg(patterns.join(QLatin1Char(' ')));
+}
+
+QFileDialog* openRecordsDialog(QWidget* parent, const QString& folder) {
+  auto* dialog = new QFileDialog(parent, tr8("Открыть записи"), folder, recordFileFilter());
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setFileMode(QFileDialog::ExistingFiles);
+  dialog->setAcceptMode(QFileDialog::AcceptOpen);
+  return dialog;
+}
 
 RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
     : QWidget(parent), session_(session) {
@@ -104,8 +136,20 @@ RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
   open->setToolTip(tr8("AT2, K-NET, COSMOS, столбцы, *.aks, *.brl; файлы можно перетащить в окно"));
   baseline_->setToolTip(tr8("Добавить в список копию записи без дрейфа скорости и смещения"));
   send_->setToolTip(tr8("Открыть запись в главном окне как акселерограмму (*.aks)"));
+  step_ = new QLineEdit(this);
+  step_->setObjectName(QStringLiteral("EditStep"));
+  step_->setMaximumWidth(80);
+  step_->setPlaceholderText(tr8("из файла"));
+  step_->setToolTip(
+      tr8("Шаг по времени для файлов из одного столбца ускорений; у других файлов свой шаг"));
+  step_->setText(session_.settings().value(QStringLiteral("records/step")).toString());
   auto* buttons = new QHBoxLayout;
-  for (QPushButton* b : {open, remove_, baseline_, send_}) buttons->addWidget(b);
+  buttons->addWidget(open);
+  auto* stepLabel = new QLabel(tr8("Шаг, с:"), this);
+  stepLabel->setBuddy(step_);
+  buttons->addWidget(stepLabel);
+  buttons->addWidget(step_);
+  for (QPushButton* b : {remove_, baseline_, send_}) buttons->addWidget(b);
   buttons->addStretch(1);
 
   list_ = new QTableWidget(0, 6, this);
@@ -116,6 +160,10 @@ RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
   list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list_->verticalHeader()->hide();
+  // Names of one station's components and of a corrected copy differ at their ends: a name too
+  // long for its column loses its middle, and the whole name is in the tool tip.
+  list_->setTextElideMode(Qt::ElideMiddle);
+  list_->setWordWrap(false);
   list_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
   for (int c = 1; c < 6; ++c)
     list_->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
@@ -191,11 +239,9 @@ void RecordsPage::openClicked() {
   if (openHook_) {
     paths = openHook_();
   } else {
-    paths = QFileDialog::getOpenFileNames(
-        this, tr8("Открыть записи"), session_.lastFolder(),
-        tr8("Записи (*.at2 *.AT2 *.v2 *.V2 *.NS *.EW *.UD *.aks *.brl *.txt *.csv *.dat);;"
-            "Все файлы (*)"),
-        nullptr, QFileDialog::DontUseNativeDialog);
+    QFileDialog* dialog = openRecordsDialog(this, session_.lastFolder());
+    if (dialog->exec() == QDialog::Accepted) paths = dialog->selectedFiles();
+    delete dialog;
   }
   if (paths.isEmpty()) return;
   session_.setLastFolder(QFileInfo(paths.constFirst()).absolutePath());
@@ -203,11 +249,41 @@ void RecordsPage::openClicked() {
 }
 
 int RecordsPage::openFiles(const QStringList& paths) {
+  // The step the user typed, in either decimal form; checked once for all the files.
+  std::optional<double> step;
+  QString stepText = step_->text().trimmed();
+  session_.settings().setValue(QStringLiteral("records/step"), stepText);
+  if (!stepText.isEmpty()) {
+    stepText.replace(QLatin1Char(','), QLatin1Char('.'));
+    double v = 0;
+    if (!analysis::parseNumber(stepText.toStdString(), v) || !(v > 0)) {
+      showErrorBox(this, userMessage(std::make_exception_ptr(
+                             AppError("Шаг, с: ожидается число больше нуля, например 0.01"))));
+      return 0;
+    }
+    step = v;
+  }
   int added = 0;
   for (const QString& path : paths) {
     try {
-      session_.add(records::readRecord(path.toStdString()));
+      try {
+        session_.add(records::readRecord(path.toStdString()));
+      } catch (const AppError&) {
+        // A file without a step of its own takes the field's; any other fault is the first
+        // read's to report.
+        if (!step) throw;
+        records::Reading reading;
+        reading.step = step;
+        session_.add(records::readRecord(path.toStdString(), reading));
+      }
       added++;
+    } catch (const AppError&) {
+      // The reader words its hint for the command line; here the step is a field.
+      std::string message = userMessage(std::current_exception());
+      const std::string option = "параметром --step";
+      if (const auto at = message.find(option); at != std::string::npos)
+        message.replace(at, option.size(), "полем «Шаг, с» на странице «Записи»");
+      showErrorBox(this, message);
     } catch (...) {
       showErrorBox(this, userMessage(std::current_exception()));
     }
@@ -231,7 +307,10 @@ void RecordsPage::fillList() {
     for (int c = 0; c < 6; ++c) {
       auto* item = new QTableWidgetItem(cells[c]);
       if (c >= 2) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-      if (c == 0) item->setToolTip(QString::fromStdString(r.path));
+      if (c == 0)
+        item->setToolTip(r.path.empty()
+                             ? cells[0]
+                             : cells[0] + QLatin1Char('\n') + QString::fromStdString(r.path));
       list_->setItem(static_cast<int>(i), c, item);
     }
   }
@@ -318,8 +397,8 @@ void RecordsPage::baselineClicked() {
 
 void RecordsPage::sendClicked() {
   const LoadedRecord* current = session_.current();
-  if (!current || !session_.link().sendRecord) return;
-  session_.link().sendRecord(current->record);
+  if (!current) return;
+  session_.sendToMain(current->record, this);
 }
 
 }  // namespace accelspec

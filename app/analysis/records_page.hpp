@@ -4,7 +4,9 @@
 #include <QWidget>
 #include <functional>
 
+class QFileDialog;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QTableWidget;
 
@@ -14,6 +16,12 @@ class AnalysisSession;
 class BackgroundTask;
 class Plot;
 
+/// The open dialog's filters: every extension the record readers know, in every case, then
+/// "Все файлы".
+QString recordFileFilter();
+/// The open dialog of the page "Записи" (several files, in `folder`), owned by `parent`.
+QFileDialog* openRecordsDialog(QWidget* parent, const QString& folder);
+
 /// The analysis window's page "Записи": the loaded records, the time histories of the selected
 /// one, its intensity measures, a baseline-corrected copy, and the way to the main window.
 class RecordsPage : public QWidget {
@@ -22,9 +30,10 @@ class RecordsPage : public QWidget {
  public:
   RecordsPage(AnalysisSession& session, QWidget* parent = nullptr);
 
-  /// Reads each file as a record (format from its content) and adds it; a file that cannot be
-  /// read is reported in the error box with the reader's message and the others still load.
-  /// Returns how many were added.
+  /// Reads each file as a record (format from its content) and adds it; a file of one column
+  /// of values takes its time step from the field «Шаг, с». A file that cannot be read is
+  /// reported in the error box with the reader's message and the others still load. Returns how
+  /// many were added.
   int openFiles(const QStringList& paths);
 
   /// Replaces the open dialog (tests answer it); an empty hook brings the dialog back.
@@ -56,6 +65,7 @@ class RecordsPage : public QWidget {
   QTableWidget* measures_ = nullptr;
   QLabel* measuresTitle_ = nullptr;
   Plot* plots_[3] = {};
+  QLineEdit* step_ = nullptr;
   QPushButton* remove_ = nullptr;
   QPushButton* baseline_ = nullptr;
   QPushButton* send_ = nullptr;

@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QVBoxLayout>
@@ -18,9 +19,11 @@
 #include <thread>
 
 #include "analysis/grid.hpp"
+#include "analysis/number_text.hpp"
 #include "app/analysis/analysis_session.hpp"
 #include "app/analysis/background_task.hpp"
 #include "app/analysis/plot.hpp"
+#include "app/analysis/plural.hpp"
 #include "app/error_box.hpp"
 #include "data/error.hpp"
 #include "files/atomic_write.hpp"
@@ -56,8 +59,12 @@ std::string gridNumber(const QLineEdit* edit) {
 }
 
 // "0.02, 0.05, 0.1" as the dampings take it; with semicolons between the values, commas are
-// decimal commas ("0,02; 0,05").
-std::string dampingText(QString text) {
+// decimal commas ("0,02; 0,05"). Where the user's numbers have a decimal comma and the text no
+// point, a comma before a digit is a decimal comma ("0,05"; "0,02, 0,05").
+std::string dampingText(QString text, bool commaLocale) {
+  if (commaLocale && !text.contains(QLatin1Char('.')) && !text.contains(QLatin1Char(';'))) {
+    text.replace(QRegularExpression(QStringLiteral(",(?!\\d)")), QStringLiteral(";"));
+  }
   if (text.contains(QLatin1Char(';'))) {
     text.replace(QLatin1Char(','), QLatin1Char('.'));
     text.replace(QLatin1Char(';'), QLatin1Char(','));
@@ -159,6 +166,9 @@ SpectraPage::SpectraPage(AnalysisSession& session, QWidget* parent)
   auto* compute = new QPushButton(tr8("Рассчитать"), this);
   compute->setObjectName(QStringLiteral("ButtonCompute"));
   compute->setDefault(true);
+  // One run at a time: the button waits for the run (or its «Отмена»).
+  connect(task_, &BackgroundTask::started, compute, [compute] { compute->setEnabled(false); });
+  connect(task_, &BackgroundTask::finished, compute, [compute] { compute->setEnabled(true); });
   csv_ = new QPushButton(tr8("Экспорт CSV…"), this);
   csv_->setObjectName(QStringLiteral("ButtonCsv"));
   csv_->setEnabled(false);
@@ -221,6 +231,15 @@ SpectraPage::SpectraPage(AnalysisSession& session, QWidget* parent)
 void SpectraPage::gridKindChanged() {
   const int kind = gridKind_->currentIndex();
   const bool range = kind == kLog || kind == kPeriods || kind == kLin;
+  // Each range grid keeps its own bounds and step: "100" points a decade is no step in Hz.
+  if (shownRange_ >= 0)
+    ranges_[shownRange_] = {gridFrom_->text(), gridTo_->text(), gridStep_->text()};
+  shownRange_ = range ? kind : -1;
+  if (range) {
+    gridFrom_->setText(ranges_[kind].from);
+    gridTo_->setText(ranges_[kind].to);
+    gridStep_->setText(ranges_[kind].step);
+  }
   for (QWidget* w : std::initializer_list<QWidget*>{fromLabel_, gridFrom_, toLabel_, gridTo_,
                                                     stepLabel_, gridStep_})
     w->setVisible(range);
@@ -271,8 +290,37 @@ void SpectraPage::computeClicked() {
   }
   analysis::SpectraRequest request;
   try {
-    request.grid = analysis::parseGrid(gridText());
-    request.dampings = analysis::parseDampings(dampingText(dampings_->text()));
+    const int kind = gridKind_->currentIndex();
+    if (kind == kLog || kind == kPeriods || kind == kLin) {
+      // Each field by its caption, before the grid text the fields make is read.
+      const std::pair<const QLineEdit*, const QLabel*> fields[] = {
+          {gridFrom_, fromLabel_}, {gridTo_, toLabel_}, {gridStep_, stepLabel_}};
+      for (const auto& [edit, label] : fields) {
+        double v = 0;
+        if (!analysis::parseNumber(gridNumber(edit), v) || !(v > 0))
+          throw AppError("Сетка, " + label->text().toStdString() + ": ожидается число больше нуля");
+      }
+    }
+    try {
+      request.grid = analysis::parseGrid(gridText());
+    } catch (const AppError& e) {
+      // The parser quotes the grid as the command line writes it; here it is the fields.
+      std::string what = e.what();
+      if (what.starts_with("неверная сетка «") && kind != kFile) {
+        const auto end = what.find("»: ");
+        if (end != std::string::npos) what = "Сетка: " + what.substr(end + 4);
+      }
+      throw AppError(what);
+    }
+    try {
+      request.dampings = analysis::parseDampings(
+          dampingText(dampings_->text(), QLocale().decimalPoint() == QLatin1Char(',')));
+    } catch (const AppError& e) {
+      std::string what = e.what();
+      const std::string option = "--damping: ";
+      if (what.starts_with(option)) what = "Затухания: " + what.substr(option.size());
+      throw AppError(what);
+    }
   } catch (...) {
     showErrorBox(this, userMessage(std::current_exception()));
     return;
@@ -290,21 +338,25 @@ void SpectraPage::computeClicked() {
   status_->setText(tr8("Расчёт…"));
   task_->start<std::vector<RecordSpectra>>(
       [jobs = std::move(jobs), request](const TaskControl& control) {
+        // The cancel reaches the oscillators' loop, not only the gaps between records.
+        analysis::SpectraRequest stoppable = request;
+        stoppable.stop = control.stopToken();
         std::vector<RecordSpectra> out;
         for (std::size_t k = 0; k < jobs.size() && !control.cancelled(); ++k) {
           control.report(static_cast<int>(100 * k / jobs.size()),
                          QString::fromStdString(jobs[k].record.name));
           out.push_back(
               {jobs[k].id, jobs[k].record.name,
-               analysis::computeSpectra(jobs[k].record.accel, jobs[k].record.dt, request)});
+               analysis::computeSpectra(jobs[k].record.accel, jobs[k].record.dt, stoppable)});
         }
         return out;
       },
       [this, request](std::vector<RecordSpectra>& out) {
         request_ = request;
         results_ = std::move(out);
-        status_->setText(tr8("%1 точек сетки, затуханий: %2, записей: %3")
-                             .arg(request_.grid.size())
+        status_->setText(tr8("%1 сетки, затуханий: %2, записей: %3")
+                             .arg(russianCount(static_cast<long long>(request_.grid.size()),
+                                               "точка", "точки", "точек"))
                              .arg(request_.dampings.size())
                              .arg(results_.size()));
         csv_->setEnabled(!results_.empty());
@@ -430,9 +482,14 @@ void SpectraPage::saveSettings() {
   QSettings& s = session_.settings();
   s.beginGroup(QStringLiteral("spectra"));
   s.setValue("grid", gridKind_->currentIndex());
-  s.setValue("from", gridFrom_->text());
-  s.setValue("to", gridTo_->text());
-  s.setValue("step", gridStep_->text());
+  if (shownRange_ >= 0)
+    ranges_[shownRange_] = {gridFrom_->text(), gridTo_->text(), gridStep_->text()};
+  for (int k = 0; k < 3; ++k) {
+    const QString group = QStringLiteral("range%1/").arg(k);
+    s.setValue(group + "from", ranges_[k].from);
+    s.setValue(group + "to", ranges_[k].to);
+    s.setValue(group + "step", ranges_[k].step);
+  }
   s.setValue("file", gridFile_->text());
   s.setValue("dampings", dampings_->text());
   s.setValue("quantity", quantity_->currentIndex());
@@ -456,10 +513,14 @@ void SpectraPage::restoreSettings() {
   index(peaks_, "peaks");
   index(axisX_, "axisX");
   index(view_, "view");
-  for (auto [edit, key] :
-       {std::pair{gridFrom_, "from"}, std::pair{gridTo_, "to"}, std::pair{gridStep_, "step"},
-        std::pair{gridFile_, "file"}, std::pair{dampings_, "dampings"}})
+  for (auto [edit, key] : {std::pair{gridFile_, "file"}, std::pair{dampings_, "dampings"}})
     edit->setText(s.value(key, edit->text()).toString());
+  for (int k = 0; k < 3; ++k) {
+    const QString group = QStringLiteral("range%1/").arg(k);
+    ranges_[k].from = s.value(group + "from", ranges_[k].from).toString();
+    ranges_[k].to = s.value(group + "to", ranges_[k].to).toString();
+    ranges_[k].step = s.value(group + "step", ranges_[k].step).toString();
+  }
   logX_->setChecked(s.value("logX", logX_->isChecked()).toBool());
   logY_->setChecked(s.value("logY", logY_->isChecked()).toBool());
   s.endGroup();

@@ -99,6 +99,14 @@ class SpectraPage : public QWidget {
   QPushButton* csv_ = nullptr;
   QLabel* status_ = nullptr;
   Plot* plot_ = nullptr;
+  // The bounds and step of each range grid (log, periods, lin), kept apart.
+  struct RangeTexts {
+    QString from, to, step;
+  };
+  RangeTexts ranges_[3] = {{QStringLiteral("0.1"), QStringLiteral("100"), QStringLiteral("100")},
+                           {QStringLiteral("0.01"), QStringLiteral("10"), QStringLiteral("100")},
+                           {QStringLiteral("0.1"), QStringLiteral("50"), QStringLiteral("0.1")}};
+  int shownRange_ = -1;  // the range grid whose texts the fields hold
   analysis::SpectraRequest request_;
   std::vector<RecordSpectra> results_;
   std::function<QString(const QString&)> saveHook_;

@@ -7,11 +7,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <fstream>
 #include <new>
 #include <numbers>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "analysis/grid.hpp"
@@ -337,6 +339,40 @@ TEST(Spectra, CsvColumnsRowsAndDigits) {
             "frequency_hz,period_s,sd_0.05,psa_0.05,sd_0.1,psa_0.1\n"
             "0.5,2,0.3333333333,1.23456789e+10,0.25,1\n"
             "1,1,2e-07,0,0.5,0.6666666667\n");
+}
+
+// A cancel asked before the run or while it goes ends it with SpectraCancelled and nothing
+// else, one record or a pair; a stop never asked changes nothing.
+TEST(Spectra, StopEndsTheRun) {
+  std::vector<double> accel(20000);
+  for (std::size_t i = 0; i < accel.size(); ++i) accel[i] = std::sin(0.01 * static_cast<double>(i));
+  SpectraRequest r;
+  r.grid = parseGrid("log:0.1:100:400");
+  r.threads = 2;
+  std::stop_source source;
+  r.stop = source.get_token();
+  const Spectra whole = computeSpectra(accel, 0.005, r);
+  SpectraRequest plain;
+  plain.grid = r.grid;
+  EXPECT_EQ(whole.values, computeSpectra(accel, 0.005, plain).values);
+
+  source.request_stop();
+  EXPECT_THROW(computeSpectra(accel, 0.005, r), SpectraCancelled);
+  r.rotd = 50;
+  EXPECT_THROW(computeRotD(accel, accel, 0.005, 0.005, r), SpectraCancelled);
+
+  // Asked from another thread while the run goes (a run far longer than the wait).
+  std::stop_source later;
+  r.rotd = 0;
+  r.stop = later.get_token();
+  r.grid = parseGrid("log:0.1:100:4000");
+  r.dampings = {0.01, 0.02, 0.05, 0.1, 0.2};
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    later.request_stop();
+  });
+  EXPECT_THROW(computeSpectra(std::vector<double>(200000, 0.5), 0.005, r), SpectraCancelled);
+  canceller.join();
 }
 
 TEST(Spectra, NumberTexts) {

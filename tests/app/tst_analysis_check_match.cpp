@@ -22,6 +22,7 @@
 #include "app/analysis/background_task.hpp"
 #include "app/analysis/check_page.hpp"
 #include "app/analysis/match_page.hpp"
+#include "app/analysis/plural.hpp"
 #include "records/record.hpp"
 #include "tests/app/analysis_harness.hpp"
 
@@ -105,8 +106,15 @@ class TestCheckMatch : public QObject {
 
   QString verdict() const { return check_->findChild<QLabel*>("LabelVerdict")->text(); }
 
-  // Starts a match and cancels it from its second progress report.
+  // Starts a match and cancels it from its second progress report; the step's text is shown
+  // whole above the bar.
   void cancelledMatch() {
+    QString shown;
+    QMetaObject::Connection text = connect(
+        &match_->task(), &BackgroundTask::progress, this, [this, &shown](int, const QString& t) {
+          if (shown.isEmpty())
+            shown = match_->findChild<QLabel*>("TaskProgressText")->text() + "|" + t;
+        });
     QMetaObject::Connection c = connect(&match_->task(), &BackgroundTask::progress, this, [this] {
       if (match_->task().busy()) match_->task().cancel();
     });
@@ -117,7 +125,12 @@ class TestCheckMatch : public QObject {
     QVERIFY(match_->task().wait());
     disconnect(c);
     disconnect(counting);
+    disconnect(text);
     QVERIFY(reports >= 1);
+    const QStringList parts = shown.split('|');
+    QCOMPARE(parts.size(), 2);
+    QCOMPARE(parts[0], parts[1]);
+    QVERIFY(parts[0].startsWith(QString::fromUtf8("итерация 1: ")));
   }
 
  private slots:
@@ -147,6 +160,19 @@ class TestCheckMatch : public QObject {
     QVERIFY(child<QTableWidget>(check_, "TableFailing")->rowCount() > 0);
     QVERIFY(child<QTableWidget>(check_, "TableVerdicts")->rowCount() > 0);
     QCOMPARE(check_->result()->targetText, std::string("ec8, тип 1, грунт B, ag 2.943 м/с²"));
+
+    // At the window's size the verdict column is in view, the long details cut short instead.
+    check_->resize(1000, 680);
+    check_->QWidget::show();
+    QVERIFY(QTest::qWaitForWindowExposed(check_));
+    auto* items = child<QTableWidget>(check_, "TableVerdicts");
+    QVERIFY(items->rowCount() > 0);
+    QVERIFY2(items->columnViewportPosition(3) + items->columnWidth(3) <= items->viewport()->width(),
+             qPrintable(QStringLiteral("%1 + %2 > %3")
+                            .arg(items->columnViewportPosition(3))
+                            .arg(items->columnWidth(3))
+                            .arg(items->viewport()->width())));
+    QCOMPARE(items->item(0, 2)->toolTip(), items->item(0, 2)->text());
   }
 
   // From the sweep: a cancel midway leaves the page as it was; the full run passes, and its file
@@ -166,6 +192,11 @@ class TestCheckMatch : public QObject {
         qPrintable(match_->task().lastError() + child<QLabel>(match_, "LabelMatchResult")->text()));
     QVERIFY(child<QPushButton>(match_, "ButtonSaveAks")->isEnabled());
     QVERIFY(!match_->outcome()->steps.empty());
+    const int used = match_->outcome()->steps.back().iteration;
+    QVERIFY(child<QLabel>(match_, "LabelMatchResult")
+                ->text()
+                .startsWith(QString::fromUtf8("Подобрано за ") +
+                            russianCount(used, "итерацию", "итерации", "итераций") + ":"));
 
     const QString mine = dir_.filePath(QStringLiteral("window.aks"));
     QVERIFY(match_->saveAks(mine));
@@ -288,6 +319,106 @@ class TestCheckMatch : public QObject {
                match_->runMatch();
              }),
              QString::fromUtf8("не выбрана запись для подбора: выберите её на странице «Записи»."));
+  }
+
+  // A verdict outlives no change of what it judged: the target, the rule or the records chosen.
+  // It turns grey and marked, its report is refused, and it comes back when the inputs do.
+  void checkResultGoesStale() {
+    session_->add(rawRecord(5));
+    QVERIFY(checked());
+    auto* stale = child<QLabel>(check_, "LabelCheckStale");
+    auto* report = child<QPushButton>(check_, "ButtonCheckReport");
+    auto fresh = [&] {
+      return !check_->stale() && stale->isHidden() && report->isEnabled() &&
+             !check_->findChild<QLabel*>("LabelVerdict")->styleSheet().contains("#808080");
+    };
+    auto old = [&] {
+      return check_->stale() && !stale->isHidden() && !report->isEnabled() &&
+             check_->findChild<QLabel*>("LabelVerdict")->styleSheet().contains("#808080");
+    };
+    QVERIFY(fresh());
+    QCOMPARE(stale->text(), QString::fromUtf8("устарело — пересчитайте"));
+    const QString pdf = dir_.filePath(QStringLiteral("stale.pdf"));
+
+    type("EditDamping", "0.07");
+    QVERIFY(old());
+    QVERIFY(!check_->writeReport(pdf));
+    QVERIFY(!QFile::exists(pdf));
+    type("EditDamping", "0.05");
+    QVERIFY(fresh());
+
+    child<QComboBox>(check_, "ComboGround")->setCurrentIndex(2);
+    QVERIFY(old());
+    child<QComboBox>(check_, "ComboGround")->setCurrentIndex(1);
+    QVERIFY(fresh());
+
+    session_->add(rawRecord(5, 1));  // selected alone
+    QVERIFY(old());
+    session_->select({0});
+    QVERIFY(fresh());
+    session_->remove({1});  // not the one checked
+    QVERIFY(fresh());
+
+    // Checked again with the new inputs, the verdict is fresh and the report written.
+    type("EditT1", "0.8");
+    QVERIFY(old());
+    QVERIFY(checked());
+    QVERIFY(fresh());
+    QVERIFY(check_->writeReport(pdf));
+    // A name typed without ".pdf" gets it.
+    QVERIFY(check_->writeReport(dir_.filePath(QStringLiteral("typed"))));
+    QVERIFY(QFile::exists(dir_.filePath(QStringLiteral("typed.pdf"))));
+    QVERIFY(!QFile::exists(dir_.filePath(QStringLiteral("typed"))));
+  }
+
+  // A matched record is saved, sent or added only while the target, the rule, the source and
+  // the iterations are those it was matched for.
+  void matchOutcomeGoesStale() {
+    child<QRadioButton>(match_, "RadioSweep")->setChecked(true);
+    child<QLineEdit>(match_, "EditSweepDuration")->setText("10");
+    match_->runMatch();
+    QVERIFY(match_->task().wait());
+    QVERIFY2(match_->outcome() && match_->outcome()->passed,
+             qPrintable(child<QLabel>(match_, "LabelMatchResult")->text()));
+    const QStringList buttons = {"ButtonSaveAks", "ButtonSendMain", "ButtonAddRecord"};
+    auto enabled = [&] {
+      int n = 0;
+      for (const QString& b : buttons)
+        n += child<QPushButton>(match_, b.toLatin1().constData())->isEnabled();
+      return n;
+    };
+    const QString mark = QString::fromUtf8(" (устарело — пересчитайте)");
+    auto* result = child<QLabel>(match_, "LabelMatchResult");
+    const QString text = result->text();
+    QVERIFY(!text.endsWith(mark));
+    QCOMPARE(enabled(), 3);
+    const QString aks = dir_.filePath(QStringLiteral("stale.aks"));
+
+    child<QLineEdit>(match_, "EditSweepDuration")->setText("12");
+    QVERIFY(match_->stale());
+    QCOMPARE(enabled(), 0);
+    QCOMPARE(result->text(), text + mark);
+    QVERIFY(result->styleSheet().contains("#808080"));
+    QVERIFY(!match_->saveAks(aks));
+    QVERIFY(!QFile::exists(aks));
+    QVERIFY(!match_->addToRecords());
+    QCOMPARE(session_->records().size(), std::size_t{0});
+    child<QLineEdit>(match_, "EditSweepDuration")->setText("10");
+    QCOMPARE(enabled(), 3);
+    QCOMPARE(result->text(), text);
+
+    child<QSpinBox>(match_, "SpinIterations")->setValue(39);
+    QCOMPARE(enabled(), 0);
+    child<QSpinBox>(match_, "SpinIterations")->setValue(40);
+    type("EditDamping", "0.03");
+    QCOMPARE(enabled(), 0);
+    type("EditDamping", "0.05");
+    QCOMPARE(enabled(), 3);
+    // Adding the result selects it: the result stays the same inputs' result.
+    QVERIFY(match_->addToRecords());
+    QCOMPARE(enabled(), 3);
+    child<QRadioButton>(match_, "RadioSeed")->setChecked(true);
+    QCOMPARE(enabled(), 0);
   }
 
   // The match page shows the choice made on the check page.

@@ -2,6 +2,11 @@
 // is reported as the reader words it; the baseline-corrected copy; and a record sent to the main
 // window arrives exactly as the *.aks file that `accelspec-cli import` writes opens there.
 
+#include <QDir>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QLineEdit>
 #include <QLineSeries>
 #include <QMimeData>
 #include <QProcess>
@@ -13,6 +18,7 @@
 
 #include "analysis/measures.hpp"
 #include "app/analysis/background_task.hpp"
+#include "app/analysis/match_page.hpp"
 #include "app/analysis/plot.hpp"
 #include "app/analysis/records_page.hpp"
 #include "data/error.hpp"
@@ -173,6 +179,76 @@ class AnalysisRecordsTest : public QObject {
     QCOMPARE(w->session().lastFolder(), dir_->path());
   }
 
+  // The open dialog shows a file of every extension the readers know, whatever its case, and
+  // under "Все файлы" anything else.
+  void openDialogShowsEveryRecord() {
+    const QStringList records = {"a.EW2", "b.NS1", "c.v1",  "d.V2c", "e.V1",  "f.V2",  "g.at2",
+                                 "h.AT2", "i.ew2", "j.v2C", "k.Ud1", "l.NS",  "m.aks", "n.BRL",
+                                 "o.csv", "p.TXT", "q.V1c", "r.UD2", "s.dat", "t.ew"};
+    QDir folder(dir_->path());
+    QVERIFY(folder.mkdir("records") && folder.cd("records"));
+    for (const QString& name : records + QStringList{"z.pdf"})
+      QVERIFY(writeFile(folder.filePath(name), "1\n"));
+    QFileDialog* dialog = openRecordsDialog(nullptr, folder.path());
+    auto visible = [&] {
+      auto* model = dialog->findChild<QFileSystemModel*>();
+      QStringList names;
+      if (!model) return names;
+      const QModelIndex root = model->index(folder.path());
+      if (!QTest::qWaitFor([&] { return model->rowCount(root) > 0; }, 5000)) return names;
+      QTest::qWait(100);
+      for (int r = 0; r < model->rowCount(root); ++r)
+        if (!model->isDir(model->index(r, 0, root)))
+          names << model->fileName(model->index(r, 0, root));
+      names.sort();
+      return names;
+    };
+    QCOMPARE(dialog->nameFilters().size(), 2);
+    QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
+    QStringList expected = records;
+    expected.sort();
+    QCOMPARE(visible(), expected);
+    QCOMPARE(dialog->nameFilters().at(1), QString::fromUtf8("Все файлы (*)"));
+    dialog->selectNameFilter(dialog->nameFilters().at(1));
+    expected << "z.pdf";
+    QCOMPARE(visible(), expected);
+    delete dialog;
+  }
+
+  // A file of one column takes its step from the field «Шаг, с» (a decimal comma too); without
+  // it the file is refused with the field named, and a file with a step of its own keeps it.
+  void oneColumnStep() {
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    AnalysisWindow* w = openAnalysis(s);
+    QVERIFY(w);
+    RecordsPage* page = w->recordsPage();
+    auto* step = page->findChild<QLineEdit*>("EditStep");
+    QVERIFY(step);
+    const QString column = dataFile("records/data/one_column.txt");
+    QCOMPARE(page->openFiles({column}), 0);
+    QCOMPARE(s.boxes.take(),
+             QStringList{QString::fromStdString(
+                 column.toStdString() +
+                 ": в файле один столбец ускорений: шаг по времени задаётся полем «Шаг, с» на "
+                 "странице «Записи».")});
+    step->setText("abc");
+    QCOMPARE(page->openFiles({column}), 0);
+    QCOMPARE(s.boxes.take(),
+             QStringList{QString::fromUtf8("Шаг, с: ожидается число больше нуля, например 0.01.")});
+    step->setText("0,02");
+    const QString at2 = dataFile("analysis/data/RSN8883_14383980_13849090.AT2");
+    QCOMPARE(page->openFiles({column, at2}), 2);
+    QCOMPARE(s.boxes.take(), QStringList());
+    records::Reading reading;
+    reading.step = 0.02;
+    const records::Record expected = records::readRecord(column.toStdString(), reading);
+    QCOMPARE(w->session().at(0).record.dt, 0.02);
+    QVERIFY(w->session().at(0).record.accel == expected.accel);
+    QCOMPARE(w->session().at(1).record.dt, records::readRecord(at2.toStdString()).dt);
+    w->recordsPage()->task().cancel();
+  }
+
   // Files dropped onto the window open as records, on the records page.
   void dropFiles() {
     Session s(dir_->path());
@@ -242,6 +318,61 @@ class AnalysisRecordsTest : public QObject {
     QVERIFY(!page->findChild<QPushButton*>("ButtonSend")->isEnabled());
   }
 
+  // «Удалить» with the selection at or past the records that stay: every page that shows the
+  // selection reads it only once it holds the records left (the last record, the only one, a
+  // run of them at the end).
+  void removeTrailingSelection_data() {
+    QTest::addColumn<int>("loaded");
+    QTest::addColumn<QList<int>>("removed");
+    QTest::newRow("the last of three") << 3 << QList<int>{2};
+    QTest::newRow("the only one") << 1 << QList<int>{0};
+    QTest::newRow("the last two of three") << 3 << QList<int>{1, 2};
+    QTest::newRow("the middle of three") << 3 << QList<int>{1};
+  }
+  void removeTrailingSelection() {
+    QFETCH(int, loaded);
+    QFETCH(QList<int>, removed);
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    AnalysisWindow* w = openAnalysis(s);
+    QVERIFY(w);
+    AnalysisSession& session = w->session();
+    records::Record r = records::readRecord(dataFile("records/data/three.aks").toStdString());
+    for (int i = 0; i < loaded; ++i) {
+      r.name = "record " + std::to_string(i);
+      session.add(r);
+    }
+    std::vector<std::size_t> chosen(removed.begin(), removed.end());
+    session.select(chosen);
+    // Each page reads the selection whenever the list or the selection changes.
+    std::vector<std::string> seen;
+    int stale = 0;
+    auto look = [&] {
+      for (std::size_t i : session.selection()) {
+        if (i >= session.records().size()) {
+          ++stale;
+          continue;
+        }
+        seen.push_back(session.at(i).record.name);
+      }
+      if (const LoadedRecord* current = session.current()) seen.push_back(current->record.name);
+    };
+    connect(&session, &AnalysisSession::recordsChanged, &session, look);
+    connect(&session, &AnalysisSession::selectionChanged, &session, look);
+    w->recordsPage()->removeClicked();
+    Session::settle();
+    QCOMPARE(session.records().size(), static_cast<std::size_t>(loaded - removed.size()));
+    QCOMPARE(session.selection(), std::vector<std::size_t>{});
+    QCOMPARE(stale, 0);
+    QVERIFY(seen.empty());
+    QCOMPARE(w->recordsPage()->recordsTable()->rowCount(),
+             loaded - static_cast<int>(removed.size()));
+    QCOMPARE(w->matchPage()->findChild<QLabel*>("LabelSeed")->text(),
+             QString::fromUtf8("(не выбрана: страница «Записи»)"));
+    QCOMPARE(s.boxes.take(), QStringList());
+    w->recordsPage()->task().cancel();
+  }
+
   // The main window after "send" and after opening the record's *.aks file (the text that
   // import writes) through its own open command: the same fields, graph, store and messages.
   void sendToMainWindow_data() {
@@ -273,14 +404,35 @@ class AnalysisRecordsTest : public QObject {
     }
     Session s(dir_->path());
     QVERIFY(s.show());
+    if (samples > kMaxSamples) {
+      // An accelerogram on show, for the refused send to keep.
+      QVERIFY(QFile::copy(dataFile("records/data/three.aks"), dir_->filePath("shown.aks")));
+      s.answers.push_back({true, "shown.aks", 2});
+      s.press("SpeedButtonOpen");
+    }
     const MainState before = mainState(s);
     AnalysisWindow* w = openAnalysis(s);
     QVERIFY(w);
     w->session().add(record);
     Session::settle();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
     w->recordsPage()->sendClicked();
     Session::settle();
     const MainState sent = mainState(s);
+    if (samples > kMaxSamples) {
+      // Refused with the message the file gets, and the main window left exactly as it was:
+      // its chart too, which opening the file would have cleared.
+      QCOMPARE(sent.boxes, QStringList{QString::fromUtf8("Акселерограмма содержит более 100000 "
+                                                         "отсчётов.")});
+      QCOMPARE(opened.boxes, sent.boxes);
+      QVERIFY(!before.graph.isEmpty());
+      MainState unchanged = sent;
+      unchanged.boxes = before.boxes;
+      QVERIFY(unchanged == before);
+      QCOMPARE(QApplication::activeWindow(), w);
+      return;
+    }
     QVERIFY(!(sent == before));
     QCOMPARE(sent.fields, opened.fields);
     QCOMPARE(sent.graph, opened.graph);
@@ -288,9 +440,8 @@ class AnalysisRecordsTest : public QObject {
     QVERIFY(sent.acc == opened.acc);
     QCOMPARE(sent.mode, opened.mode);
     QCOMPARE(sent.boxes, opened.boxes);
-    if (samples > kMaxSamples)
-      QCOMPARE(sent.boxes, QStringList{QString::fromUtf8("Акселерограмма содержит более 100000 "
-                                                         "отсчётов.")});
+    // The record arrived: the main window comes to the front to show it.
+    QVERIFY(QTest::qWaitForWindowActive(s.forma.get()));
   }
 
  private:

@@ -3,6 +3,7 @@
 
 #include <QTest>
 
+#include "app/analysis/plural.hpp"
 #include "tests/app/analysis_harness.hpp"
 
 using namespace accelspec;
@@ -94,6 +95,23 @@ class AnalysisWindowTest : public QObject {
     QVERIFY(w);
     QVERIFY(s.close());
     QVERIFY(!w->isVisible());
+  }
+
+  // Counts read as Russian reads them.
+  void russianCounts_data() {
+    QTest::addColumn<long long>("n");
+    QTest::addColumn<QString>("text");
+    const std::pair<long long, const char*> cases[] = {
+        {0, "0 точек"},     {1, "1 точка"},       {2, "2 точки"},     {4, "4 точки"},
+        {5, "5 точек"},     {11, "11 точек"},     {12, "12 точек"},   {14, "14 точек"},
+        {21, "21 точка"},   {22, "22 точки"},     {101, "101 точка"}, {111, "111 точек"},
+        {301, "301 точка"}, {1004, "1004 точки"}, {-1, "-1 точка"}};
+    for (const auto& [n, text] : cases) QTest::newRow(text) << n << QString::fromUtf8(text);
+  }
+  void russianCounts() {
+    QFETCH(long long, n);
+    QFETCH(QString, text);
+    QCOMPARE(russianCount(n, "точка", "точки", "точек"), text);
   }
 
   void settingsRestored() {
