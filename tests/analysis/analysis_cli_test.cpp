@@ -173,11 +173,11 @@ TEST_F(AnalysisCli, FailuresNameTheFileAndWriteNothing) {
     EXPECT_EQ(r.out, "") << c.args;
     EXPECT_FALSE(fs::exists(dir / "out.csv")) << c.args;
   }
-  const Result folder = cli(dir, "spectra b.txt --step 0.01 --out-dir a.txt");
+  const Result folder = cli(dir, "spectra b.txt --step 0.01 --units m/s2 --out-dir a.txt");
   EXPECT_EQ(folder.status, 1);
   EXPECT_EQ(folder.err, "a.txt: не удаётся создать папку для таблиц.\n");
   // Of several records, the good ones are still written.
-  const Result some = cli(dir, "spectra a.txt bad.txt --step 0.01 --out-dir out");
+  const Result some = cli(dir, "spectra a.txt bad.txt --step 0.01 --units m/s2 --out-dir out");
   EXPECT_EQ(some.status, 1);
   EXPECT_EQ(some.err.rfind("bad.txt", 0), 0u) << some.err;
   EXPECT_TRUE(fs::exists(dir / "out/a.csv"));
@@ -198,7 +198,7 @@ TEST_F(AnalysisCli, WorkBeyondTheLimitIsRefusedUnlessAskedFor) {
       {"a.txt b.txt --rotd 50", "a.txt, b.txt: оценка работы 132" + refused},
   };
   for (const Case& c : cases) {
-    const std::string args = "spectra " + c.args + " --grid lin:5:10:1 --step 0.01 ";
+    const std::string args = "spectra " + c.args + " --grid lin:5:10:1 --step 0.01 --units m/s2 ";
     const Result r = cli(dir, args + "--work-limit 100 --csv out.csv");
     EXPECT_EQ(r.status, 1) << c.args;
     EXPECT_EQ(r.err, c.message) << c.args;
@@ -214,7 +214,8 @@ TEST_F(AnalysisCli, WorkBeyondTheLimitIsRefusedUnlessAskedFor) {
   std::string samples;
   for (int k = 0; k < 100000; ++k) samples += k % 7 == 0 ? "0.5\n" : "-0.1\n";
   put(dir / "long.txt", samples);
-  const Result fine = cli(dir, "spectra long.txt --grid lin:0.001:100:0.001 --step 0.01");
+  const Result fine =
+      cli(dir, "spectra long.txt --grid lin:0.001:100:0.001 --step 0.01 --units m/s2");
   EXPECT_EQ(fine.status, 1);
   EXPECT_EQ(fine.err.rfind("long.txt: оценка работы 1.05e+11 шагов осцилляторов", 0), 0u)
       << fine.err;
@@ -235,7 +236,7 @@ TEST_F(AnalysisCli, NoFileTheCommandReadsIsOverwritten) {
   for (const Case& c : cases) {
     const std::string before =
         slurp(dir / "freqs.txt") + slurp(dir / "a.txt") + slurp(dir / "a.csv");
-    const Result r = cli(dir, c.args + " --step 0.01");
+    const Result r = cli(dir, c.args + " --step 0.01 --units m/s2");
     EXPECT_EQ(r.status, 1) << c.args;
     EXPECT_NE(r.err.find(c.output + ": файл результата совпадает с входным файлом"),
               std::string::npos)
@@ -249,12 +250,12 @@ TEST_F(AnalysisCli, RecordWithoutMotionIsWarnedOfAndOverflowRefused) {
   put(dir / "zero.txt", "0\n0\n0\n0\n");
   const std::string warning =
       "предупреждение: zero.txt: все отсчёты записи равны нулю (движения нет)\n";
-  const Result measures = cli(dir, "measures zero.txt --step 0.01");
+  const Result measures = cli(dir, "measures zero.txt --step 0.01 --units m/s2");
   EXPECT_EQ(measures.status, 0);
   EXPECT_EQ(measures.err, warning);
   // The durations of a record without motion are the one documented "nan".
   EXPECT_EQ(lines(measures.out).back(), "zero.txt,0,0,0,0,nan,nan,0,0,0");
-  const Result spectra = cli(dir, "spectra zero.txt --step 0.01 --grid lin:1:2:1");
+  const Result spectra = cli(dir, "spectra zero.txt --step 0.01 --units m/s2 --grid lin:1:2:1");
   EXPECT_EQ(spectra.status, 0);
   EXPECT_EQ(spectra.err, warning);
   EXPECT_EQ(spectra.out, "frequency_hz,period_s,psa_0.05\n1,1,0\n2,0.5,0\n");
@@ -275,7 +276,7 @@ TEST_F(AnalysisCli, RecordWithoutMotionIsWarnedOfAndOverflowRefused) {
        "huge.txt: отклик осциллятора вышел за пределы чисел двойной точности.\n"},
   };
   for (const Case& c : cases) {
-    const Result r = cli(dir, std::string(c.args) + " --step 0.01");
+    const Result r = cli(dir, std::string(c.args) + " --step 0.01 --units m/s2");
     EXPECT_EQ(r.status, 1) << c.args;
     EXPECT_EQ(r.err, c.message) << c.args;
     EXPECT_EQ(r.out.find("inf"), std::string::npos) << c.args;
@@ -293,7 +294,7 @@ TEST_F(AnalysisCli, OutputThroughALinkPlantedInASharedFolderIsRefused) {
   // spectra names the record whose table could not be written.
   for (const std::string prefix : {"", "a.txt: "}) {
     const std::string command = prefix.empty() ? "measures" : "spectra";
-    const Result r = cli(dir, command + " a.txt --step 0.01 --csv shared/out.csv");
+    const Result r = cli(dir, command + " a.txt --step 0.01 --units m/s2 --csv shared/out.csv");
     EXPECT_EQ(r.status, 1) << command;
     EXPECT_EQ(r.err,
               prefix +

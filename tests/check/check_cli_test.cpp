@@ -154,7 +154,7 @@ TEST_F(CheckCli, ReportIsWrittenOrRefused) {
 
 #ifdef ACCELSPEC_HAVE_CHECK_REPORT
 TEST_F(CheckCli, TableAndReportAreWrittenTogetherOrNotAtAll) {
-  const std::string run = "check m.txt --step 0.01 --target ec8:1:B:3 --rule srp ";
+  const std::string run = "check m.txt --step 0.01 --units m/s2 --target ec8:1:B:3 --rule srp ";
   // A report that cannot be written leaves no new table, and an old one as it was.
   const Result fresh = cli(dir, run + "--csv new.csv --report missing/out.pdf");
   EXPECT_EQ(fresh.status, 1);
