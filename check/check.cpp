@@ -20,8 +20,14 @@ constexpr double kSlack = 1e-9;
 bool atLeast(double ratio, double limit) { return ratio >= limit * (1 - kSlack); }
 bool atMost(double ratio, double limit) { return ratio <= limit * (1 + kSlack); }
 bool belowOne(double ratio) { return ratio < 1 - kSlack; }
+
+// Source: US NRC SRP 3.7.1 (Rev. 4), Option 1 Approach 2: spectrum ratios 0.9 … 1.3 at every
+// check point, at most 9 adjacent points below 1.0, a time step of at most 0.01 s, a duration of
+// at least 20 s.
 constexpr double kSrpLow = 0.9, kSrpHigh = 1.3, kSrpMaxDt = 0.01, kSrpMinDuration = 20.0;
 constexpr std::size_t kSrpMaxRunBelowOne = 9;
+// Source: EN 1998-1 §3.2.3.1.2: at least 3 accelerograms; their mean 5 % spectrum not below
+// 0.9 of the elastic spectrum over 0.2·T1 … 2·T1.
 constexpr double kEc8Ratio = 0.9;
 constexpr std::size_t kEc8MinRecords = 3;
 
