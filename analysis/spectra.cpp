@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <numbers>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 
@@ -123,7 +124,8 @@ void stepCoefficients(double f, double zeta, double dt, long long k, long long m
 
 // The kernel for processors with AVX2, and for the others. Chosen at run time rather than by
 // target_clones, whose resolver runs before ThreadSanitizer's runtime is ready. The two give the
-// same bits: neither contracts a multiplication and an addition into one rounding.
+// same bits: neither contracts a multiplication and an addition into one rounding (the build
+// passes -ffp-contract=off, so no -march can bring in a fused multiply-add).
 __attribute__((target("avx2"))) void peakKernelAvx2(const double* acc, std::size_t n, long long m,
                                                     const Step* steps, const Half (*scale)[2],
                                                     Half (*peaks)[2]) {
@@ -133,9 +135,12 @@ void peakKernelPlain(const double* acc, std::size_t n, long long m, const Step* 
                      const Half (*scale)[2], Half (*peaks)[2]) {
   peakKernelBody(acc, n, m, steps, scale, peaks);
 }
+std::atomic<PeakKernel> chosenKernel{PeakKernel::Automatic};
 void peakKernel(const double* acc, std::size_t n, long long m, const Step* steps,
                 const Half (*scale)[2], Half (*peaks)[2]) {
-  static const bool avx2 = __builtin_cpu_supports("avx2");
+  const PeakKernel kernel = chosenKernel.load(std::memory_order_relaxed);
+  const bool avx2 =
+      kernel == PeakKernel::Avx2 || (kernel == PeakKernel::Automatic && processorHasAvx2());
   (avx2 ? peakKernelAvx2 : peakKernelPlain)(acc, n, m, steps, scale, peaks);
 }
 
@@ -290,6 +295,17 @@ long long refinedSubsteps(double frequency, double dt) {
   const double wanted = std::ceil(20 * dt * frequency - 1e-9);
   if (!(wanted < static_cast<double>(kMaxSubsteps + 1))) return kMaxSubsteps + 1;
   return std::max(1LL, static_cast<long long>(wanted));
+}
+
+bool processorHasAvx2() {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  return avx2;
+}
+
+void usePeakKernel(PeakKernel kernel) {
+  if (kernel == PeakKernel::Avx2 && !processorHasAvx2())
+    throw std::logic_error("the AVX2 peak kernel needs a processor with AVX2");
+  chosenKernel.store(kernel, std::memory_order_relaxed);
 }
 
 Spectra computeSpectra(const std::vector<double>& accel, double dt, const SpectraRequest& r) {
