@@ -16,6 +16,7 @@
 #include "analysis/number_text.hpp"
 #include "compute/constants.hpp"
 #include "compute/oscillator.hpp"
+#include "compute/parallel.hpp"
 #include "data/error.hpp"
 #include "data/fpu.hpp"
 
@@ -163,40 +164,6 @@ std::vector<Oscillator> oscillators(const SpectraRequest& r, double dt) {
       all.push_back({j, d, m, static_cast<long double>(f) * kTwoPi});
   }
   return all;
-}
-
-// Runs task(0 … count − 1) on `threads` threads, the caller's included; threads the system
-// refuses are done without. The exception of the lowest failing index (out of memory, a fault in
-// the coefficients) is thrown once every thread has stopped, so the message does not depend on
-// the threads.
-void parallelFor(std::size_t count, unsigned threads,
-                 const std::function<void(std::size_t)>& task) {
-  std::atomic<std::size_t> next{0};
-  std::mutex mutex;
-  std::size_t failedAt = SIZE_MAX;
-  std::exception_ptr failure;
-  const auto worker = [&] {
-    for (std::size_t i = next++; i < count; i = next++) {
-      try {
-        task(i);
-      } catch (...) {
-        std::lock_guard lock(mutex);
-        if (i < failedAt) failedAt = i, failure = std::current_exception();
-      }
-    }
-  };
-  std::vector<std::thread> pool;
-  const std::size_t extra = std::min<std::size_t>(threads, count) - (count > 0 ? 1 : 0);
-  for (std::size_t t = 0; t < extra && threads > 0; ++t) {
-    try {
-      pool.emplace_back(worker);
-    } catch (const std::system_error&) {
-      break;
-    }
-  }
-  worker();
-  for (auto& t : pool) t.join();
-  if (failure) std::rethrow_exception(failure);
 }
 
 Spectra emptySpectra(const SpectraRequest& r) {

@@ -18,8 +18,8 @@
 #include "analysis/spectra.hpp"
 #include "cli/command.hpp"
 #include "cli/job.hpp"
-#include "cli/parallel.hpp"
 #include "cli/records_cli.hpp"
+#include "compute/parallel.hpp"
 #include "data/error.hpp"
 #include "data/messages.hpp"
 #include "files/atomic_write.hpp"
@@ -153,7 +153,7 @@ int runSpectra(const Arguments& c, std::ostream& out, std::ostream& err) {
     std::mutex lock;
     bool failed = false;
     std::string standardOutput;
-    forEachInParallel(units.size(), outer, [&](std::size_t i) {
+    parallelFor(units.size(), outer, [&](std::size_t i) {
       const Unit& u = units[i];
       std::string message, warnings;
       try {
