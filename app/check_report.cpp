@@ -13,12 +13,11 @@
 #include <vector>
 
 #include "analysis/number_text.hpp"
+#include "app/qt_text.hpp"
 #include "data/error.hpp"
 
 namespace accelspec {
 namespace {
-
-QString qs(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
 
 // A plot area with log or linear axes, mapping data to device coordinates.
 struct Axes {

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "data/numbers.hpp"
 #include "records/fortran_format.hpp"
 #include "records/readers.hpp"
 
@@ -14,8 +15,6 @@ namespace {
 
 // The real header's sampling interval, ms (value 62, counted from 1).
 constexpr std::size_t kSamplingIntervalValue = 62;
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The first integer of a line (its count).
 bool leadingInteger(std::string_view line, long long& out) {

@@ -22,6 +22,7 @@
 #include "app/analysis/check_page.hpp"
 #include "app/analysis/plot.hpp"
 #include "app/error_box.hpp"
+#include "app/qt_text.hpp"
 #include "data/error.hpp"
 #include "files/atomic_write.hpp"
 #include "records/aks_text.hpp"
@@ -31,7 +32,6 @@ namespace accelspec {
 
 namespace {
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
 QString u8(const char* s) { return QString::fromUtf8(s); }
 QString num(double v, int digits = 4) { return qs(analysis::formatNumber(v, digits)); }
 
