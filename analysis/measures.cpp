@@ -12,6 +12,8 @@ namespace accelspec::analysis {
 
 namespace {
 
+// The standardised CAV counts a 1-s window only when its peak reaches this, in g.
+// Source: EPRI TR-100082 (1991), the standardised cumulative absolute velocity.
 constexpr double kCavThresholdG = 0.025;
 
 // When the cumulative `energy` (ascending, one value a sample) first reaches `target`, s, the
