@@ -25,6 +25,8 @@ check "a generated header" matching pass "" '#include "accelspec_version.hpp"'
 check "Qt" data fail "must not use Qt" '#include <QString>'
 check "the window" matching fail "(app/)" '#include "app/tforma.hpp"'
 check "the command line" records fail "(cli/)" '  #  include "cli/cli.hpp"'
+check "a system header in a folder" files pass "" '#include <sys/stat.h>'
+check "the window in angle brackets" check fail "(app/)" '#include <app/tforma.hpp>'
 check "a later folder" files fail "must not use records/" '#include "records/record.hpp"'
 
 [ $failures -eq 0 ] && echo "core check: all cases pass"
