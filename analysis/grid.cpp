@@ -14,7 +14,8 @@ namespace accelspec::analysis {
 
 namespace {
 
-// The frequencies of the table of the nuclear plant review plan for floor and ground spectra, Hz.
+// The frequencies at which ground and floor spectra are computed, Hz.
+// Source: US NRC SRP 3.7.1 (Rev. 4), Table 3.7.1-1.
 constexpr double kSrpFrequencies[] = {
     0.2,  0.3,  0.4,  0.5,  0.6,  0.7,  0.8,  0.9,  1.0,  1.1, 1.2,  1.3,  1.4,  1.5,  1.6,
     1.7,  1.8,  1.9,  2.0,  2.1,  2.2,  2.3,  2.4,  2.5,  2.6, 2.7,  2.8,  2.9,  3.0,  3.15,
@@ -24,6 +25,7 @@ constexpr double kSrpFrequencies[] = {
 static_assert(std::size(kSrpFrequencies) == 75);
 
 // The periods of the ground-motion model tables of the western US database, s.
+// Source: PEER NGA-West2 database (PEER Report 2013/03), the 111 periods of its spectra.
 constexpr double kNgaPeriods[] = {
     0.01,  0.02, 0.022, 0.025, 0.029, 0.03,  0.032, 0.035, 0.036, 0.04,  0.042, 0.044, 0.045, 0.046,
     0.048, 0.05, 0.055, 0.06,  0.065, 0.067, 0.07,  0.075, 0.08,  0.085, 0.09,  0.095, 0.1,   0.11,

@@ -7,6 +7,7 @@
 
 #include "analysis/analysis_messages.hpp"
 #include "analysis/number_text.hpp"
+#include "analysis/trapezoid.hpp"
 #include "data/error.hpp"
 #include "records/record.hpp"
 
@@ -14,6 +15,8 @@ namespace accelspec::analysis {
 
 namespace {
 
+// The standardised CAV counts a 1-s window only when its peak reaches this, in g.
+// Source: EPRI TR-100082 (1991), the standardised cumulative absolute velocity.
 constexpr double kCavThresholdG = 0.025;
 
 // When the cumulative `energy` (ascending, one value a sample) first reaches `target`, s, the
@@ -95,18 +98,17 @@ Measures computeMeasures(const std::vector<double>& accel, double dt, Peaks hous
   const double g = records::kStandardGravity;
   const std::size_t n = accel.size();
   std::vector<long double> arias(n, 0);
-  long double v = 0, d = 0, cav = 0;
+  Trapezoid motion;
+  long double cav = 0;
   m.pga = std::fabs(accel[0]);
   for (std::size_t i = 1; i < n; ++i) {
     const long double a0 = accel[i - 1], a1 = accel[i];
-    const long double v1 = v + (a0 + a1) / 2 * dt;
-    d += (v + v1) / 2 * dt;
-    v = v1;
+    motion.step(a0, a1, dt);
     cav += (std::fabs(a0) + std::fabs(a1)) / 2 * dt;
     arias[i] = arias[i - 1] + (a0 * a0 + a1 * a1) / 2 * dt;
     m.pga = std::max(m.pga, std::fabs(accel[i]));
-    m.pgv = std::max(m.pgv, static_cast<double>(std::fabs(v)));
-    m.pgd = std::max(m.pgd, static_cast<double>(std::fabs(d)));
+    m.pgv = std::max(m.pgv, static_cast<double>(std::fabs(motion.velocity)));
+    m.pgd = std::max(m.pgd, static_cast<double>(std::fabs(motion.displacement)));
   }
   const long double total = arias[n - 1];
   m.arias = static_cast<double>(std::numbers::pi_v<long double> / (2 * g) * total);

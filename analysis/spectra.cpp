@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <numbers>
+#include <stdexcept>
 #include <system_error>
 #include <thread>
 
@@ -15,6 +16,7 @@
 #include "analysis/number_text.hpp"
 #include "compute/constants.hpp"
 #include "compute/oscillator.hpp"
+#include "compute/parallel.hpp"
 #include "data/error.hpp"
 #include "data/fpu.hpp"
 
@@ -123,7 +125,8 @@ void stepCoefficients(double f, double zeta, double dt, long long k, long long m
 
 // The kernel for processors with AVX2, and for the others. Chosen at run time rather than by
 // target_clones, whose resolver runs before ThreadSanitizer's runtime is ready. The two give the
-// same bits: neither contracts a multiplication and an addition into one rounding.
+// same bits: neither contracts a multiplication and an addition into one rounding (the build
+// passes -ffp-contract=off, so no -march can bring in a fused multiply-add).
 __attribute__((target("avx2"))) void peakKernelAvx2(const double* acc, std::size_t n, long long m,
                                                     const Step* steps, const Half (*scale)[2],
                                                     Half (*peaks)[2]) {
@@ -133,9 +136,12 @@ void peakKernelPlain(const double* acc, std::size_t n, long long m, const Step* 
                      const Half (*scale)[2], Half (*peaks)[2]) {
   peakKernelBody(acc, n, m, steps, scale, peaks);
 }
+std::atomic<PeakKernel> chosenKernel{PeakKernel::Automatic};
 void peakKernel(const double* acc, std::size_t n, long long m, const Step* steps,
                 const Half (*scale)[2], Half (*peaks)[2]) {
-  static const bool avx2 = __builtin_cpu_supports("avx2");
+  const PeakKernel kernel = chosenKernel.load(std::memory_order_relaxed);
+  const bool avx2 =
+      kernel == PeakKernel::Avx2 || (kernel == PeakKernel::Automatic && processorHasAvx2());
   (avx2 ? peakKernelAvx2 : peakKernelPlain)(acc, n, m, steps, scale, peaks);
 }
 
@@ -158,40 +164,6 @@ std::vector<Oscillator> oscillators(const SpectraRequest& r, double dt) {
       all.push_back({j, d, m, static_cast<long double>(f) * kTwoPi});
   }
   return all;
-}
-
-// Runs task(0 … count − 1) on `threads` threads, the caller's included; threads the system
-// refuses are done without. The exception of the lowest failing index (out of memory, a fault in
-// the coefficients) is thrown once every thread has stopped, so the message does not depend on
-// the threads.
-void parallelFor(std::size_t count, unsigned threads,
-                 const std::function<void(std::size_t)>& task) {
-  std::atomic<std::size_t> next{0};
-  std::mutex mutex;
-  std::size_t failedAt = SIZE_MAX;
-  std::exception_ptr failure;
-  const auto worker = [&] {
-    for (std::size_t i = next++; i < count; i = next++) {
-      try {
-        task(i);
-      } catch (...) {
-        std::lock_guard lock(mutex);
-        if (i < failedAt) failedAt = i, failure = std::current_exception();
-      }
-    }
-  };
-  std::vector<std::thread> pool;
-  const std::size_t extra = std::min<std::size_t>(threads, count) - (count > 0 ? 1 : 0);
-  for (std::size_t t = 0; t < extra && threads > 0; ++t) {
-    try {
-      pool.emplace_back(worker);
-    } catch (const std::system_error&) {
-      break;
-    }
-  }
-  worker();
-  for (auto& t : pool) t.join();
-  if (failure) std::rethrow_exception(failure);
 }
 
 Spectra emptySpectra(const SpectraRequest& r) {
@@ -299,6 +271,17 @@ double spectraWork(const SpectraRequest& r, std::size_t samples, double dt) {
         r.peaks == Peaks::Samples ? 1.0 : static_cast<double>(refinedSubsteps(p.frequency, dt));
   return static_cast<double>(samples) * substeps * static_cast<double>(r.dampings.size()) *
          (r.rotd ? 2 : 1);
+}
+
+bool processorHasAvx2() {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  return avx2;
+}
+
+void usePeakKernel(PeakKernel kernel) {
+  if (kernel == PeakKernel::Avx2 && !processorHasAvx2())
+    throw std::logic_error("the AVX2 peak kernel needs a processor with AVX2");
+  chosenKernel.store(kernel, std::memory_order_relaxed);
 }
 
 Spectra computeSpectra(const std::vector<double>& accel, double dt, const SpectraRequest& r) {

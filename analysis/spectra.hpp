@@ -105,4 +105,15 @@ double rotatedPeak(const std::vector<double>& x, const std::vector<double>& y, i
 /// ("psa_0.05"), one row per grid point in ascending frequency, 10 significant digits, '\n'.
 std::string spectraCsv(const SpectraRequest& request, const Spectra& spectra);
 
+/// The two builds of computeSpectra's inner loop: for processors with AVX2 and for the others.
+/// Both give the same bits; Automatic takes the AVX2 one where the processor has it.
+enum class PeakKernel { Automatic, Plain, Avx2 };
+
+/// Whether this processor runs AVX2 instructions.
+bool processorHasAvx2();
+
+/// Makes every later computeSpectra use `kernel` (for tests comparing the two builds). Throws
+/// std::logic_error for Avx2 on a processor without it, and then changes nothing.
+void usePeakKernel(PeakKernel kernel);
+
 }  // namespace accelspec::analysis

@@ -13,14 +13,13 @@
 #include <vector>
 
 #include "analysis/number_text.hpp"
+#include "app/qt_text.hpp"
 #include "data/error.hpp"
 #include "files/atomic_write.hpp"
 #include "files/textio.hpp"
 
 namespace accelspec {
 namespace {
-
-QString qs(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
 
 // A plot area with log or linear axes, mapping data to device coordinates.
 struct Axes {
@@ -108,44 +107,65 @@ void drawAxes(QPainter& p, const Axes& a, const QString& xLabel, const QString& 
   p.restore();
 }
 
-void render(QPdfWriter& writer, const check::CheckResult& r) {
-  QPainter p;
-  if (!p.begin(&writer)) throw AppError("не удаётся начать страницу PDF");
-  p.setRenderHint(QPainter::Antialiasing);
-  const double W = writer.width(), H = writer.height();
-  const double unit = W / 180.0;  // about a millimetre of the printable width
-  QFont body(QStringLiteral("DejaVu Sans"));
-  body.setPointSizeF(8);
-  QFont title = body;
-  title.setPointSizeF(12);
-  title.setBold(true);
-  p.setFont(title);
+// What one page is drawn with: its painter and size, about a millimetre of the printable width
+// as the unit, and the body font.
+struct Page {
+  QPainter& p;
+  QPdfWriter& writer;
+  double W, H, unit;
+  QFont body, title;
+  QFontMetricsF fm;
+};
+
+QColor recordColor(std::size_t i) {
+  static const QColor palette[] = {QColor(230, 120, 20), QColor(40, 160, 60),  QColor(150, 60, 170),
+                                   QColor(200, 40, 40),  QColor(20, 150, 150), QColor(120, 120, 0)};
+  return palette[i % 6];
+}
+
+const QColor kMeanColor(20, 60, 200);
+
+// Frequencies and values of every grid point, the judged range's ends.
+struct Curves {
+  std::vector<double> f, target, mean, ratio, lo, hi;
+  double judgedLo = 0, judgedHi = 0;
+};
+
+Curves curvesOf(const check::CheckResult& r) {
+  Curves c;
+  for (const auto& pt : r.points) {
+    c.f.push_back(pt.frequency);
+    c.target.push_back(pt.target);
+    c.mean.push_back(pt.computed);
+    c.ratio.push_back(pt.ratio);
+    c.lo.push_back(pt.target * r.lowerBand);
+    c.hi.push_back(pt.target * r.upperBand);
+    if (pt.judged) {
+      if (c.judgedLo == 0) c.judgedLo = pt.frequency;
+      c.judgedHi = pt.frequency;
+    }
+  }
+  return c;
+}
+
+// The title and the line under it; returns the baseline of that line.
+double heading(Page& pg, const check::CheckResult& r) {
+  QPainter& p = pg.p;
+  p.setFont(pg.title);
   const char* rule = check::ruleName(r.parameters.rule);
-  double y = QFontMetricsF(title, &writer).height();
+  double y = QFontMetricsF(pg.title, &pg.writer).height();
   p.drawText(QPointF(0, y), qs("Проверка совместимости спектров: " + std::string(rule)));
-  p.setFont(body);
-  const QFontMetricsF fm(body, &writer);
-  y += fm.height() * 1.4;
+  p.setFont(pg.body);
+  y += pg.fm.height() * 1.4;
   p.drawText(QPointF(0, y), qs("Цель: " + r.targetText + "; затухание " +
                                analysis::formatNumber(r.parameters.damping, 6) + "; " +
                                analysis::quantityName(r.parameters.quantity) +
                                "; записей: " + std::to_string(r.recordNames.size())));
+  return y;
+}
 
-  // Frequencies and values of every grid point, the judged range marked.
-  std::vector<double> f, target, mean, ratio, lo, hi;
-  double judgedLo = 0, judgedHi = 0;
-  for (const auto& pt : r.points) {
-    f.push_back(pt.frequency);
-    target.push_back(pt.target);
-    mean.push_back(pt.computed);
-    ratio.push_back(pt.ratio);
-    lo.push_back(pt.target * r.lowerBand);
-    hi.push_back(pt.target * r.upperBand);
-    if (pt.judged) {
-      if (judgedLo == 0) judgedLo = pt.frequency;
-      judgedHi = pt.frequency;
-    }
-  }
+// Log axes from decade to decade around the target, the spectra and the upper band.
+Axes spectraAxes(const check::CheckResult& r, const Curves& c, const QRectF& box) {
   double vmin = INFINITY, vmax = 0;
   auto widen = [&](const std::vector<double>& v) {
     for (double x : v)
@@ -154,70 +174,65 @@ void render(QPdfWriter& writer, const check::CheckResult& r) {
         vmax = std::max(vmax, x);
       }
   };
-  widen(target);
+  widen(c.target);
   for (const auto& s : r.spectra) widen(s);
-  if (r.upperBand > 0) widen(hi);
+  if (r.upperBand > 0) widen(c.hi);
   if (!(vmax > 0)) vmin = 0.1, vmax = 1;
   const double ylo = std::pow(10.0, std::floor(std::log10(vmin)));
   const double yhi = std::pow(10.0, std::ceil(std::log10(vmax)));
-  const double fx0 = std::pow(10.0, std::floor(std::log10(f.front() * 1.0000001)));
-  const double fx1 = std::pow(10.0, std::ceil(std::log10(f.back())));
+  const double fx0 = std::pow(10.0, std::floor(std::log10(c.f.front() * 1.0000001)));
+  const double fx1 = std::pow(10.0, std::ceil(std::log10(c.f.back())));
+  return Axes{box, fx0, fx1, ylo, yhi, true};
+}
 
-  const double left = 14 * unit, width = W - left - 2 * unit;
-  const Axes spectra{QRectF(left, y + 4 * unit, width, H * 0.34), fx0, fx1, ylo, yhi, true};
-  const Axes ratios{
-      QRectF(left, spectra.box.bottom() + 14 * unit, width, H * 0.16), fx0, fx1, 0, 0, false};
-  // The judged range shaded on both plots.
-  for (const Axes* a : {&spectra, &ratios}) {
-    if (judgedLo > 0)
-      p.fillRect(
-          QRectF(QPointF(a->px(judgedLo), a->box.top()), QPointF(a->px(judgedHi), a->box.bottom())),
-          QColor(235, 243, 255));
-  }
+// The spectra, the bands, the target and the mean, with their legend.
+void drawSpectra(Page& pg, const check::CheckResult& r, const Curves& c, const Axes& spectra,
+                 const QPen& band) {
+  QPainter& p = pg.p;
+  const double unit = pg.unit;
   drawAxes(p, spectra, QStringLiteral("Частота, Гц"),
            qs(std::string(analysis::quantityName(r.parameters.quantity)) + ", м/с²"), unit);
-  const QColor palette[] = {QColor(230, 120, 20), QColor(40, 160, 60),  QColor(150, 60, 170),
-                            QColor(200, 40, 40),  QColor(20, 150, 150), QColor(120, 120, 0)};
   for (std::size_t i = 0; i < r.spectra.size(); ++i)
-    drawCurve(p, spectra, f, r.spectra[i], QPen(palette[i % 6], unit * 0.25));
-  QPen band(Qt::black, unit * 0.3, Qt::DashLine);
-  drawCurve(p, spectra, f, lo, band);
-  if (r.upperBand > 0) drawCurve(p, spectra, f, hi, band);
-  drawCurve(p, spectra, f, target, QPen(Qt::black, unit * 0.5));
-  if (r.spectra.size() > 1) drawCurve(p, spectra, f, mean, QPen(QColor(20, 60, 200), unit * 0.6));
+    drawCurve(p, spectra, c.f, r.spectra[i], QPen(recordColor(i), unit * 0.25));
+  drawCurve(p, spectra, c.f, c.lo, band);
+  if (r.upperBand > 0) drawCurve(p, spectra, c.f, c.hi, band);
+  drawCurve(p, spectra, c.f, c.target, QPen(Qt::black, unit * 0.5));
+  if (r.spectra.size() > 1) drawCurve(p, spectra, c.f, c.mean, QPen(kMeanColor, unit * 0.6));
 
-  // Legend.
-  double ly = spectra.box.top() + fm.height();
+  double ly = spectra.box.top() + pg.fm.height();
   auto legend = [&](const QPen& pen, const QString& text) {
     p.setPen(pen);
     // Top left: response spectra are lowest at the lowest frequencies, so this corner is free.
-    p.drawLine(QPointF(spectra.box.left() + 2 * unit, ly - fm.ascent() / 3),
-               QPointF(spectra.box.left() + 8 * unit, ly - fm.ascent() / 3));
+    p.drawLine(QPointF(spectra.box.left() + 2 * unit, ly - pg.fm.ascent() / 3),
+               QPointF(spectra.box.left() + 8 * unit, ly - pg.fm.ascent() / 3));
     p.setPen(Qt::black);
     p.drawText(QPointF(spectra.box.left() + 9 * unit, ly), text);
-    ly += fm.height();
+    ly += pg.fm.height();
   };
   legend(QPen(Qt::black, unit * 0.5), QStringLiteral("цель"));
   legend(band,
          qs("границы " + analysis::formatNumber(r.lowerBand, 4) +
             (r.upperBand > 0 ? " / " + analysis::formatNumber(r.upperBand, 4) : "") + " × цель"));
-  if (r.spectra.size() > 1)
-    legend(QPen(QColor(20, 60, 200), unit * 0.6), QStringLiteral("среднее"));
+  if (r.spectra.size() > 1) legend(QPen(kMeanColor, unit * 0.6), QStringLiteral("среднее"));
   for (std::size_t i = 0; i < std::min<std::size_t>(r.spectra.size(), 6); ++i)
     // Cut short, a long name keeps inside the plot; the table below gives it whole.
-    legend(QPen(palette[i], unit * 0.25),
-           fm.elidedText(qs(r.recordNames[i]), Qt::ElideMiddle, spectra.box.width() / 2));
+    legend(QPen(recordColor(i), unit * 0.25),
+           pg.fm.elidedText(qs(r.recordNames[i]), Qt::ElideMiddle, spectra.box.width() / 2));
+}
 
-  // The ratio plot: fixed around the bands so that a glance tells the margin.
+// The ratio plot: fixed around the bands so that a glance tells the margin. Returns its axes.
+Axes drawRatios(Page& pg, const check::CheckResult& r, const Curves& c, Axes ra, const QPen& band) {
+  QPainter& p = pg.p;
+  const double unit = pg.unit;
   double rmax = std::max(1.5, r.upperBand + 0.1), rmin = std::min(0.5, r.lowerBand - 0.1);
-  for (double x : ratio)
+  for (double x : c.ratio)
     if (std::isfinite(x)) rmax = std::max(rmax, std::min(x, 3.0)), rmin = std::min(rmin, x);
-  Axes ra = ratios;
   ra.y0 = std::max(0.0, std::floor(rmin * 10) / 10);
   ra.y1 = std::ceil(rmax * 10) / 10;
   drawAxes(p, ra, QStringLiteral("Частота, Гц"),
            r.spectra.size() > 1 ? QStringLiteral("среднее / цель") : QStringLiteral("отношение"),
            unit);
+  const std::vector<double>& f = c.f;
   drawCurve(p, ra, f, std::vector<double>(f.size(), r.lowerBand), band);
   if (r.upperBand > 0) drawCurve(p, ra, f, std::vector<double>(f.size(), r.upperBand), band);
   drawCurve(p, ra, f, std::vector<double>(f.size(), 1.0), QPen(Qt::gray, unit * 0.3));
@@ -225,69 +240,111 @@ void render(QPdfWriter& writer, const check::CheckResult& r) {
     for (std::size_t i = 0; i < r.spectra.size(); ++i) {
       std::vector<double> ri;
       for (const auto& pt : r.points) ri.push_back(pt.recordRatios[i]);
-      drawCurve(p, ra, f, ri, QPen(palette[i % 6], unit * 0.25));
+      drawCurve(p, ra, f, ri, QPen(recordColor(i), unit * 0.25));
     }
-  drawCurve(p, ra, f, ratio, QPen(QColor(20, 60, 200), unit * 0.5));
+  drawCurve(p, ra, f, c.ratio, QPen(kMeanColor, unit * 0.5));
+  return ra;
+}
 
-  // The verdict table, its rows shrunk to fit what is left of the page.
-  double ty = ra.box.bottom() + 12 * unit;
-  const double rowsLeft = H - ty - 2 * fm.height();
-  const double rowH = std::min(fm.height() * 1.25, rowsLeft / (r.verdicts.size() + 2.0));
-  QFont tableFont = body;
-  if (rowH < fm.height() * 1.25)
-    tableFont.setPointSizeF(std::max(3.0, body.pointSizeF() * rowH / (fm.height() * 1.25)));
+// Where the verdict table's columns start, and where its widest row ends.
+struct Columns {
+  double c2 = 0, c3 = 0, c4 = 0, right = 0;
+};
+
+Columns columnsAt(const Page& pg, const check::CheckResult& r, const QFont& font) {
+  const QFontMetricsF m(font, &pg.writer);
+  double recordWidth = m.horizontalAdvance(QStringLiteral("Запись")), itemWidth = 0;
+  double foundWidth = m.horizontalAdvance(QStringLiteral("Найдено"));
+  for (const auto& v : r.verdicts) {
+    recordWidth = std::max(recordWidth, m.horizontalAdvance(qs(v.record)));
+    itemWidth = std::max(itemWidth, m.horizontalAdvance(qs(v.item)));
+    foundWidth = std::max(foundWidth, m.horizontalAdvance(qs(v.detail)));
+  }
+  Columns c;
+  c.c2 = m.horizontalAdvance(QStringLiteral("Итог")) + 3 * pg.unit;
+  c.c3 = c.c2 + recordWidth + 3 * pg.unit;
+  c.c4 = c.c3 + itemWidth + 3 * pg.unit;
+  c.right = c.c4 + foundWidth;
+  return c;
+}
+
+// The verdict table from `ty` down, its rows shrunk to fit what is left of the page, and the
+// PASS or FAIL under it.
+void drawVerdicts(Page& pg, const check::CheckResult& r, double ty) {
+  QPainter& p = pg.p;
+  const double rowsLeft = pg.H - ty - 2 * pg.fm.height();
+  const double rowH = std::min(pg.fm.height() * 1.25, rowsLeft / (r.verdicts.size() + 2.0));
+  QFont tableFont = pg.body;
+  if (rowH < pg.fm.height() * 1.25)
+    tableFont.setPointSizeF(std::max(3.0, pg.body.pointSizeF() * rowH / (pg.fm.height() * 1.25)));
   // The widest row decides the columns; a long record name or finding shrinks the table's type
   // rather than running past the page's edge.
-  struct Columns {
-    double c2 = 0, c3 = 0, c4 = 0, right = 0;
-  };
-  auto columnsAt = [&](const QFont& font) {
-    const QFontMetricsF m(font, &writer);
-    double recordWidth = m.horizontalAdvance(QStringLiteral("Запись")), itemWidth = 0;
-    double foundWidth = m.horizontalAdvance(QStringLiteral("Найдено"));
-    for (const auto& v : r.verdicts) {
-      recordWidth = std::max(recordWidth, m.horizontalAdvance(qs(v.record)));
-      itemWidth = std::max(itemWidth, m.horizontalAdvance(qs(v.item)));
-      foundWidth = std::max(foundWidth, m.horizontalAdvance(qs(v.detail)));
-    }
-    Columns c;
-    c.c2 = m.horizontalAdvance(QStringLiteral("Итог")) + 3 * unit;
-    c.c3 = c.c2 + recordWidth + 3 * unit;
-    c.c4 = c.c3 + itemWidth + 3 * unit;
-    c.right = c.c4 + foundWidth;
-    return c;
-  };
-  Columns cols = columnsAt(tableFont);
-  const double gaps = 9 * unit;  // the gaps between columns keep their width
-  if (cols.right > W) {
-    const double scale = (W - gaps) / (cols.right - gaps) * 0.98;
+  Columns cols = columnsAt(pg, r, tableFont);
+  const double gaps = 9 * pg.unit;  // the gaps between columns keep their width
+  if (cols.right > pg.W) {
+    const double scale = (pg.W - gaps) / (cols.right - gaps) * 0.98;
     tableFont.setPointSizeF(std::max(3.0, tableFont.pointSizeF() * scale));
-    cols = columnsAt(tableFont);
+    cols = columnsAt(pg, r, tableFont);
   }
   p.setFont(tableFont);
   p.setPen(Qt::black);
-  const double col1 = 0, col2 = cols.c2, col3 = cols.c3, col4 = cols.c4;
   auto row = [&](const QString& a, const QString& b, const QString& c, const QString& d) {
-    p.drawText(QPointF(col1, ty), a);
-    p.drawText(QPointF(col2, ty), b);
-    p.drawText(QPointF(col3, ty), c);
-    p.drawText(QPointF(col4, ty), d);
+    p.drawText(QPointF(0, ty), a);
+    p.drawText(QPointF(cols.c2, ty), b);
+    p.drawText(QPointF(cols.c3, ty), c);
+    p.drawText(QPointF(cols.c4, ty), d);
     ty += rowH;
   };
   row(QStringLiteral("Итог"), QStringLiteral("Запись"), QStringLiteral("Требование"),
       QStringLiteral("Найдено"));
-  p.drawLine(QPointF(0, ty - rowH * 0.7), QPointF(W, ty - rowH * 0.7));
+  p.drawLine(QPointF(0, ty - rowH * 0.7), QPointF(pg.W, ty - rowH * 0.7));
   for (const auto& v : r.verdicts) {
     p.setPen(v.pass ? Qt::black : QColor(200, 0, 0));
     row(v.pass ? QStringLiteral("да") : QStringLiteral("нет"), qs(v.record), qs(v.item),
         qs(v.detail));
   }
-  QFont big = title;
+  QFont big = pg.title;
   big.setPointSizeF(14);
   p.setFont(big);
   p.setPen(r.pass ? QColor(0, 120, 0) : QColor(200, 0, 0));
-  p.drawText(QPointF(0, std::min(H - 2, ty + QFontMetricsF(big, &writer).height())),
+  p.drawText(QPointF(0, std::min(pg.H - 2, ty + QFontMetricsF(big, &pg.writer).height())),
              r.pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"));
+}
+
+void render(QPdfWriter& writer, const check::CheckResult& r) {
+  QPainter p;
+  if (!p.begin(&writer)) throw AppError("не удаётся начать страницу PDF");
+  p.setRenderHint(QPainter::Antialiasing);
+  QFont body(QStringLiteral("DejaVu Sans"));
+  body.setPointSizeF(8);
+  QFont title = body;
+  title.setPointSizeF(12);
+  title.setBold(true);
+  const double W = writer.width();
+  Page pg{p,         writer, W,     static_cast<double>(writer.height()),
+          W / 180.0, body,   title, QFontMetricsF(body, &writer)};
+  const double y = heading(pg, r);
+  const Curves c = curvesOf(r);
+
+  const double left = 14 * pg.unit, width = W - left - 2 * pg.unit;
+  const Axes spectra = spectraAxes(r, c, QRectF(left, y + 4 * pg.unit, width, pg.H * 0.34));
+  const Axes ratios{QRectF(left, spectra.box.bottom() + 14 * pg.unit, width, pg.H * 0.16),
+                    spectra.x0,
+                    spectra.x1,
+                    0,
+                    0,
+                    false};
+  // The judged range shaded on both plots.
+  for (const Axes* a : {&spectra, &ratios}) {
+    if (c.judgedLo > 0)
+      p.fillRect(QRectF(QPointF(a->px(c.judgedLo), a->box.top()),
+                        QPointF(a->px(c.judgedHi), a->box.bottom())),
+                 QColor(235, 243, 255));
+  }
+  const QPen band(Qt::black, pg.unit * 0.3, Qt::DashLine);
+  drawSpectra(pg, r, c, spectra, band);
+  const Axes ra = drawRatios(pg, r, c, ratios, band);
+  drawVerdicts(pg, r, ra.box.bottom() + 12 * pg.unit);
   p.end();
 }
 

@@ -52,6 +52,7 @@
 #include "files/open_command.hpp"
 #include "files/save_command.hpp"
 #include "memory/memory.hpp"
+#include "records/open_record.hpp"
 #include "report/report.hpp"
 
 namespace accelspec {

@@ -26,6 +26,7 @@
 #include <memory>
 
 #include "app/error_box.hpp"
+#include "app/qt_text.hpp"
 #include "data/error.hpp"
 #include "data/messages.hpp"
 #include "files/atomic_write.hpp"
@@ -35,10 +36,6 @@ namespace accelspec {
 namespace {
 
 namespace L = layout;
-
-QString qs(std::string_view s) {
-  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 // Fonts by the names the page asks for, then metric-compatible and common stand-ins.
 QFont courierFont(double pointSize) {

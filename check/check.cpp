@@ -20,8 +20,14 @@ constexpr double kSlack = 1e-9;
 bool atLeast(double ratio, double limit) { return ratio >= limit * (1 - kSlack); }
 bool atMost(double ratio, double limit) { return ratio <= limit * (1 + kSlack); }
 bool belowOne(double ratio) { return ratio < 1 - kSlack; }
+
+// Source: US NRC SRP 3.7.1 (Rev. 4), Option 1 Approach 2: spectrum ratios 0.9 … 1.3 at every
+// check point, at most 9 adjacent points below 1.0, a time step of at most 0.01 s, a duration of
+// at least 20 s.
 constexpr double kSrpLow = 0.9, kSrpHigh = 1.3, kSrpMaxDt = 0.01, kSrpMinDuration = 20.0;
 constexpr std::size_t kSrpMaxRunBelowOne = 9;
+// Source: EN 1998-1 §3.2.3.1.2: at least 3 accelerograms; their mean 5 % spectrum not below
+// 0.9 of the elastic spectrum over 0.2·T1 … 2·T1.
 constexpr double kEc8Ratio = 0.9;
 constexpr std::size_t kEc8MinRecords = 3;
 
@@ -134,9 +140,13 @@ CheckRecord checkRecordOf(const records::Record& record,
   return out;
 }
 
-CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
-                         const std::vector<analysis::GridPoint>& grid,
-                         const std::vector<CheckRecord>& records) {
+namespace {
+
+// Refuses what no rule can judge: no records or grid, spectra of another grid, values that
+// are not finite, a damping the target has no values for.
+void checkInputs(const Target& target, const RuleParameters& parameters,
+                 const std::vector<analysis::GridPoint>& grid,
+                 const std::vector<CheckRecord>& records) {
   if (records.empty()) throw AppError(std::string(msg::kNoRecords));
   if (grid.empty()) throw AppError(std::string(msg::kNoGrid));
   for (const auto& r : records) {
@@ -149,17 +159,15 @@ CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
   }
   if (!target.supportsDamping(parameters.damping))
     throw AppError(msg::badTarget(target.text, msg::kRg160Damping));
+}
 
-  CheckResult res;
-  res.parameters = parameters;
-  res.targetText = describeTarget(target);
-  for (const auto& r : records) {
-    res.recordNames.push_back(r.name);
-    res.spectra.push_back(r.spectrum);
-  }
+struct PeriodRange {
+  double lo = 0, hi = INFINITY;
+};
 
-  // The range of periods the rule judges.
-  double tlo = 0, thi = INFINITY;
+// The range of periods the rule judges, and its bands into `res`.
+PeriodRange ruleRange(const RuleParameters& parameters, CheckResult& res) {
+  PeriodRange range;
   switch (parameters.rule) {
     case Rule::Srp:
       res.lowerBand = kSrpLow;
@@ -167,29 +175,33 @@ CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
       break;
     case Rule::Ec8:
       if (!parameters.t1 || !(*parameters.t1 > 0)) throw AppError(std::string(msg::kNeedT1));
-      tlo = 0.2 * *parameters.t1;
-      thi = 2.0 * *parameters.t1;
+      range = {0.2 * *parameters.t1, 2.0 * *parameters.t1};
       res.lowerBand = kEc8Ratio;
       break;
     case Rule::Asce7:
       if (parameters.tmin || parameters.tmax) {
-        tlo = parameters.tmin.value_or(0);
-        thi = parameters.tmax.value_or(INFINITY);
+        range = {parameters.tmin.value_or(0), parameters.tmax.value_or(INFINITY)};
       } else if (parameters.t1) {
-        tlo = 0.2 * *parameters.t1;
-        thi = 2.0 * *parameters.t1;
+        range = {0.2 * *parameters.t1, 2.0 * *parameters.t1};
       }
       res.lowerBand = parameters.minRatio;
       break;
   }
+  return range;
+}
 
+// Every grid point with its target, mean and ratios, judged when it lies in the rule's range as
+// the options narrow it and inside the target. Throws msg::kEmptyRange when none is judged.
+void judgePoints(const Target& target, const RuleParameters& parameters,
+                 const std::vector<analysis::GridPoint>& grid,
+                 const std::vector<CheckRecord>& records, CheckResult& res) {
+  const PeriodRange rule = ruleRange(parameters, res);
   // Under srp and ec8, --tmin/--tmax narrow the rule's own range (asce7 takes them as its range).
-  const double ruleLo = tlo, ruleHi = thi;
+  PeriodRange options = rule;
   if (parameters.rule != Rule::Asce7) {
-    if (parameters.tmin) tlo = std::max(tlo, *parameters.tmin);
-    if (parameters.tmax) thi = std::min(thi, *parameters.tmax);
+    if (parameters.tmin) options.lo = std::max(options.lo, *parameters.tmin);
+    if (parameters.tmax) options.hi = std::min(options.hi, *parameters.tmax);
   }
-
   const double n = static_cast<double>(records.size());
   bool anyJudged = false;
   for (std::size_t j = 0; j < grid.size(); ++j) {
@@ -206,8 +218,8 @@ CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
     p.ratio = p.computed / p.target;
     // A file target has no values beyond its end points (valueAt only repeats them): nothing
     // is judged there.
-    const bool inRule = inPeriodRange(p.period, ruleLo, ruleHi);
-    const bool inOptions = inPeriodRange(p.period, tlo, thi);
+    const bool inRule = inPeriodRange(p.period, rule.lo, rule.hi);
+    const bool inOptions = inPeriodRange(p.period, options.lo, options.hi);
     const bool inTarget = p.frequency >= target.lowestFrequency() * (1 - kSlack) &&
                           p.frequency <= target.highestFrequency() * (1 + kSlack);
     p.judged = inOptions && inTarget;
@@ -217,57 +229,97 @@ CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
     res.points.push_back(std::move(p));
   }
   if (!anyJudged) throw AppError(std::string(msg::kEmptyRange));
+}
 
+void add(CheckResult& res, ItemKind kind, std::string_view item, std::string record,
+         std::string detail, bool pass) {
+  res.verdicts.push_back({std::string(item), std::move(record), std::move(detail), pass, kind});
+}
+
+// srp: every record on its own, its ratios within the band, its runs below 1.0, step, duration.
+void judgeSrp(const std::vector<CheckRecord>& records, CheckResult& res) {
   const auto& pts = res.points;
-  auto add = [&](ItemKind kind, std::string_view item, std::string record, std::string detail,
-                 bool pass) {
-    res.verdicts.push_back({std::string(item), std::move(record), std::move(detail), pass, kind});
-  };
+  bool firstRecord = true;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const int ri = static_cast<int>(i);
+    const auto& r = records[i];
+    const auto [lo, hi] = extremes(pts, ri);
+    const Run run = longestRun(pts, ri);
+    if (firstRecord || lo.ratio < res.lowest.ratio) res.lowest = lo;
+    if (firstRecord || hi.ratio > res.highest.ratio) res.highest = hi;
+    if (firstRecord || run.length > res.longestBelowOne.length) res.longestBelowOne = run;
+    firstRecord = false;
+    add(res, ItemKind::RatioAtLeast, msg::kItemRatioAtLeast, r.name,
+        msg::foundLowest(num(lo.ratio), at(pts[lo.point])), atLeast(lo.ratio, kSrpLow));
+    add(res, ItemKind::RatioAtMost, msg::kItemRatioAtMost, r.name,
+        msg::foundHighest(num(hi.ratio), at(pts[hi.point])), atMost(hi.ratio, kSrpHigh));
+    add(res, ItemKind::RunBelowOne, msg::kItemRunBelowOne, r.name, msg::foundRun(runText(pts, run)),
+        run.length <= kSrpMaxRunBelowOne);
+    add(res, ItemKind::Step, msg::kItemStep, r.name, msg::foundStep(num(r.dt)),
+        r.dt <= kSrpMaxDt * (1 + kSlack));
+    add(res, ItemKind::Duration, msg::kItemDuration, r.name, msg::foundDuration(num(r.duration())),
+        r.duration() >= kSrpMinDuration * (1 - kSlack));
+  }
+}
 
-  if (parameters.rule == Rule::Srp) {
-    bool firstRecord = true;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-      const int ri = static_cast<int>(i);
-      const auto& r = records[i];
-      const auto [lo, hi] = extremes(pts, ri);
-      const Run run = longestRun(pts, ri);
-      if (firstRecord || lo.ratio < res.lowest.ratio) res.lowest = lo;
-      if (firstRecord || hi.ratio > res.highest.ratio) res.highest = hi;
-      if (firstRecord || run.length > res.longestBelowOne.length) res.longestBelowOne = run;
-      firstRecord = false;
-      add(ItemKind::RatioAtLeast, msg::kItemRatioAtLeast, r.name,
-          msg::foundLowest(num(lo.ratio), at(pts[lo.point])), atLeast(lo.ratio, kSrpLow));
-      add(ItemKind::RatioAtMost, msg::kItemRatioAtMost, r.name,
-          msg::foundHighest(num(hi.ratio), at(pts[hi.point])), atMost(hi.ratio, kSrpHigh));
-      add(ItemKind::RunBelowOne, msg::kItemRunBelowOne, r.name, msg::foundRun(runText(pts, run)),
-          run.length <= kSrpMaxRunBelowOne);
-      add(ItemKind::Step, msg::kItemStep, r.name, msg::foundStep(num(r.dt)),
-          r.dt <= kSrpMaxDt * (1 + kSlack));
-      add(ItemKind::Duration, msg::kItemDuration, r.name, msg::foundDuration(num(r.duration())),
-          r.duration() >= kSrpMinDuration * (1 - kSlack));
-    }
-  } else {
-    const auto [lo, hi] = extremes(pts, -1);
-    res.lowest = lo;
-    res.highest = hi;
-    res.longestBelowOne = longestRun(pts, -1);
-    if (parameters.rule == Rule::Ec8) {
-      add(ItemKind::RecordCount, msg::kItemRecordCount, "", msg::foundRecords(records.size()),
-          records.size() >= kEc8MinRecords);
-      add(ItemKind::MeanSpectrum, msg::kItemEc8Mean, "",
-          msg::foundLowest(num(lo.ratio), at(pts[lo.point])), atLeast(lo.ratio, kEc8Ratio));
-      double zpa = 0;
-      for (const auto& r : records) zpa += r.zeroPeriod;
-      zpa /= n;
-      const double need = target.zeroPeriodValue();
-      add(ItemKind::MeanPeak,
-          target.kind == TargetKind::Ec8 ? msg::kItemPeakEc8 : msg::kItemPeakTarget, "",
-          msg::foundPeak(num(zpa), num(need)), atLeast(zpa, need));
-    } else {
-      add(ItemKind::MeanSpectrum, msg::itemMeanAtLeast(num(parameters.minRatio)), "",
-          msg::foundLowest(num(lo.ratio), at(pts[lo.point])),
-          atLeast(lo.ratio, parameters.minRatio));
-    }
+// The mean spectrum's extremes and longest run below 1.0 (ec8, asce7).
+void meanExtremes(CheckResult& res) {
+  const auto [lo, hi] = extremes(res.points, -1);
+  res.lowest = lo;
+  res.highest = hi;
+  res.longestBelowOne = longestRun(res.points, -1);
+}
+
+// ec8: the number of records, the mean spectrum against the band, the mean peak against ag·S.
+void judgeEc8(const Target& target, const std::vector<CheckRecord>& records, CheckResult& res) {
+  meanExtremes(res);
+  const Where lo = res.lowest;
+  add(res, ItemKind::RecordCount, msg::kItemRecordCount, "", msg::foundRecords(records.size()),
+      records.size() >= kEc8MinRecords);
+  add(res, ItemKind::MeanSpectrum, msg::kItemEc8Mean, "",
+      msg::foundLowest(num(lo.ratio), at(res.points[lo.point])), atLeast(lo.ratio, kEc8Ratio));
+  double zpa = 0;
+  for (const auto& r : records) zpa += r.zeroPeriod;
+  zpa /= static_cast<double>(records.size());
+  const double need = target.zeroPeriodValue();
+  add(res, ItemKind::MeanPeak,
+      target.kind == TargetKind::Ec8 ? msg::kItemPeakEc8 : msg::kItemPeakTarget, "",
+      msg::foundPeak(num(zpa), num(need)), atLeast(zpa, need));
+}
+
+// asce7: the mean spectrum against --min-ratio over the range.
+void judgeAsce7(const RuleParameters& parameters, CheckResult& res) {
+  meanExtremes(res);
+  const Where lo = res.lowest;
+  add(res, ItemKind::MeanSpectrum, msg::itemMeanAtLeast(num(parameters.minRatio)), "",
+      msg::foundLowest(num(lo.ratio), at(res.points[lo.point])),
+      atLeast(lo.ratio, parameters.minRatio));
+}
+
+}  // namespace
+
+CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
+                         const std::vector<analysis::GridPoint>& grid,
+                         const std::vector<CheckRecord>& records) {
+  checkInputs(target, parameters, grid, records);
+  CheckResult res;
+  res.parameters = parameters;
+  res.targetText = describeTarget(target);
+  for (const auto& r : records) {
+    res.recordNames.push_back(r.name);
+    res.spectra.push_back(r.spectrum);
+  }
+  judgePoints(target, parameters, grid, records, res);
+  switch (parameters.rule) {
+    case Rule::Srp:
+      judgeSrp(records, res);
+      break;
+    case Rule::Ec8:
+      judgeEc8(target, records, res);
+      break;
+    case Rule::Asce7:
+      judgeAsce7(parameters, res);
+      break;
   }
   res.pass = std::all_of(res.verdicts.begin(), res.verdicts.end(),
                          [](const Verdict& v) { return v.pass; });

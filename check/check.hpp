@@ -28,6 +28,7 @@ struct RuleParameters {
   std::optional<double> t1;                               ///< s: ec8 (required), asce7
   /// s: asce7's range; under srp and ec8 they narrow the rule's own range.
   std::optional<double> tmin, tmax;
+  // Source: ASCE 7-16 §16.2.3: the mean spectrum not below 0.9 of the target.
   double minRatio = 0.9;  ///< asce7
   bool refinedPeaks = true;
 };

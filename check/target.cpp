@@ -21,7 +21,7 @@ struct Ec8Row {
   double soil, tb, tc, td;
 };
 
-// EN 1998-1 tables 3.2 (type 1) and 3.3 (type 2).
+// Source: EN 1998-1 §3.2.2.2, Tables 3.2 (type 1) and 3.3 (type 2): S, TB, TC, TD (s).
 constexpr Ec8Row kEc8Type1[] = {{'A', 1.0, 0.15, 0.4, 2.0},
                                 {'B', 1.2, 0.15, 0.5, 2.0},
                                 {'C', 1.15, 0.20, 0.6, 2.0},
@@ -35,6 +35,7 @@ constexpr Ec8Row kEc8Type2[] = {{'A', 1.0, 0.05, 0.25, 1.2},
 
 // Control points of the horizontal design spectrum at 5 % damping: amplification of the PGA at
 // 33, 9 and 2.5 Hz, and at 0.25 Hz a displacement of 2.05 × 36 in per g of PGA.
+// Source: US NRC Regulatory Guide 1.60 (Rev. 1), Figure 1 and Table I.
 constexpr double kRgFa = 33.0, kRgFb = 9.0, kRgFc = 2.5, kRgFd = 0.25;
 constexpr double kRgAmpB = 2.61, kRgAmpC = 3.13;
 constexpr double kRgDispPerG = 2.05 * 36.0 * 0.0254;  // m per g of PGA
@@ -183,6 +184,7 @@ double Target::valueAt(double frequency, double damping) const {
       return loglog(frequency, frequencies[j - 1], values[j - 1], frequencies[j], values[j]);
     }
     case TargetKind::Ec8: {
+      // Source: EN 1998-1 §3.2.2.2, expressions (3.2) to (3.5); η from (3.6).
       const double eta = std::max(0.55, std::sqrt(10.0 / (5.0 + 100.0 * damping)));
       const double period = 1.0 / frequency;
       const double plateau = 2.5 * ag * soil * eta;

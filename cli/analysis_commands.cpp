@@ -24,8 +24,8 @@
 #include "analysis/spectra.hpp"
 #include "cli/command.hpp"
 #include "cli/job.hpp"
-#include "cli/parallel.hpp"
 #include "cli/records_cli.hpp"
+#include "compute/parallel.hpp"
 #include "data/error.hpp"
 #include "data/messages.hpp"
 #include "files/atomic_write.hpp"
@@ -227,7 +227,7 @@ int runSpectra(const Arguments& c, std::ostream& out, std::ostream& err) {
     r.progress = [&progress](std::size_t oscillators) { progress.advance(oscillators); };
     std::atomic<bool> failed{false};
     std::string standardOutput;
-    forEachInParallel(units.size(), outer, [&](std::size_t i) {
+    parallelFor(units.size(), outer, [&](std::size_t i) {
       const Unit& u = units[i];
       std::string message;
       try {

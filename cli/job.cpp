@@ -154,7 +154,7 @@ int runJobs(const std::vector<Job>& jobs, unsigned threads, std::ostream& err, b
   if (refuseOutputsThatAreInputs(inputs, outputs, err)) return 1;
   RecordReport report(err, jobs.size(), showProgress && jobs.size() > 1);
   std::atomic<bool> failed{false};
-  forEachInParallel(
+  parallelFor(
       jobs.size(), threads,
       [&](std::size_t i) {
         const JobResult r = runJob(jobs[i]);

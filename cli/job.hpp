@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/arguments.hpp"
-#include "cli/parallel.hpp"
+#include "compute/parallel.hpp"
 #include "data/form.hpp"
 #include "data/store.hpp"
 

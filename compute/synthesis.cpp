@@ -36,9 +36,9 @@ long double sweepTimes(Store& s) {
 }
 
 // Samples kbeg … min(kend, 100000) of segment i (input points i and i + 1): an exponential
-// sweep whose amplitude follows the table linearly in frequency. `phase` runs on from segment to
-// segment.
-void sweepSegment(Store& s, Series& series, int i, long double L, std::int64_t kbeg,
+// sweep whose amplitude follows the table linearly in frequency, added to `drawn` when given.
+// `phase` runs on from segment to segment.
+void sweepSegment(Store& s, Series* drawn, int i, long double L, std::int64_t kbeg,
                   std::int64_t kend, long double& phase) {
   const auto& SpF = s.SpF;
   const auto& SpA = s.SpA;
@@ -52,11 +52,32 @@ void sweepSegment(Store& s, Series& series, int i, long double L, std::int64_t k
                         checked(SpF[i + 1] - SpF[i])) +
                 SpA[i]);
     s.Acc[k] = checked(checked(std::sin(checked(kTwoPi * phase))) * amp);
-    series.add(t, s.Acc[k]);
+    if (drawn) drawn->add(t, s.Acc[k]);
   }
 }
 
 }  // namespace
+
+void sweepAccelerogram(Store& s, Series* drawn) {
+  const long double L = sweepTimes(s);
+  std::int64_t kbeg = 1;
+  long double phase = 0;
+  for (int i = 1; i <= s.N - 1; ++i) {
+    const long double steps = checked(checked(s.SweepT[i + 1] - s.SweepT[i]) / s.DT);
+    long double end = checked(steps + static_cast<long double>(kbeg));
+    // Far beyond the array either way is as good as just beyond it, and keeps Trunc in range.
+    if (std::isfinite(end)) end = std::clamp(end, -0x1p40L, 0x1p40L);
+    const std::int64_t kend = fpu::trunc64(end);
+    // A sweep gone back before the first sample cannot be placed.
+    if (kend >= kbeg && kbeg < 1) throw AppError(std::string(msg::kSynthesisOutOfRange));
+    // Samples past the array's end lie beyond every ND the store can hold: the record the
+    // program uses is complete there, and the sweep simply stops at the last element.
+    sweepSegment(s, drawn, i, L, kbeg, kend, phase);
+    if (kend > kMaxSamples) break;
+    // A segment that went back in time leaves kend below kbeg and the next segment starts there.
+    kbeg = kend + 1;
+  }
+}
 
 void synthesizeAccelerogram(Store& s, Form& form) {
   fpu::clear();
@@ -79,24 +100,7 @@ void synthesizeAccelerogram(Store& s, Form& form) {
   const long double tend = checked(static_cast<long double>(std::int64_t{s.ND} - 1) * s.DT);
   form.setText(Edit::Tend, realToText(tend, sep));
 
-  const long double L = sweepTimes(s);
-  std::int64_t kbeg = 1;
-  long double phase = 0;
-  for (int i = 1; i <= s.N - 1; ++i) {
-    const long double steps = checked(checked(s.SweepT[i + 1] - s.SweepT[i]) / s.DT);
-    long double end = checked(steps + static_cast<long double>(kbeg));
-    // Far beyond the array either way is as good as just beyond it, and keeps Trunc in range.
-    if (std::isfinite(end)) end = std::clamp(end, -0x1p40L, 0x1p40L);
-    const std::int64_t kend = fpu::trunc64(end);
-    // A sweep gone back before the first sample cannot be placed.
-    if (kend >= kbeg && kbeg < 1) throw AppError(std::string(msg::kSynthesisOutOfRange));
-    // Samples past the array's end lie beyond every ND the store can hold: the record the
-    // program uses is complete there, and the sweep simply stops at the last element.
-    sweepSegment(s, chart.series(0), i, L, kbeg, kend, phase);
-    if (kend > kMaxSamples) break;
-    // A segment that went back in time leaves kend below kbeg and the next segment starts there.
-    kbeg = kend + 1;
-  }
+  sweepAccelerogram(s, &chart.series(0));
 }
 
 }  // namespace accelspec

@@ -14,12 +14,6 @@
 
 namespace accelspec {
 
-namespace {
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-}  // namespace
-
 std::string intToText(long long v) { return std::to_string(v); }
 
 std::string realToText(long double v, char sep) {

@@ -6,6 +6,9 @@
 
 namespace accelspec {
 
+/// An ASCII decimal digit, whatever the locale (std::isdigit follows it).
+constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
 /// General format for edit fields, grid cells and report columns: the value rounded to 15
 /// significant digits (halves away from zero), trailing zeros dropped, fixed notation for
 /// 1e-4 <= |v| < 1e15, otherwise "d.dddE-5" style; "NAN", "INF", "-INF"; `sep` is the decimal

@@ -10,7 +10,6 @@
 #include "files/file_kind.hpp"
 #include "files/formats.hpp"
 #include "memory/memory.hpp"
-#include "records/aks_text.hpp"
 
 namespace accelspec {
 
@@ -137,15 +136,6 @@ void openFile(Store& store, Form& form) {
 
 void openText(Store& store, Form& form, FileKind kind, std::string_view text) {
   openSource(store, form, kind, Source{{}, &text});
-}
-
-void openRecord(Store& store, Form& form, const records::Record& record) {
-  // A record longer than the store: its file's first line alone is what the reader refuses,
-  // after the open has cleared the chart, as it does for such a file.
-  const std::string text = record.accel.size() > static_cast<std::size_t>(kMaxSamples)
-                               ? std::to_string(record.accel.size()) + " 1\r\n"
-                               : records::aksText(record);
-  openText(store, form, kAks, text);
 }
 
 }  // namespace accelspec

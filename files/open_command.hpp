@@ -5,7 +5,6 @@
 #include "data/form.hpp"
 #include "data/store.hpp"
 #include "files/file_kind.hpp"
-#include "records/record.hpp"
 
 namespace accelspec {
 
@@ -17,9 +16,5 @@ void openFile(Store& store, Form& form);
 /// What openFile does once the user confirmed a file of `kind`, with `text` as the file's
 /// content. Throws as openFile; what was read before the failure stays.
 void openText(Store& store, Form& form, FileKind kind, std::string_view text);
-
-/// Opens the record as its *.aks file would open (records::aksText): the same fields, chart,
-/// limits and messages; a record longer than the store is refused as such a file is.
-void openRecord(Store& store, Form& form, const records::Record& record);
 
 }  // namespace accelspec

@@ -209,12 +209,6 @@ void appendInteger(std::string& out, long long v) {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-}  // namespace
-
-namespace {
-
 // The mantissa digits of a real text: up to 19 significant digits in `value`; the number is
 // value·10^scale as long as every digit beyond them is 0 (`exact`).
 struct Mantissa {

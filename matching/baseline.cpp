@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "analysis/analysis_messages.hpp"
+#include "analysis/trapezoid.hpp"
 #include "data/error.hpp"
 #include "matching/matching_messages.hpp"
 
@@ -22,15 +23,14 @@ constexpr int kTerms = kHighestOrder - kLowestOrder + 1;
 // driftOf, so that the end correction cancels exactly what driftOf will measure.
 template <class F>
 std::pair<long double, long double> finals(std::size_t n, double dt, F f) {
-  long double v = 0, d = 0, previous = f(0);
+  analysis::Trapezoid motion;
+  long double previous = f(0);
   for (std::size_t k = 1; k < n; ++k) {
     const long double a = f(k);
-    const long double vNext = v + (previous + a) / 2 * dt;
-    d += (v + vNext) / 2 * dt;
-    v = vNext;
+    motion.step(previous, a, dt);
     previous = a;
   }
-  return {v, d};
+  return {motion.velocity, motion.displacement};
 }
 
 // Solves the small system m·x = rhs by elimination with partial pivoting; a singular one (a
@@ -65,16 +65,16 @@ std::array<long double, N> solve(std::array<std::array<long double, N>, N> m,
 
 Drift driftOf(const std::vector<double>& accel, double dt) {
   Drift drift;
-  long double v = 0, d = 0;
+  analysis::Trapezoid motion;
   for (std::size_t k = 1; k < accel.size(); ++k) {
-    const long double vNext = v + (static_cast<long double>(accel[k - 1]) + accel[k]) / 2 * dt;
-    d += (v + vNext) / 2 * dt;
-    v = vNext;
-    drift.peakVelocity = std::fmax(drift.peakVelocity, std::fabs(static_cast<double>(v)));
-    drift.peakDisplacement = std::fmax(drift.peakDisplacement, std::fabs(static_cast<double>(d)));
+    motion.step(accel[k - 1], accel[k], dt);
+    const double v = static_cast<double>(motion.velocity);
+    const double d = static_cast<double>(motion.displacement);
+    drift.peakVelocity = std::fmax(drift.peakVelocity, std::fabs(v));
+    drift.peakDisplacement = std::fmax(drift.peakDisplacement, std::fabs(d));
   }
-  drift.finalVelocity = static_cast<double>(v);
-  drift.finalDisplacement = static_cast<double>(d);
+  drift.finalVelocity = static_cast<double>(motion.velocity);
+  drift.finalDisplacement = static_cast<double>(motion.displacement);
   return drift;
 }
 

@@ -10,8 +10,8 @@
 
 #include "compute/synthesis.hpp"
 #include "data/error.hpp"
+#include "data/fpu.hpp"
 #include "data/numbers.hpp"
-#include "data/plain_form.hpp"
 #include "data/store.hpp"
 #include "matching/baseline.hpp"
 #include "matching/matching_messages.hpp"
@@ -496,10 +496,10 @@ MatchResult matchSweep(double duration, double dt, const MatchGoal& goal) {
   for (std::size_t j : at) amplitude.push_back(goal.target[j]);
 
   auto store = makeStore();
-  PlainForm form;
-  form.setText(Edit::T, realToText(static_cast<long double>(duration), '.'));
-  form.setText(Edit::ND, std::to_string(static_cast<long long>(samples)));
-  form.setText(Edit::DT, realToText(static_cast<long double>(dt), '.'));
+  // The sweep runs on the numbers as given: the window's kernel, without its form.
+  store->T = duration;
+  store->ND = static_cast<std::int32_t>(samples);
+  store->DT = dt;
   Tracker tracker(goal, 0.01);
   std::vector<double> accel, first;
   // A sweep's peak is its largest table amplitude; one past the grid's top, never matched,
@@ -522,8 +522,8 @@ MatchResult matchSweep(double duration, double dt, const MatchGoal& goal) {
       store->SpF[store->N] = goal.peakFrequency;
       store->SpA[store->N] = tailAmplitude;
     }
-    synthesizeAccelerogram(*store, form);
-    form.chart().clearAll();  // the drawn copy is not needed here
+    fpu::clear();
+    sweepAccelerogram(*store, nullptr);
     accel.assign(store->Acc.begin() + 1, store->Acc.begin() + 1 + store->ND);
     if (goal.correctSweepBaseline) correctBaseline(accel, dt);
     if (peakTail) {

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "data/numbers.hpp"
 #include "records/fortran_format.hpp"
 #include "records/readers.hpp"
 
@@ -14,8 +15,6 @@ namespace {
 
 // The real header's sampling interval, ms (value 62, counted from 1).
 constexpr std::size_t kSamplingIntervalValue = 62;
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The first integer of a line (its count).
 bool leadingInteger(std::string_view line, long long& out) {
@@ -125,127 +124,152 @@ struct UnitCode {
 constexpr UnitCode kAccelerationUnits[] = {
     {2, "g"}, {4, "cm/s2"}, {7, "in/s2"}, {10, "gal"}, {11, "mg"}};
 
+// The channel's text header: blank lines before it skipped, its first line checked for the
+// volume and the count of text lines, those lines passed. Returns the first line's number.
+long textHeader(LineCursor& lines, const std::string& path, int ch, int channel) {
+  std::string_view line;
+  // Blank lines may separate channels.
+  do {
+    if (!lines.next(line)) {
+      if (ch == 1) failAt(path, 1, "файл пуст: ожидается текстовый заголовок COSMOS");
+      failFile(path, "в файле каналов: " + std::to_string(ch - 1) + ", канала " +
+                         std::to_string(channel) + " нет");
+    }
+  } while (trim(line).empty());
+  const long first = lines.number();
+  // Volume 0 holds the recorder's raw counts, without the sensitivity that makes them an
+  // acceleration: only volumes 1 and 2 are records.
+  if (startsWithNoCase(trim(line), "Raw acceleration counts"))
+    failAt(path, first,
+           "файл COSMOS тома V0 (сырые отсчёты регистратора, «Raw acceleration counts»): "
+           "ускорения в нём не приведены к единицам; нужен том V1 или V2");
+  long long textLines = 0;
+  if (findNoCase(line, "(Format v") == std::string_view::npos ||
+      !integerAfter(line, " with", textLines) || textLines < 1 || textLines > 10000)
+    failAt(path, first,
+           "ожидается первая строка заголовка COSMOS «… (Format v01.20 with 13 text lines) …», "
+           "найдено " +
+               shown(line));
+  for (long long i = 1; i < textLines; ++i)
+    if (!lines.next(line))
+      failAt(path, lines.number() + 1,
+             "файл кончается внутри текстового заголовка (в строке " + std::to_string(first) +
+                 " объявлено строк: " + std::to_string(textLines) + ")");
+  return first;
+}
+
+// "<n> Comment line(s) follow, each starting with a "|"" and those lines.
+void comments(LineCursor& lines, const std::string& path) {
+  std::string_view line;
+  if (!lines.next(line))
+    failAt(path, lines.number() + 1,
+           "файл кончается до строки комментариев «<n> Comment line(s) follow…»");
+  long long count = 0;
+  if (!leadingInteger(line, count) || count < 0 ||
+      findNoCase(line, "comment") == std::string_view::npos)
+    failAt(path, lines.number(),
+           "ожидается «<n> Comment line(s) follow, each starting with a \"|\"», найдено " +
+               shown(line));
+  const long commentLine = lines.number();
+  for (long long i = 0; i < count; ++i)
+    if (!lines.next(line))
+      failAt(path, lines.number() + 1,
+             "файл кончается внутри комментариев (в строке " + std::to_string(commentLine) +
+                 " объявлено строк: " + std::to_string(count) + ")");
+}
+
+// The unit of an acceleration block's units code; refuses a code that is not an acceleration.
+Unit accelerationUnit(long long code, const std::string& path, long lineNo) {
+  for (const UnitCode& u : kAccelerationUnits)
+    if (u.code == code) return *findUnit(u.unit);
+  failAt(path, lineNo,
+         "код единиц " + std::to_string(code) +
+             " не означает ускорение: ожидается 2 (g), 4 (cm/s²), 7 (in/s²), 10 (gal) или "
+             "11 (mg)");
+}
+
+// The channel's data blocks, up to the next text header or the end. The first acceleration
+// block goes into `r` when `wanted` (the channel asked for); the others are read and dropped.
+// Returns whether an acceleration block was kept.
+bool dataBlocks(LineCursor& lines, const std::string& path, bool wanted, ParsedRecord& r) {
+  std::string_view line;
+  bool haveAcceleration = false;
+  for (;;) {
+    if (!lines.peek(line)) break;
+    if (trim(line).empty()) {
+      lines.next(line);
+      continue;
+    }
+    // Some writers end each block, others only the channel; the next text header ends it.
+    if (isEndLine(line)) {
+      lines.next(line);
+      continue;
+    }
+    if (findNoCase(line, "(Format v") != std::string_view::npos) break;
+    lines.next(line);
+    Block data;
+    data.headerLine = lines.number();
+    const auto format = formatAfterKey(line, path, data.headerLine);
+    const auto pieces = splitBlanks(line);
+    long long code = 0;
+    const std::size_t unitsAt = findNoCase(line, "units=");
+    const std::size_t codeAt =
+        unitsAt == std::string_view::npos ? unitsAt : line.find('(', unitsAt);
+    if (!leadingInteger(line, data.count) || data.count < 0 || pieces.size() < 2 || !format ||
+        codeAt == std::string_view::npos || !integerAfter(line.substr(codeAt), "(", code))
+      failAt(path, data.headerLine,
+             "ожидается строка блока данных «<n> acceleration pts, approx <t> secs, "
+             "units=<единица> (<код>), Format=(…)», найдено " +
+                 shown(line));
+    data.format = *format;
+    const bool acceleration = startsWithNoCase(pieces[1], "acc");
+    const bool keep = wanted && acceleration && !haveAcceleration;
+    if (keep) r.unit = accelerationUnit(code, path, data.headerLine);
+    std::vector<double> values = readBlock(lines, data, path, "данные");
+    if (keep) {
+      r.values = std::move(values);
+      haveAcceleration = true;
+      // From a pipe the record ends with the block it was read for: a writer that keeps the
+      // pipe open after it is not waited on.
+      if (lines.openEnded()) break;
+    }
+  }
+  return haveAcceleration;
+}
+
+// The time step from value 62 of the real header (ms), which must be there and positive.
+double timeStep(const std::vector<double>& real, const Block& reals, const std::string& path) {
+  if (real.size() < kSamplingIntervalValue)
+    failAt(path, reals.headerLine,
+           "значений в вещественном заголовке: " + std::to_string(real.size()) +
+               "; нет значения 62 (шаг по времени, мс)");
+  const double ms = real[kSamplingIntervalValue - 1];
+  if (!(ms > 0))
+    failAt(path, reals.headerLine,
+           "значение 62 вещественного заголовка (шаг по времени, мс) равно " + numberText(ms) +
+               ": ожидается больше нуля");
+  return ms / 1000.0;
+}
+
 }  // namespace
 
 ParsedRecord parseCosmos(LineCursor lines, const std::string& path, int channel) {
-  std::string_view line;
   for (int ch = 1;; ++ch) {
-    // Blank lines may separate channels.
-    do {
-      if (!lines.next(line)) {
-        if (ch == 1) failAt(path, 1, "файл пуст: ожидается текстовый заголовок COSMOS");
-        failFile(path, "в файле каналов: " + std::to_string(ch - 1) + ", канала " +
-                           std::to_string(channel) + " нет");
-      }
-    } while (trim(line).empty());
-    const long first = lines.number();
-    // Volume 0 holds the recorder's raw counts, without the sensitivity that makes them an
-    // acceleration: only volumes 1 and 2 are records.
-    if (startsWithNoCase(trim(line), "Raw acceleration counts"))
-      failAt(path, first,
-             "файл COSMOS тома V0 (сырые отсчёты регистратора, «Raw acceleration counts»): "
-             "ускорения в нём не приведены к единицам; нужен том V1 или V2");
-    long long textLines = 0;
-    if (findNoCase(line, "(Format v") == std::string_view::npos ||
-        !integerAfter(line, " with", textLines) || textLines < 1 || textLines > 10000)
-      failAt(path, first,
-             "ожидается первая строка заголовка COSMOS «… (Format v01.20 with 13 text lines) …», "
-             "найдено " +
-                 shown(line));
-    for (long long i = 1; i < textLines; ++i)
-      if (!lines.next(line))
-        failAt(path, lines.number() + 1,
-               "файл кончается внутри текстового заголовка (в строке " + std::to_string(first) +
-                   " объявлено строк: " + std::to_string(textLines) + ")");
-
+    const long first = textHeader(lines, path, ch, channel);
     const Block ints = headerBlock(lines, path, "Integer-header",
                                    "<n> Integer-header values follow on <k> lines, Format= (…)");
     readBlock(lines, ints, path, "целочисленный заголовок");
     const Block reals = headerBlock(lines, path, "Real-header",
                                     "<n> Real-header values follow on <k> lines, Format= (…)");
     const std::vector<double> real = readBlock(lines, reals, path, "вещественный заголовок");
-
-    if (!lines.next(line))
-      failAt(path, lines.number() + 1,
-             "файл кончается до строки комментариев «<n> Comment line(s) follow…»");
-    long long comments = 0;
-    if (!leadingInteger(line, comments) || comments < 0 ||
-        findNoCase(line, "comment") == std::string_view::npos)
-      failAt(path, lines.number(),
-             "ожидается «<n> Comment line(s) follow, each starting with a \"|\"», найдено " +
-                 shown(line));
-    const long commentLine = lines.number();
-    for (long long i = 0; i < comments; ++i)
-      if (!lines.next(line))
-        failAt(path, lines.number() + 1,
-               "файл кончается внутри комментариев (в строке " + std::to_string(commentLine) +
-                   " объявлено строк: " + std::to_string(comments) + ")");
+    comments(lines, path);
 
     ParsedRecord r;
-    bool haveAcceleration = false;
-    for (;;) {
-      if (!lines.peek(line)) break;
-      if (trim(line).empty()) {
-        lines.next(line);
-        continue;
-      }
-      // Some writers end each block, others only the channel; the next text header ends it.
-      if (isEndLine(line)) {
-        lines.next(line);
-        continue;
-      }
-      if (findNoCase(line, "(Format v") != std::string_view::npos) break;
-      lines.next(line);
-      Block data;
-      data.headerLine = lines.number();
-      const auto format = formatAfterKey(line, path, data.headerLine);
-      const auto pieces = splitBlanks(line);
-      long long code = 0;
-      const std::size_t unitsAt = findNoCase(line, "units=");
-      const std::size_t codeAt =
-          unitsAt == std::string_view::npos ? unitsAt : line.find('(', unitsAt);
-      if (!leadingInteger(line, data.count) || data.count < 0 || pieces.size() < 2 || !format ||
-          codeAt == std::string_view::npos || !integerAfter(line.substr(codeAt), "(", code))
-        failAt(path, data.headerLine,
-               "ожидается строка блока данных «<n> acceleration pts, approx <t> secs, "
-               "units=<единица> (<код>), Format=(…)», найдено " +
-                   shown(line));
-      data.format = *format;
-      const bool acceleration = startsWithNoCase(pieces[1], "acc");
-      const bool wanted = ch == channel && acceleration && !haveAcceleration;
-      if (wanted) {
-        const UnitCode* unit = nullptr;
-        for (const UnitCode& u : kAccelerationUnits)
-          if (u.code == code) unit = &u;
-        if (!unit)
-          failAt(path, data.headerLine,
-                 "код единиц " + std::to_string(code) +
-                     " не означает ускорение: ожидается 2 (g), 4 (cm/s²), 7 (in/s²), 10 (gal) или "
-                     "11 (mg)");
-        r.unit = *findUnit(unit->unit);
-      }
-      std::vector<double> values = readBlock(lines, data, path, "данные");
-      if (wanted) {
-        r.values = std::move(values);
-        haveAcceleration = true;
-        // From a pipe the record ends with the block it was read for: a writer that keeps the
-        // pipe open after it is not waited on.
-        if (lines.openEnded()) break;
-      }
-    }
+    const bool haveAcceleration = dataBlocks(lines, path, ch == channel, r);
     if (ch != channel) continue;
     if (!haveAcceleration)
       failAt(path, first, "в канале " + std::to_string(channel) + " нет блока ускорений");
-    if (real.size() < kSamplingIntervalValue)
-      failAt(path, reals.headerLine,
-             "значений в вещественном заголовке: " + std::to_string(real.size()) +
-                 "; нет значения 62 (шаг по времени, мс)");
-    const double ms = real[kSamplingIntervalValue - 1];
-    if (!(ms > 0))
-      failAt(path, reals.headerLine,
-             "значение 62 вещественного заголовка (шаг по времени, мс) равно " + numberText(ms) +
-                 ": ожидается больше нуля");
-    r.dt = ms / 1000.0;
+    r.dt = timeStep(real, reals, path);
     r.stepLine = reals.headerLine;
     return r;
   }

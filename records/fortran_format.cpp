@@ -1,5 +1,7 @@
 #include "records/fortran_format.hpp"
 
+#include "data/numbers.hpp"
+
 namespace accelspec::records {
 
 namespace {
@@ -7,7 +9,6 @@ namespace {
 constexpr std::size_t kMaxFields = 4096;
 
 char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 class Parser {
  public:

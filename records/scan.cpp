@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "data/numbers.hpp"
 #include "files/textio.hpp"
 
 namespace accelspec::records {
@@ -268,7 +269,6 @@ std::string_view trim(std::string_view text) {
 namespace {
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 

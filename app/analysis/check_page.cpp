@@ -27,6 +27,7 @@
 #include "app/analysis/plot.hpp"
 #include "app/check_report.hpp"
 #include "app/error_box.hpp"
+#include "app/qt_text.hpp"
 #include "data/error.hpp"
 #include "matching/match_to_rule.hpp"
 
@@ -34,7 +35,6 @@ namespace accelspec {
 
 namespace {
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
 QString u8(const char* s) { return QString::fromUtf8(s); }
 
 // The parser's messages speak to the command line ("--target: …"); the window names no option.

@@ -23,6 +23,7 @@
 #include "app/analysis/plot.hpp"
 #include "app/analysis/plural.hpp"
 #include "app/error_box.hpp"
+#include "app/qt_text.hpp"
 #include "data/error.hpp"
 #include "files/atomic_write.hpp"
 #include "records/aks_text.hpp"
@@ -32,7 +33,6 @@ namespace accelspec {
 
 namespace {
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
 QString u8(const char* s) { return QString::fromUtf8(s); }
 QString num(double v, int digits = 4) { return qs(analysis::formatNumber(v, digits)); }
 

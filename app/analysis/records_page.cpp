@@ -18,6 +18,7 @@
 
 #include "analysis/measures.hpp"
 #include "analysis/number_text.hpp"
+#include "analysis/trapezoid.hpp"
 #include "app/analysis/analysis_session.hpp"
 #include "app/analysis/background_task.hpp"
 #include "app/analysis/plot.hpp"
@@ -52,13 +53,11 @@ void integrate(const std::vector<double>& accel, double dt, std::vector<double>&
                std::vector<double>& displacement) {
   velocity.assign(accel.size(), 0);
   displacement.assign(accel.size(), 0);
-  long double v = 0, d = 0;
+  analysis::Trapezoid motion;
   for (std::size_t i = 1; i < accel.size(); ++i) {
-    const long double v1 = v + (static_cast<long double>(accel[i - 1]) + accel[i]) / 2 * dt;
-    d += (v + v1) / 2 * dt;
-    v = v1;
-    velocity[i] = static_cast<double>(v);
-    displacement[i] = static_cast<double>(d);
+    motion.step(accel[i - 1], accel[i], dt);
+    velocity[i] = static_cast<double>(motion.velocity);
+    displacement[i] = static_cast<double>(motion.displacement);
   }
 }
 

@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <new>
 #include <numbers>
@@ -163,6 +165,30 @@ TEST(Spectra, ProgressCountsEveryOscillatorOnce) {
   EXPECT_EQ(done, 45u);
   EXPECT_EQ(calls, 45u);
   EXPECT_EQ(spectraWork(r, 500, 0.01), 500.0 * (8 + 2 + 2 + 3 + 4 + 6 + 8 + 10) * 3 * 2);
+}
+
+// The AVX2 and plain builds of the inner loop give the same bits, sample and refined peaks alike,
+// whatever -march the build uses: neither may fuse a multiplication and an addition.
+TEST(Spectra, AvxAndPlainKernelsGiveTheSameBits) {
+  if (!processorHasAvx2()) GTEST_SKIP() << "no AVX2 on this processor";
+  const std::vector<double> accel = testing::syntheticRecord(3000, 0.005, 5);
+  SpectraRequest r;
+  r.grid = parseGrid("log:0.1:100:30");
+  r.dampings = {0.02, 0.05};
+  r.quantities = {Quantity::Psa, Quantity::Sa, Quantity::Sv, Quantity::Sd};
+  for (const Peaks peaks : {Peaks::Samples, Peaks::Refined}) {
+    r.peaks = peaks;
+    usePeakKernel(PeakKernel::Plain);
+    const Spectra plain = computeSpectra(accel, 0.005, r);
+    usePeakKernel(PeakKernel::Avx2);
+    const Spectra avx2 = computeSpectra(accel, 0.005, r);
+    usePeakKernel(PeakKernel::Automatic);
+    ASSERT_EQ(plain.values.size(), avx2.values.size());
+    for (std::size_t i = 0; i < plain.values.size(); ++i)
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(plain.values[i]),
+                std::bit_cast<std::uint64_t>(avx2.values[i]))
+          << "value " << i << ": " << plain.values[i] << " vs " << avx2.values[i];
+  }
 }
 
 TEST(Spectra, RotatedPeaksOfKnownPairs) {

@@ -14,7 +14,6 @@
 #include <system_error>
 #include <vector>
 
-#include "cli/parallel.hpp"
 #include "tests/cli/cli_runner.hpp"
 
 namespace {
@@ -199,25 +198,6 @@ TEST_F(Cli, OnlyAnOptionWhereAnOptionStandsAsksForHelp) {
   }
   EXPECT_FALSE(fs::exists(dir / "out.spv"));
   EXPECT_FALSE(fs::exists(dir / "out.aks"));
-}
-
-TEST(CliThreads, WorkIsDoneOnTheThreadsTheSystemGives) {
-  for (unsigned granted : {0u, 1u, 3u, 7u}) {
-    std::atomic<unsigned> started{0};
-    const accelspec::cli::ThreadStarter start = [&](std::function<void()> work) {
-      if (started >= granted) throw std::system_error(EAGAIN, std::generic_category());
-      ++started;
-      return std::thread(std::move(work));
-    };
-    std::vector<std::atomic<int>> done(50);
-    const unsigned used = accelspec::cli::forEachInParallel(
-        done.size(), 8, [&](std::size_t i) { ++done[i]; }, start);
-    EXPECT_EQ(used, granted + 1) << granted;
-    for (std::size_t i = 0; i < done.size(); ++i) EXPECT_EQ(done[i], 1) << granted << " " << i;
-  }
-  // Never more threads than there is work, and at least the caller's own.
-  EXPECT_EQ(accelspec::cli::forEachInParallel(2, 8, [](std::size_t) {}), 2u);
-  EXPECT_EQ(accelspec::cli::forEachInParallel(0, 0, [](std::size_t) {}), 1u);
 }
 
 // Runs the tool in `dir` with `args`, its standard output into a pipe whose reader is gone when

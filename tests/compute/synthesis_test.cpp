@@ -1,10 +1,14 @@
 #include "compute/synthesis.hpp"
 
 #include <cmath>
+#include <cstdint>
+#include <string>
 
 #include "compute/constants.hpp"
 #include "compute_test_support.hpp"
+#include "data/fpu.hpp"
 #include "data/messages.hpp"
+#include "data/numbers.hpp"
 
 namespace accelspec {
 namespace {
@@ -125,6 +129,42 @@ TEST(Synthesis, FailuresKeepWhatWasDone) {
     EXPECT_TRUE(t.form.chart().series(2).empty()) << c.name;
     EXPECT_TRUE(t.form.chart().series(0).empty()) << c.name;
     EXPECT_EQ(t.s.Acc[1], 7) << c.name;
+  }
+}
+
+// The sweep kernel alone, as the matching calls it with numbers and without a chart, gives the
+// command's samples to the bit and fails with the command's first fault.
+TEST(Synthesis, TheKernelAloneGivesTheCommandsSamplesAndFaults) {
+  struct Case {
+    const char* name;
+    std::initializer_list<std::pair<long double, long double>> spectrum;
+    long double T, DT;
+    std::int32_t ND;
+  };
+  const Case cases[] = {
+      {"rising", {{0.2L, 1}, {1, 3}, {5, 2}, {25, 0.5L}}, 20, 0.004L, 5000},
+      {"falling", {{8, 1}, {2, 2}, {0.5L, 1}}, 10, 0.01L, 1000},
+      {"zero ratio", {{1, 1}, {0, 1}, {4, 1}}, 1, 0.25L, 5},
+      {"gone back", {{1, 1}, {2, 1}, {0.25L, 1}, {4, 1}}, 1, 0.25L, 5},
+      {"zero step", {{1, 1}, {2, 1}}, 1, 0, 5},
+  };
+  for (const auto& c : cases) {
+    Fixture command, kernel;
+    setSpectrum(command.s, c.spectrum);
+    setSpectrum(kernel.s, c.spectrum);
+    command.form.setText(Edit::T, realToText(c.T, '.'));
+    command.form.setText(Edit::ND, std::to_string(c.ND));
+    command.form.setText(Edit::DT, realToText(c.DT, '.'));
+    kernel.s.T = c.T;
+    kernel.s.ND = c.ND;
+    kernel.s.DT = c.DT;
+    const std::string failed = failureOf([&] { synthesizeAccelerogram(command.s, command.form); });
+    fpu::clear();
+    EXPECT_EQ(failureOf([&] { sweepAccelerogram(kernel.s, nullptr); }), failed) << c.name;
+    for (int k = 1; k <= kMaxSamples; ++k)
+      ASSERT_EQ(kernel.s.Acc[k], command.s.Acc[k]) << c.name << " sample " << k;
+    for (int i = 1; i <= kernel.s.N; ++i)
+      EXPECT_EQ(kernel.s.SweepT[i], command.s.SweepT[i]) << c.name << " point " << i;
   }
 }
 

@@ -1,20 +1,32 @@
-#include "cli/parallel.hpp"
+#include "compute/parallel.hpp"
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
+#include <exception>
+#include <mutex>
 #include <system_error>
 #include <vector>
 
-namespace accelspec::cli {
+namespace accelspec {
 
 std::thread startThread(std::function<void()> work) { return std::thread(std::move(work)); }
 
-unsigned forEachInParallel(std::size_t count, unsigned threads,
-                           const std::function<void(std::size_t)>& work,
-                           const ThreadStarter& start) {
+unsigned parallelFor(std::size_t count, unsigned threads,
+                     const std::function<void(std::size_t)>& task, const ThreadStarter& start) {
   std::atomic<std::size_t> next{0};
+  std::mutex mutex;
+  std::size_t failedAt = SIZE_MAX;
+  std::exception_ptr failure;
   const auto worker = [&] {
-    for (std::size_t i = next++; i < count; i = next++) work(i);
+    for (std::size_t i = next++; i < count; i = next++) {
+      try {
+        task(i);
+      } catch (...) {
+        std::lock_guard lock(mutex);
+        if (i < failedAt) failedAt = i, failure = std::current_exception();
+      }
+    }
   };
   const std::size_t wanted =
       std::min<std::size_t>(std::max(threads, 1u), std::max<std::size_t>(count, 1));
@@ -29,7 +41,8 @@ unsigned forEachInParallel(std::size_t count, unsigned threads,
   }
   worker();
   for (auto& t : pool) t.join();
+  if (failure) std::rethrow_exception(failure);
   return static_cast<unsigned>(pool.size()) + 1;
 }
 
-}  // namespace accelspec::cli
+}  // namespace accelspec
