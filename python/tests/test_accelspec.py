@@ -293,3 +293,24 @@ def test_ctrl_c_and_a_failing_progress_stop_a_match():
 
     with pytest.raises(RuntimeError, match="stop here"):
         accelspec.match("rg160:0.3", seed=seed, rule="srp", iterations=50, progress=fail)
+
+
+# --- Stubs and documentation ------------------------------------------------------------------
+
+def test_the_stubs_name_everything_and_every_function_is_documented_in_both_languages():
+    import ast
+    import inspect
+    import re
+    stub = os.path.join(os.path.dirname(accelspec.__file__), "__init__.pyi")
+    with open(stub, encoding="utf-8") as f:
+        tree = ast.parse(f.read())
+    declared = {n.name for n in tree.body if isinstance(n, (ast.FunctionDef, ast.ClassDef))}
+    declared |= {t.id for n in tree.body if isinstance(n, ast.AnnAssign) for t in [n.target]}
+    assert set(accelspec.__all__) <= declared, set(accelspec.__all__) - declared
+    for name in accelspec.__all__:
+        obj = getattr(accelspec, name)
+        if inspect.isfunction(obj):
+            stub_args = next(n for n in tree.body if getattr(n, "name", None) == name).args
+            assert [a.arg for a in stub_args.args] == list(inspect.signature(obj).parameters)
+            doc = obj.__doc__ or ""
+            assert re.search("[a-z]{3}", doc) and re.search("[а-я]{3}", doc), name
