@@ -233,12 +233,19 @@ def test_the_messages_are_the_programs():
 # --- Threads and interruption -----------------------------------------------------------------
 
 def test_a_computation_lets_other_python_threads_run(h1):
+    def call():
+        accelspec.spectra(h1.acc, h1.dt, grid="log:0.1:100:400", dampings=(0.02, 0.05, 0.1),
+                          quantities=ALL)
+
+    start = time.perf_counter()
+    call()
+    single = time.perf_counter() - start
     ticks = []
     done = threading.Event()
 
     def work():
         for _ in range(3):
-            accelspec.spectra(h1.acc, h1.dt, dampings=(0.02, 0.05, 0.1), quantities=ALL)
+            call()
         done.set()
 
     t = threading.Thread(target=work)
@@ -247,9 +254,9 @@ def test_a_computation_lets_other_python_threads_run(h1):
         ticks.append(time.perf_counter())
         time.sleep(0.001)
     t.join()
-    # With the GIL held the loop above would stall for a whole call (~0.1 s) at a time.
+    # With the GIL held the loop above would stall for a whole call at a time.
     assert len(ticks) > 20
-    assert max(np.diff(ticks), default=0) < 0.05
+    assert max(np.diff(ticks)) < single / 2, (single, max(np.diff(ticks)))
 
 
 def test_two_threads_take_about_the_time_of_one(h1):
