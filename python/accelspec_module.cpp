@@ -257,8 +257,12 @@ records::Record recordOf(const py::handle& item, std::size_t index) {
   if (s.size() != 2 && s.size() != 3) bad(msg::kPyRecordItem);
   records::Record r;
   r.accel = vectorOf(s[0], "acc");
-  r.dt = stepOf(s[1].cast<double>());
-  r.name = s.size() == 3 ? s[2].cast<std::string>() : "запись " + std::to_string(index + 1);
+  try {
+    r.dt = stepOf(s[1].cast<double>());
+    r.name = s.size() == 3 ? s[2].cast<std::string>() : "запись " + std::to_string(index + 1);
+  } catch (const py::cast_error&) {
+    bad(msg::kPyRecordItem);
+  }
   r.path = r.name;
   r.format = "array";
   r.units = "m/s2";

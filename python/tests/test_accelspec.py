@@ -220,6 +220,8 @@ def test_the_messages_are_the_programs():
         (lambda: accelspec.check([(acc, 0.01)], "rg160:0.3", "srp", damping=0.02), "rg160"),
         (lambda: accelspec.check([(acc, 0.01)], "rg160:0.3", "nrc"), "--rule: ожидается srp, ec8 или asce7"),
         (lambda: accelspec.check([], "rg160:0.3", "srp"), "records: не указаны записи"),
+        (lambda: accelspec.check([(acc, "x")], "rg160:0.3", "srp"), "records: каждая запись"),
+        (lambda: accelspec.check([acc], "rg160:0.3", "srp"), "records: каждая запись"),
         (lambda: accelspec.check([(acc, 0.01)], "rg160:0.3", "asce7", tmin=-1), "tmin:"),
         (lambda: accelspec.match("rg160:0.3", seed=acc), "dt: для массива seed нужен шаг"),
         (lambda: accelspec.match("rg160:0.3", iterations=0), "iterations:"),
@@ -254,9 +256,10 @@ def test_a_computation_lets_other_python_threads_run(h1):
         ticks.append(time.perf_counter())
         time.sleep(0.001)
     t.join()
-    # With the GIL held the loop above would stall for a whole call at a time.
-    assert len(ticks) > 20
-    assert max(np.diff(ticks)) < single / 2, (single, max(np.diff(ticks)))
+    # With the GIL held the loop above would stall for a whole call at a time: a tick or two
+    # between calls. The bounds leave room for a busy machine (ctest runs tests side by side).
+    assert len(ticks) > 20, (single, len(ticks))
+    assert max(np.diff(ticks)) < 0.9 * single, (single, max(np.diff(ticks)))
 
 
 def test_two_threads_take_about_the_time_of_one(h1):
