@@ -575,7 +575,11 @@ PYBIND11_MODULE(_core, m) {
   using namespace accelspec::python;
   m.doc() = "The accelspec core (compiled part); use the functions of the accelspec package.";
 
-  py::class_<records::Record>(m, "Record")
+  py::class_<records::Record>(
+      m, "Record",
+      "A record read by read_record: acc (m/s², read-only array), dt (s), format, path, name,\n"
+      "units (the file's), warnings (what the reading assumed) and meta (all of them).\n\n"
+      "Запись, прочитанная read_record: ускорения acc в м/с², шаг dt в с, формат и единицы файла.")
       .def_property_readonly("acc",
                              [](py::object self) {
                                const auto& r = self.cast<const records::Record&>();
@@ -609,8 +613,13 @@ PYBIND11_MODULE(_core, m) {
                r.format + ">";
       });
 
-  py::class_<check::Target>(m, "Target")
-      .def("__call__", &targetCall, py::arg("frequency"), py::arg("damping") = 0.05)
+  py::class_<check::Target>(
+      m, "Target",
+      "A target spectrum of pseudo-acceleration (m/s²): t(frequency_hz, damping=0.05) for a\n"
+      "number or an array; zero_period, kind (file, ec8, rg160), text, description.\n\n"
+      "Целевой спектр псевдоускорений (м/с²) как функция частоты в Гц.")
+      .def("__call__", &targetCall, py::arg("frequency"), py::arg("damping") = 0.05,
+           "The target at `frequency` (Hz, > 0) for `damping`, m/s². / Значение цели, м/с².")
       .def_property_readonly("zero_period", &check::Target::zeroPeriodValue)
       .def_readonly("text", &check::Target::text)
       .def_property_readonly("kind", [](const check::Target& t) { return kindName(t.kind); })
