@@ -7,9 +7,11 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <new>
 #include <optional>
 #include <stop_token>
@@ -42,13 +44,10 @@ using Array = py::array_t<double, py::array::c_style | py::array::forcecast>;
 // A value the caller gave wrongly.
 [[noreturn]] void bad(std::string_view what) { throw py::value_error(std::string(what)); }
 
-// Whether `path` names a file this process can open for reading (not a folder).
+// Whether `path` names something this process can open for reading that is not a folder.
 bool readable(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  char c;
-  in.read(&c, 1);
-  return !in.bad();
+  std::error_code ec;
+  return ::access(path.c_str(), R_OK) == 0 && !std::filesystem::is_directory(path, ec);
 }
 
 // An error of the core about a file: OSError when the file cannot be opened at all, ValueError

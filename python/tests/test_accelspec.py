@@ -183,6 +183,8 @@ def test_a_missing_file_is_an_oserror_and_bad_content_a_valueerror(tmp_path):
         accelspec.read_record(str(bad), step=0.01)
     assert str(bad) in str(e.value)
     with pytest.raises(OSError):
+        accelspec.read_record(str(tmp_path))  # a folder
+    with pytest.raises(OSError):
         accelspec.target(str(tmp_path / "none.spv"))
     with pytest.raises(OSError):
         accelspec.spectra([1.0, 2.0], 0.01, grid="file:" + str(tmp_path / "none.txt"))
