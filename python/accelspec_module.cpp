@@ -210,6 +210,29 @@ py::tuple rotd(const py::object& acc1, const py::object& acc2, double dt, const 
   return spectraTuple(r, s);
 }
 
+// The table of `accelspec-cli spectra --csv` for a result of spectra() or rotd().
+std::string spectraCsv(const py::object& freqs, const py::object& periods,
+                       const std::vector<double>& dampings,
+                       const std::vector<std::string>& quantities, const py::object& values) {
+  const std::vector<double> f = vectorOf(freqs, "freqs"), t = vectorOf(periods, "periods");
+  analysis::SpectraRequest r;
+  r.dampings = dampingsOf(dampings);
+  r.quantities = quantitiesOf(quantities);
+  for (std::size_t j = 0; j < f.size() && j < t.size(); ++j) r.grid.push_back({f[j], t[j]});
+  analysis::Spectra s;
+  s.dampings = r.dampings.size();
+  s.quantities = r.quantities.size();
+  s.points = r.grid.size();
+  const Array v = Array::ensure(values);
+  if (!v || f.size() != t.size() ||
+      static_cast<std::size_t>(v.size()) != s.dampings * s.quantities * s.points) {
+    PyErr_Clear();
+    bad(msg::pyNotVector("values"));
+  }
+  s.values.assign(v.data(), v.data() + v.size());
+  return analysis::spectraCsv(r, s);
+}
+
 py::dict measures(const py::object& acc, double dt, const std::string& peaks, long long threads) {
   const std::vector<double> a = vectorOf(acc, "acc");
   const analysis::Peaks p = peaksOf(peaks);
@@ -637,6 +660,8 @@ PYBIND11_MODULE(_core, m) {
   m.def("rotd", &rotd, py::arg("acc1"), py::arg("acc2"), py::arg("dt"), py::arg("grid"),
         py::arg("dampings"), py::arg("quantities"), py::arg("peaks"), py::arg("percentile"),
         py::arg("threads"));
+  m.def("spectra_csv", &spectraCsv, py::arg("freqs"), py::arg("periods"), py::arg("dampings"),
+        py::arg("quantities"), py::arg("values"));
   m.def("measures", &measures, py::arg("acc"), py::arg("dt"), py::arg("peaks"), py::arg("threads"));
   m.def("target", &targetOf, py::arg("spec"));
   m.def("table_target", &tableTargetOf, py::arg("frequencies"), py::arg("values"), py::arg("name"));

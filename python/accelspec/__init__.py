@@ -60,6 +60,14 @@ class Spectra(dict):
             for q, quantity in enumerate(quantities):
                 self[quantity, damping] = values[d, q]
 
+    def csv(self):
+        """The table ``accelspec-cli spectra --csv`` writes for the same run, as text.
+
+        Таблица CSV, которую для того же расчёта пишет ``accelspec-cli spectra --csv``.
+        """
+        return _core.spectra_csv(self.freqs, self.periods, self.dampings, self.quantities,
+                                 self.values)
+
     def __repr__(self):
         return (f"<accelspec.Spectra {len(self.freqs)} frequencies, dampings {self.dampings}, "
                 f"quantities {self.quantities}>")

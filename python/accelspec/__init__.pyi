@@ -54,6 +54,7 @@ class Spectra(dict[tuple[str, float], FloatArray]):
     values: FloatArray
     dampings: tuple[float, ...]
     quantities: tuple[str, ...]
+    def csv(self) -> str: ...
 
 class CheckItem:
     item: str

@@ -71,6 +71,30 @@ def test_spectra_are_the_cores_bits(path, grid, dampings, quantities, peaks, thr
     same_bits(s[q[-1], d[-1]], s.values[-1, -1])
 
 
+@pytest.mark.parametrize("options", [
+    ["--grid", "nga", "--damping", "0.02,0.05", "--quantity", "sd,psa,sa"],
+    ["--rotd", "100", "--grid", "srp", "--peaks", "samples"],
+])
+def test_the_table_is_the_commands(tmp_path, options):
+    out = tmp_path / "s.csv"
+    rotd = "--rotd" in options
+    run = cli("spectra", H1, *([H2] if rotd else []), *options, "--csv", str(out))
+    assert run.returncode == 0, run.stderr
+    a = accelspec.read_record(H1)
+    kw = dict(grid=options[options.index("--grid") + 1])
+    if "--damping" in options:
+        kw["dampings"] = [float(v) for v in options[options.index("--damping") + 1].split(",")]
+    if "--quantity" in options:
+        kw["quantities"] = options[options.index("--quantity") + 1].split(",")
+    if "--peaks" in options:
+        kw["peaks"] = options[options.index("--peaks") + 1]
+    if rotd:
+        s = accelspec.rotd(a.acc, accelspec.read_record(H2).acc, a.dt, percentile=100, **kw)
+    else:
+        s = accelspec.spectra(a.acc, a.dt, **kw)
+    assert s.csv() == out.read_text()
+
+
 def test_a_frequency_array_is_the_grid_of_the_same_frequencies(h1):
     by_text = accelspec.spectra(h1.acc, h1.dt, grid="srp", quantities=ALL)
     by_array = accelspec.spectra(h1.acc, h1.dt, grid=list(by_text.freqs), quantities=ALL)
