@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libbenchmark-dev clang libclang-rt-14-dev clang-format
   fonts-dejavu-core locales xvfb xauth x11-utils imagemagick poppler-utils openbox
   desktop-file-utils appstream dpkg-dev groff-base gzip lintian shared-mime-info
+  pybind11-dev python3-dev python3-numpy python3-pytest
 )
 missing=()
 for p in "${packages[@]}"; do
