@@ -140,10 +140,10 @@ void peakKernel(const double* acc, std::size_t n, long long m, const Step* steps
 }
 
 void checkRecord(const std::vector<double>& accel, double dt) {
-  if (!(dt > 0) || !std::isfinite(dt)) throw AppError(std::string(msg::kRecordStep));
-  if (accel.empty()) throw AppError(std::string(msg::kRecordEmpty));
+  if (!(dt > 0) || !std::isfinite(dt)) throw AppError(msg::kRecordStep);
+  if (accel.empty()) throw AppError(msg::kRecordEmpty);
   for (double a : accel)
-    if (!std::isfinite(a)) throw AppError(std::string(msg::kRecordNotFinite));
+    if (!std::isfinite(a)) throw AppError(msg::kRecordNotFinite);
 }
 
 // All oscillators of a request, each with its sub-step count; throws before any work starts.
@@ -231,7 +231,7 @@ void store(Spectra& s, const SpectraRequest& r, const Oscillator& o, double sd, 
 
 void checkFinite(const Spectra& s) {
   for (double v : s.values)
-    if (!std::isfinite(v)) throw AppError(std::string(msg::kResponseOverflow));
+    if (!std::isfinite(v)) throw AppError(msg::kResponseOverflow);
 }
 
 }  // namespace
@@ -265,7 +265,7 @@ std::vector<Quantity> parseQuantities(const std::string& text) {
       list.push_back(q);
       known = true;
     }
-    if (!known) throw AppError(std::string(msg::kBadQuantity));
+    if (!known) throw AppError(msg::kBadQuantity);
     if (comma == std::string::npos) return list;
     from = comma + 1;
   }
@@ -279,7 +279,7 @@ std::vector<double> parseDampings(const std::string& text) {
     double zeta = 0;
     if (!parseNumber(std::string_view(text).substr(from, comma - from), zeta) || zeta < 0 ||
         zeta >= 1 || std::find(list.begin(), list.end(), zeta) != list.end())
-      throw AppError(std::string(msg::kBadDamping));
+      throw AppError(msg::kBadDamping);
     list.push_back(zeta == 0 ? 0.0 : zeta);  // -0 names its column "0"
     if (comma == std::string::npos) return list;
     from = comma + 1;
@@ -422,7 +422,7 @@ Spectra computeRotD(const std::vector<double>& accel1, const std::vector<double>
                     double dt1, double dt2, const SpectraRequest& r) {
   checkRecord(accel1, dt1);
   checkRecord(accel2, dt2);
-  if (dt1 != dt2 || accel1.size() != accel2.size()) throw AppError(std::string(msg::kRotdMismatch));
+  if (dt1 != dt2 || accel1.size() != accel2.size()) throw AppError(msg::kRotdMismatch);
   const double dt = dt1;
   const std::vector<Oscillator> all = oscillators(r, dt);
   bool displacement = false, velocity = false, acceleration = false;

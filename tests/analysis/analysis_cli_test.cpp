@@ -136,7 +136,10 @@ TEST_F(AnalysisCli, WrongCalls) {
     const Result r = cli(dir, std::string(args) + " --step 0.01");
     EXPECT_EQ(r.status, 2) << args;
     EXPECT_EQ(r.err.rfind("accelspec-cli: ", 0), 0u) << args;
-    EXPECT_NE(r.err.find("Использование"), std::string::npos) << args;
+    const std::string command = std::string(args).substr(0, std::string(args).find(' '));
+    EXPECT_NE(r.err.find("\nПодробнее: accelspec-cli " + command + " --help\n"), std::string::npos)
+        << args;
+    EXPECT_EQ(r.err.find("Использование"), std::string::npos) << args;
     EXPECT_EQ(r.out, "") << args;
   }
   EXPECT_FALSE(fs::exists(dir / "x.csv"));

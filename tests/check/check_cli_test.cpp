@@ -60,6 +60,15 @@ TEST_F(CheckCli, RecordAgainstItsOwnSpectrumPasses) {
   ASSERT_EQ(rows.size(), 271u);  // 0.1 … 49.77 Hz at dt 0.01
   EXPECT_EQ(rows[0], "frequency_hz,period_s,target,computed,ratio");
   EXPECT_EQ(rows[1].substr(0, 7), "0.1,10,");
+  // The table keeps 10 significant digits, as the spectra table does; the text shows 6.
+  for (std::size_t c = 3; c < 5; ++c) {  // computed, ratio
+    std::string digits;
+    for (char ch : cells(rows[1])[c]) {
+      if (ch == 'e' || ch == 'E') break;
+      if (ch >= '0' && ch <= '9' && !(digits.empty() && ch == '0')) digits += ch;
+    }
+    EXPECT_GE(digits.size(), 8u) << rows[1];
+  }
   std::ofstream spv(dir / "own.spv");
   for (std::size_t j = 1; j < rows.size(); ++j) {
     const auto c = cells(rows[j]);
@@ -108,9 +117,10 @@ TEST_F(CheckCli, WrongCallsAndFailedInputs) {
     int status;
     std::string err;  // the start of the message
   } cases[] = {
-      {"check m.txt --rule srp", 2, "не указана цель --target"},
+      {"check m.txt --rule srp", 2, "не указан целевой спектр --target"},
       {"check m.txt --target rg160:0.3", 2, "не указано правило --rule"},
-      {"check m.txt --target rg160:0.3 --rule en", 2, "--rule: ожидается srp, ec8 или asce7"},
+      {"check m.txt --target rg160:0.3 --rule en", 2,
+       "--rule: правило должно быть srp, ec8 или asce7"},
       {"check m.txt --target rg160:0.3 --rule ec8", 2, "--t1: правило ec8 требует"},
       {"check m.txt --target rg160:0.3 --rule srp --t1 1", 2, "правило srp не принимает"},
       {"check m.txt --target rg160:0.3 --rule srp --tmin 0.1 --fmax 5", 2,
@@ -118,7 +128,7 @@ TEST_F(CheckCli, WrongCallsAndFailedInputs) {
       {"check m.txt --target rg160:0.3 --rule srp --quantity sd", 2,
        "--quantity: ожидается psa или sa"},
       {"check m.txt --target rg160:0.3 --rule asce7 --tmin 2 --tmax 1", 2, "--tmin больше --tmax"},
-      {"check m.txt --target rg160:0.3 --rule srp --fmin 2 --fmax 1", 2, "--tmin больше --tmax"},
+      {"check m.txt --target rg160:0.3 --rule srp --fmin 2 --fmax 1", 2, "--fmin больше --fmax"},
       {"check m.txt --target rg160:0.3 --rule srp --damping 0.02", 2,
        "--target: неверная цель «rg160:0.3»: спектр rg160 задан здесь только для затухания"},
       {"check m.txt --target nowhere.spv --rule srp", 1, "--target: неверная цель «nowhere.spv»: "},
