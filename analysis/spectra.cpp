@@ -236,6 +236,20 @@ void checkFinite(const Spectra& s) {
 
 }  // namespace
 
+const char* quantityUnit(Quantity q) {
+  switch (q) {
+    case Quantity::Psa:
+    case Quantity::Sa:
+      return "m_s2";
+    case Quantity::Sv:
+    case Quantity::Psv:
+      return "m_s";
+    case Quantity::Sd:
+      return "m";
+  }
+  return "";
+}
+
 const char* quantityName(Quantity q) {
   switch (q) {
     case Quantity::Psa:
@@ -466,7 +480,7 @@ std::string spectraCsv(const SpectraRequest& r, const Spectra& s) {
   std::string out = "frequency_hz,period_s";
   for (double zeta : r.dampings)
     for (Quantity q : r.quantities)
-      out += std::string(",") + quantityName(q) + "_" + shortestText(zeta);
+      out += std::string(",") + quantityName(q) + "_" + shortestText(zeta) + "_" + quantityUnit(q);
   out += '\n';
   for (std::size_t j = 0; j < s.points; ++j) {
     out += formatNumber(r.grid[j].frequency);

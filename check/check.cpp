@@ -289,8 +289,10 @@ CheckResult checkRecords(const Target& target, const RuleParameters& parameters,
 namespace {
 
 std::vector<std::string> tableHeader(const CheckResult& res) {
-  std::vector<std::string> h = {"frequency_hz", "period_s", "target",
-                                res.recordNames.size() > 1 ? "mean" : "computed", "ratio"};
+  // PSA and SA alike are accelerations; the ratios have no unit.
+  std::vector<std::string> h = {"frequency_hz", "period_s", "target_m_s2",
+                                res.recordNames.size() > 1 ? "mean_m_s2" : "computed_m_s2",
+                                "ratio"};
   if (res.parameters.rule == Rule::Srp && res.recordNames.size() > 1)
     for (const auto& name : res.recordNames) h.push_back("ratio_" + name);
   return h;

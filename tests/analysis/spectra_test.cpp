@@ -273,7 +273,7 @@ TEST(Spectra, CsvColumnsRowsAndDigits) {
   s.points = 2;
   s.values = {1.0 / 3, 2e-7, 12345678901.0, 0, 0.25, 0.5, 1, 2.0 / 3};
   EXPECT_EQ(spectraCsv(r, s),
-            "frequency_hz,period_s,sd_0.05,psa_0.05,sd_0.1,psa_0.1\n"
+            "frequency_hz,period_s,sd_0.05_m,psa_0.05_m_s2,sd_0.1_m,psa_0.1_m_s2\n"
             "0.5,2,0.3333333333,1.23456789e+10,0.25,1\n"
             "1,1,2e-07,0,0.5,0.6666666667\n");
 }

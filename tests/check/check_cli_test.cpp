@@ -58,7 +58,7 @@ TEST_F(CheckCli, RecordAgainstItsOwnSpectrumPasses) {
   EXPECT_EQ(lines(first.out).back(), "FAIL");
   const std::vector<std::string> rows = lines(slurp(dir / "first.csv"));
   ASSERT_EQ(rows.size(), 271u);  // 0.1 … 49.77 Hz at dt 0.01
-  EXPECT_EQ(rows[0], "frequency_hz,period_s,target,computed,ratio");
+  EXPECT_EQ(rows[0], "frequency_hz,period_s,target_m_s2,computed_m_s2,ratio");
   EXPECT_EQ(rows[1].substr(0, 7), "0.1,10,");
   // The table keeps 10 significant digits, as the spectra table does; the text shows 6.
   for (std::size_t c = 3; c < 5; ++c) {  // computed, ratio
@@ -79,7 +79,7 @@ TEST_F(CheckCli, RecordAgainstItsOwnSpectrumPasses) {
   ASSERT_EQ(own.status, 0) << own.err << own.out;
   const auto out = lines(own.out);
   EXPECT_EQ(out.back(), "PASS");
-  EXPECT_EQ(out[1].substr(0, 50), "frequency_hz  period_s   target     computed   rat");
+  EXPECT_EQ(out[1].substr(0, 50), "frequency_hz  period_s   target_m_s2  computed_m_s");
   EXPECT_NE(own.out.find("самая длинная серия ниже 1.0: нет\n"), std::string::npos);
   EXPECT_NE(own.out.find("да   m: длительность не менее 20 с (длительность 46.84 с)\n"),
             std::string::npos);
@@ -99,7 +99,7 @@ TEST_F(CheckCli, VerdictsAndStatuses) {
       {"check m.txt --target rg160:0.01 --rule asce7 --tmin 0.5 --tmax 1 --min-ratio 1.1", 0,
        "да   средний спектр ≥ 1.1 цели (наименьшее "},
       {"check m.txt n.txt --target rg160:0.3 --rule srp --quantity sa", 3,
-       "frequency_hz  period_s   target    mean       ratio     ratio_m   ratio_n"},
+       "frequency_hz  period_s   target_m_s2  mean_m_s2  ratio     ratio_m   ratio_n"},
   };
   for (const auto& c : cases) {
     const Result r = cli(dir, c.args + " --step 0.01");
