@@ -54,12 +54,11 @@ struct Unit {
 SpectraRequest spectraRequest(const Arguments& c, int& gridStatus) {
   SpectraRequest r;
   const std::string grid = c.has("grid") ? c.get("grid") : analysis::kDefaultGrid;
-  try {
-    if (c.has("damping")) r.dampings = analysis::parseDampings(c.get("damping"));
-    if (c.has("quantity")) r.quantities = analysis::parseQuantities(c.get("quantity"));
-  } catch (const AppError& e) {
-    throw UsageError(e.what());
-  }
+  if (c.has("damping"))
+    r.dampings = optionValue("damping", [&] { return analysis::parseDampings(c.get("damping")); });
+  if (c.has("quantity"))
+    r.quantities =
+        optionValue("quantity", [&] { return analysis::parseQuantities(c.get("quantity")); });
   if (c.has("peaks")) {
     const std::string& p = c.get("peaks");
     if (p != "refined" && p != "samples")

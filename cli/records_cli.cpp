@@ -8,6 +8,8 @@ namespace accelspec::cli {
 
 records::Reading parseReading(const std::map<std::string, std::string>& options) {
   records::Reading r;
+  r.stepOption = "--step";
+  r.unitsOption = "--units";
   if (auto it = options.find("format"); it != options.end()) {
     bool known = false;
     for (const char* f : records::kFormatNames) known |= it->second == f;

@@ -81,6 +81,10 @@ std::string ioMessage(const IoError& e) {
       return "нет доступа к файлу";
     case iocode::kDiskFull:
       return "диск заполнен";
+    case 100:  // the window's "Read beyond end of file"
+      return "файл кончается раньше, чем должен";
+    case iocode::kInvalidNumericInput:
+      return "в файле не число там, где ожидается число";
     default:
       return errnoWords(e.code());
   }

@@ -159,9 +159,9 @@ TEST_F(AnalysisCli, FailuresNameTheFileAndWriteNothing) {
        "grid.txt, строка 2: ожидается одна частота в Гц, число больше нуля.\n"},
       {"spectra a.txt --grid lin:1000:6000:1000 --csv out.csv",
        "a.txt: частота 6000 Гц при шаге записи 0.01 с потребовала бы более 1000 подшагов на шаг "
-       "записи: сузьте сетку или задайте --peaks samples.\n"},
+       "записи: сузьте сетку или берите пики только в отсчётах записи.\n"},
       {"spectra a.txt short.txt --rotd 50 --csv out.csv",
-       "a.txt, short.txt: --rotd: две компоненты пары должны иметь один шаг по времени и одно "
+       "a.txt, short.txt: две компоненты пары должны иметь один шаг по времени и одно "
        "число отсчётов.\n"},
       {"measures a.txt missing.txt --csv out.csv", "missing.txt: файл не найден.\n"},
   };

@@ -456,7 +456,7 @@ TEST(Evaluate, PeriodOptionsNarrowEveryRule) {
   const auto r = evaluateRule(c.target, p, c.grid, {c.record("a", f)});
   EXPECT_TRUE(r.pass) << checkText(r);
   EXPECT_TRUE(r.cutByOptions);
-  EXPECT_NE(checkText(r).find("так заданы --tmin/--tmax\n"), std::string::npos);
+  EXPECT_NE(checkText(r).find("так задан диапазон периодов\n"), std::string::npos);
   p.rule = Rule::Ec8;
   p.t1 = 1;  // 0.2–2 s narrowed to 0.2–1 s
   p.tmin = 0.01;

@@ -131,6 +131,38 @@ TEST_F(CliHelp, CheckAndMatchReadTheRuleOptionsAlike) {
   EXPECT_FALSE(fs::exists(dir / "out.aks"));
 }
 
+// The core's messages name no option (the window has none); the tool adds the one to change.
+TEST_F(CliHelp, TheToolNamesTheOptionTheCoreCannot) {
+  accelspec::test::put(dir / "one.txt", "0.1\n0.2\n-0.1\n");
+  struct Case {
+    const char* args;
+    int status;
+    const char* err;
+  };
+  const Case cases[] = {
+      {"import one.txt out.aks", 1,
+       "one.txt: в файле один столбец ускорений: задайте шаг по времени (--step)\n"},
+      {"spectra one.txt --step 0.01 --damping 1", 2,
+       "accelspec-cli: --damping: ожидается список долей критического затухания через запятую, "
+       "каждая от 0 до 1 (не включая 1), без повторов\n"
+       "Подробнее: accelspec-cli spectra --help\n"},
+      {"spectra one.txt --step 0.01 --quantity pga", 2,
+       "accelspec-cli: --quantity: ожидается список из psa, sa, sv, psv, sd через запятую, без "
+       "повторов\n"
+       "Подробнее: accelspec-cli spectra --help\n"},
+      {"check one.txt --step 0.01 --rule srp --target missing.spv", 1,
+       "--target: неверная цель «missing.spv»: файл не найден.\n"},
+  };
+  for (const auto& c : cases) {
+    const CliResult r = runCli(dir, c.args);
+    EXPECT_EQ(r.status, c.status) << c.args;
+    EXPECT_EQ(r.err, c.err) << c.args;
+  }
+  accelspec::test::put(dir / "bad.spv", "1 x\n");
+  EXPECT_EQ(runCli(dir, "check one.txt --step 0.01 --rule srp --target bad.spv").err,
+            "--target: неверная цель «bad.spv»: в файле не число там, где ожидается число.\n");
+}
+
 TEST_F(CliHelp, ResponseMakesItsOutputFolder) {
   ASSERT_EQ(runCli(dir, "synth in.spv rec.aks --samples 50").status, 0);
   const CliResult r = runCli(dir, "response rec.aks --out-dir new/deeper --df 1");
