@@ -35,7 +35,7 @@ inline constexpr std::string_view kSpectrumLength =
     "спектр записи не совпадает по числу точек с сеткой проверки";
 inline constexpr std::string_view kSpectrumNotFinite =
     "в спектре записи есть нечисловое или отрицательное значение";
-inline constexpr std::string_view kNeedT1 = "правило ec8 требует первый период сооружения T1 в с";
+inline constexpr std::string_view kNeedT1 = "правило ec8 требует первый период T1 в с";
 inline constexpr std::string_view kEmptyRange =
     "в проверяемый диапазон периодов не попала ни одна точка сетки проверки";
 inline constexpr std::string_view kRangeTwice =

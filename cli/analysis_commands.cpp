@@ -24,6 +24,7 @@
 #include "data/messages.hpp"
 #include "files/atomic_write.hpp"
 #include "records/record.hpp"
+#include "records/scan.hpp"
 
 namespace accelspec::cli {
 
@@ -41,7 +42,7 @@ void writeOutput(const std::string& path, const std::string& text) {
   try {
     replaceFile(path, text);
   } catch (const IoError& e) {
-    throw AppError(path + ": " + e.what());
+    throw AppError(path + ": " + records::ioMessage(e));
   }
 }
 

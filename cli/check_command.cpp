@@ -20,6 +20,7 @@
 #include "data/messages.hpp"
 #include "files/atomic_write.hpp"
 #include "records/record.hpp"
+#include "records/scan.hpp"
 #ifdef ACCELSPEC_HAVE_CHECK_REPORT
 #include "app/check_report.hpp"
 #endif
@@ -32,7 +33,7 @@ void writeOutput(const std::string& path, const std::string& text) {
   try {
     replaceFile(path, text);
   } catch (const IoError& e) {
-    throw AppError(path + ": " + e.what());
+    throw AppError(path + ": " + records::ioMessage(e));
   }
 }
 

@@ -24,6 +24,7 @@
 #include "app/error_box.hpp"
 #include "data/error.hpp"
 #include "files/atomic_write.hpp"
+#include "matching/matching_messages.hpp"
 #include "records/aks_text.hpp"
 #include "records/scan.hpp"
 
@@ -284,13 +285,13 @@ void MatchPage::showOutcome() {
   const MatchOutcome& o = *outcome_;
   showSteps(o.steps, o.iterations);
   const int used = o.steps.empty() ? 0 : o.steps.back().iteration;
-  result_->setText(
-      (o.passed ? u8("Подобрано за %1 итераций: проверка %2 пройдена; отношения от %3 до %4.")
-                : u8("За %1 итераций запись, проходящая проверку %2, не подобрана; ближе всего: "
-                     "отношения от %3 до %4."))
-          .arg(used)
-          .arg(QString::fromLatin1(check::ruleName(o.check.parameters.rule)), num(o.lowestRatio),
-               num(o.highestRatio)));
+  result_->setText((o.passed
+                        ? u8("Подобрано за %1: проверка %2 пройдена; отношения от %3 до %4.")
+                        : u8("За %1 запись, проходящая проверку %2, не подобрана; ближе всего: "
+                             "отношения от %3 до %4."))
+                       .arg(QString::fromStdString(msg::iterationCount(used)))
+                       .arg(QString::fromLatin1(check::ruleName(o.check.parameters.rule)),
+                            num(o.lowestRatio), num(o.highestRatio)));
   result_->setStyleSheet(
       QStringLiteral("color: %1").arg(o.passed ? QStringLiteral("#1b7f2a") : kBand.name()));
   std::vector<QPointF> target, matched, lower, upper;

@@ -23,6 +23,7 @@
 #include "app/analysis/plot.hpp"
 #include "app/error_box.hpp"
 #include "data/error.hpp"
+#include "data/messages.hpp"
 #include "files/atomic_write.hpp"
 #include "records/record.hpp"
 
@@ -303,10 +304,12 @@ void SpectraPage::computeClicked() {
       [this, request](std::vector<RecordSpectra>& out) {
         request_ = request;
         results_ = std::move(out);
-        status_->setText(tr8("%1 точек сетки, затуханий: %2, записей: %3")
-                             .arg(request_.grid.size())
-                             .arg(request_.dampings.size())
-                             .arg(results_.size()));
+        const auto points = static_cast<long long>(request_.grid.size());
+        status_->setText(
+            tr8("%1 сетки, затуханий: %2, записей: %3")
+                .arg(QString::fromStdString(msg::countOf(points, "точка", "точки", "точек")))
+                .arg(request_.dampings.size())
+                .arg(results_.size()));
         csv_->setEnabled(!results_.empty());
         redraw();
         emit drawn();

@@ -111,7 +111,7 @@ TEST_F(CliHelp, CheckAndMatchReadTheRuleOptionsAlike) {
       {"--rule srp --damping 0.05,0.02", "--damping: ожидается число больше нуля (с точкой)"},
       {"--rule en", "--rule: правило должно быть srp, ec8 или asce7"},
       {"--rule srp --quantity sd", "--quantity: ожидается psa или sa"},
-      {"--rule ec8", "--t1: правило ec8 требует первый период сооружения T1 в с"},
+      {"--rule ec8", "--t1: правило ec8 требует первый период T1 в с"},
       {"--rule srp --t1 1", "правило srp не принимает --t1, --min-ratio"},
       {"--rule asce7 --fmin 2 --fmax 1",
        "--fmin больше --fmax: нижняя граница диапазона периодов больше верхней"},
@@ -154,6 +154,18 @@ TEST_F(CliHelp, TheToolNamesTheOptionTheCoreCannot) {
        "--target: неверная цель «missing.spv»: файл не найден.\n"},
   };
   for (const auto& c : cases) {
+    const CliResult r = runCli(dir, c.args);
+    EXPECT_EQ(r.status, c.status) << c.args;
+    EXPECT_EQ(r.err, c.err) << c.args;
+  }
+  // A table that cannot be written is told in the tool's words, not the window's English.
+  const Case unwritable[] = {
+      {"spectra one.txt --step 0.01 --units m/s2 --csv nowhere/x.csv", 1,
+       "one.txt: nowhere/x.csv: неверное имя файла.\n"},
+      {"check one.txt --step 0.01 --units m/s2 --rule srp --target rg160:0.3 --csv nowhere/x.csv",
+       1, "nowhere/x.csv: неверное имя файла.\n"},
+  };
+  for (const auto& c : unwritable) {
     const CliResult r = runCli(dir, c.args);
     EXPECT_EQ(r.status, c.status) << c.args;
     EXPECT_EQ(r.err, c.err) << c.args;
