@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QSplitter>
@@ -15,11 +16,13 @@
 #include <exception>
 
 #include "analysis/measures.hpp"
+#include "analysis/number_text.hpp"
 #include "app/analysis/analysis_session.hpp"
 #include "app/analysis/background_task.hpp"
 #include "app/analysis/plot.hpp"
 #include "app/error_box.hpp"
 #include "data/error.hpp"
+#include "data/messages.hpp"
 #include "matching/baseline.hpp"
 #include "records/record.hpp"
 
@@ -78,6 +81,8 @@ struct MeasureRow {
   double analysis::Measures::*value;
 };
 
+constexpr const char* kStepCaption = "Шаг, с";
+
 const MeasureRow kMeasureRows[] = {
     {"Пиковое ускорение PGA", "м/с²", &analysis::Measures::pga},
     {"Пиковая скорость PGV", "м/с", &analysis::Measures::pgv},
@@ -107,6 +112,16 @@ RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
   auto* buttons = new QHBoxLayout;
   for (QPushButton* b : {open, remove_, baseline_, send_}) buttons->addWidget(b);
   buttons->addStretch(1);
+  // A list of accelerations alone does not say its step; files that state theirs must agree.
+  step_ = new QLineEdit(this);
+  step_->setObjectName(QStringLiteral("EditStep"));
+  step_->setPlaceholderText(tr8("из файла"));
+  step_->setMaximumWidth(90);
+  step_->setToolTip(tr8("Шаг по времени для файлов в один столбец ускорений, с"));
+  auto* stepLabel = new QLabel(tr8(kStepCaption), this);
+  stepLabel->setBuddy(step_);
+  buttons->addWidget(stepLabel);
+  buttons->addWidget(step_);
 
   list_ = new QTableWidget(0, 6, this);
   list_->setObjectName(QStringLiteral("RecordsTable"));
@@ -203,10 +218,24 @@ void RecordsPage::openClicked() {
 }
 
 int RecordsPage::openFiles(const QStringList& paths) {
+  records::Reading reading;
+  // The messages that ask for a step name the field to fill, as the command line names --step.
+  reading.stepOption = "поле «" + std::string(kStepCaption) + "»";
+  QString text = step_->text().trimmed();
+  if (!text.isEmpty()) {
+    text.replace(QLatin1Char(','), QLatin1Char('.'));
+    double dt = 0;
+    if (!analysis::parseNumber(text.toStdString(), dt) || !(dt > 0) || !std::isfinite(dt)) {
+      showErrorBox(this, msg::withFullStop(reading.stepOption + ": ожидается число секунд больше "
+                                                                "нуля, например 0.01"));
+      return 0;
+    }
+    reading.step = dt;
+  }
   int added = 0;
   for (const QString& path : paths) {
     try {
-      session_.add(records::readRecord(path.toStdString()));
+      session_.add(records::readRecord(path.toStdString(), reading));
       added++;
     } catch (...) {
       showErrorBox(this, userMessage(std::current_exception()));
