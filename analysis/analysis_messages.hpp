@@ -34,10 +34,10 @@ inline constexpr std::string_view kGridFileTooLarge =
 
 // Options of the analysis commands.
 inline constexpr std::string_view kBadDamping =
-    "--damping: ожидается список долей критического затухания через запятую, каждая от 0 до 1 "
+    "ожидается список долей критического затухания через запятую, каждая от 0 до 1 "
     "(не включая 1), без повторов";
 inline constexpr std::string_view kBadQuantity =
-    "--quantity: ожидается список из psa, sa, sv, psv, sd через запятую, без повторов";
+    "ожидается список из psa, sa, sv, psv, sd через запятую, без повторов";
 
 /// The record cannot be analysed (its step or one of its samples).
 inline std::string badRecord(std::string_view name, std::string_view why) {
@@ -52,8 +52,8 @@ inline constexpr std::string_view kRecordNotFinite =
 /// The numbers come formatted, so that no locale reaches them.
 inline std::string tooManySubsteps(std::string_view frequency, std::string_view dt) {
   return "частота " + std::string(frequency) + " Гц при шаге записи " + std::string(dt) +
-         " с потребовала бы более 1000 подшагов на шаг записи: сузьте сетку или задайте --peaks "
-         "samples";
+         " с потребовала бы более 1000 подшагов на шаг записи: сузьте сетку или берите пики "
+         "только в отсчётах записи";
 }
 inline constexpr std::string_view kResponseOverflow =
     "отклик осциллятора вышел за пределы чисел двойной точности";
@@ -70,7 +70,7 @@ inline std::string noMotion(std::string_view name) {
 }
 
 inline constexpr std::string_view kRotdMismatch =
-    "--rotd: две компоненты пары должны иметь один шаг по времени и одно число отсчётов";
+    "две компоненты пары должны иметь один шаг по времени и одно число отсчётов";
 inline constexpr std::string_view kRotdOdd =
     "--rotd: записи берутся парами (две горизонтальные компоненты), их число должно быть чётным";
 

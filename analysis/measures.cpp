@@ -134,7 +134,8 @@ Measures computeMeasures(const std::vector<double>& accel, double dt, Peaks hous
 }
 
 std::string measuresCsvHeader() {
-  return "record,pga,pgv,pgd,arias,d5_75,d5_95,cav,cav_std,housner_5\n";
+  return "record,pga_m_s2,pgv_m_s,pgd_m,arias_m_s,d5_75_s,d5_95_s,cav_m_s,cav_std_m_s,housner_5_"
+         "m\n";
 }
 
 std::string measuresCsvRow(const std::string& record, const Measures& m) {

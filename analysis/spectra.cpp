@@ -146,10 +146,10 @@ void peakKernel(const double* acc, std::size_t n, long long m, const Step* steps
 }
 
 void checkRecord(const std::vector<double>& accel, double dt) {
-  if (!(dt > 0) || !std::isfinite(dt)) throw AppError(std::string(msg::kRecordStep));
-  if (accel.empty()) throw AppError(std::string(msg::kRecordEmpty));
+  if (!(dt > 0) || !std::isfinite(dt)) throw AppError(msg::kRecordStep);
+  if (accel.empty()) throw AppError(msg::kRecordEmpty);
   for (double a : accel)
-    if (!std::isfinite(a)) throw AppError(std::string(msg::kRecordNotFinite));
+    if (!std::isfinite(a)) throw AppError(msg::kRecordNotFinite);
 }
 
 // All oscillators of a request, each with its sub-step count; throws before any work starts.
@@ -203,10 +203,24 @@ void store(Spectra& s, const SpectraRequest& r, const Oscillator& o, double sd, 
 
 void checkFinite(const Spectra& s) {
   for (double v : s.values)
-    if (!std::isfinite(v)) throw AppError(std::string(msg::kResponseOverflow));
+    if (!std::isfinite(v)) throw AppError(msg::kResponseOverflow);
 }
 
 }  // namespace
+
+const char* quantityUnit(Quantity q) {
+  switch (q) {
+    case Quantity::Psa:
+    case Quantity::Sa:
+      return "m_s2";
+    case Quantity::Sv:
+    case Quantity::Psv:
+      return "m_s";
+    case Quantity::Sd:
+      return "m";
+  }
+  return "";
+}
 
 const char* quantityName(Quantity q) {
   switch (q) {
@@ -237,7 +251,7 @@ std::vector<Quantity> parseQuantities(const std::string& text) {
       list.push_back(q);
       known = true;
     }
-    if (!known) throw AppError(std::string(msg::kBadQuantity));
+    if (!known) throw AppError(msg::kBadQuantity);
     if (comma == std::string::npos) return list;
     from = comma + 1;
   }
@@ -251,7 +265,7 @@ std::vector<double> parseDampings(const std::string& text) {
     double zeta = 0;
     if (!parseNumber(std::string_view(text).substr(from, comma - from), zeta) || zeta < 0 ||
         zeta >= 1 || std::find(list.begin(), list.end(), zeta) != list.end())
-      throw AppError(std::string(msg::kBadDamping));
+      throw AppError(msg::kBadDamping);
     list.push_back(zeta == 0 ? 0.0 : zeta);  // -0 names its column "0"
     if (comma == std::string::npos) return list;
     from = comma + 1;
@@ -490,7 +504,7 @@ Spectra computeRotD(const std::vector<double>& accel1, const std::vector<double>
                     double dt1, double dt2, const SpectraRequest& r) {
   checkRecord(accel1, dt1);
   checkRecord(accel2, dt2);
-  if (dt1 != dt2 || accel1.size() != accel2.size()) throw AppError(std::string(msg::kRotdMismatch));
+  if (dt1 != dt2 || accel1.size() != accel2.size()) throw AppError(msg::kRotdMismatch);
   const double dt = dt1;
   const std::vector<Oscillator> all = oscillators(r, dt);
   bool displacement = false, velocity = false, acceleration = false;
@@ -542,7 +556,7 @@ std::string spectraCsv(const SpectraRequest& r, const Spectra& s) {
   std::string out = "frequency_hz,period_s";
   for (double zeta : r.dampings)
     for (Quantity q : r.quantities)
-      out += std::string(",") + quantityName(q) + "_" + shortestText(zeta);
+      out += std::string(",") + quantityName(q) + "_" + shortestText(zeta) + "_" + quantityUnit(q);
   out += '\n';
   for (std::size_t j = 0; j < s.points; ++j) {
     out += formatNumber(r.grid[j].frequency);

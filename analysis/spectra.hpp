@@ -21,6 +21,8 @@ enum class Peaks { Refined, Samples };
 
 /// The column name of a quantity ("psa").
 const char* quantityName(Quantity q);
+/// The SI unit of `q` as a column name ends with it: "m_s2" (m/s²), "m_s" (m/s), "m".
+const char* quantityUnit(Quantity q);
 
 /// Parses "psa,sa" (no blanks, no repeats). Throws AppError msg::kBadQuantity.
 std::vector<Quantity> parseQuantities(const std::string& text);

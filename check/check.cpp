@@ -95,15 +95,15 @@ const char* ruleName(Rule rule) {
 Rule parseRule(const std::string& text) {
   for (Rule r : {Rule::Srp, Rule::Ec8, Rule::Asce7})
     if (text == ruleName(r)) return r;
-  throw AppError(std::string(msg::kBadRule));
+  throw AppError(msg::kBadRule);
 }
 
 void setPeriodRange(RuleParameters& p, std::optional<double> tmin, std::optional<double> tmax,
                     std::optional<double> fmin, std::optional<double> fmax) {
-  if ((tmin && fmax) || (tmax && fmin)) throw AppError(std::string(msg::kRangeTwice));
+  if ((tmin && fmax) || (tmax && fmin)) throw AppError(msg::kRangeTwice);
   if (fmax) tmin = 1.0 / *fmax;
   if (fmin) tmax = 1.0 / *fmin;
-  if (tmin && tmax && *tmin > *tmax) throw AppError(std::string(msg::kRangeReversed));
+  if (tmin && tmax && *tmin > *tmax) throw AppError(msg::kRangeReversed);
   p.tmin = tmin;
   p.tmax = tmax;
 }
@@ -147,15 +147,15 @@ namespace {
 void checkInputs(const Target& target, const RuleParameters& parameters,
                  const std::vector<analysis::GridPoint>& grid,
                  const std::vector<CheckRecord>& records) {
-  if (records.empty()) throw AppError(std::string(msg::kNoRecords));
-  if (grid.empty()) throw AppError(std::string(msg::kNoGrid));
+  if (records.empty()) throw AppError(msg::kNoRecords);
+  if (grid.empty()) throw AppError(msg::kNoGrid);
   for (const auto& r : records) {
-    if (r.spectrum.size() != grid.size()) throw AppError(std::string(msg::kSpectrumLength));
+    if (r.spectrum.size() != grid.size()) throw AppError(msg::kSpectrumLength);
     // A NaN compares false both ways and would slip past every limit as a pass.
     for (double v : r.spectrum)
-      if (!std::isfinite(v) || v < 0) throw AppError(std::string(msg::kSpectrumNotFinite));
+      if (!std::isfinite(v) || v < 0) throw AppError(msg::kSpectrumNotFinite);
     if (!std::isfinite(r.zeroPeriod) || !std::isfinite(r.dt))
-      throw AppError(std::string(msg::kSpectrumNotFinite));
+      throw AppError(msg::kSpectrumNotFinite);
   }
   if (!target.supportsDamping(parameters.damping))
     throw AppError(msg::badTarget(target.text, msg::kRg160Damping));
@@ -174,7 +174,7 @@ PeriodRange ruleRange(const RuleParameters& parameters, CheckResult& res) {
       res.upperBand = kSrpHigh;
       break;
     case Rule::Ec8:
-      if (!parameters.t1 || !(*parameters.t1 > 0)) throw AppError(std::string(msg::kNeedT1));
+      if (!parameters.t1 || !(*parameters.t1 > 0)) throw AppError(msg::kNeedT1);
       range = {0.2 * *parameters.t1, 2.0 * *parameters.t1};
       res.lowerBand = kEc8Ratio;
       break;
@@ -228,7 +228,7 @@ void judgePoints(const Target& target, const RuleParameters& parameters,
     anyJudged = anyJudged || p.judged;
     res.points.push_back(std::move(p));
   }
-  if (!anyJudged) throw AppError(std::string(msg::kEmptyRange));
+  if (!anyJudged) throw AppError(msg::kEmptyRange);
 }
 
 void add(CheckResult& res, ItemKind kind, std::string_view item, std::string record,
@@ -328,11 +328,11 @@ CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
 
 CheckResult checkRecords(const Target& target, const RuleParameters& parameters,
                          const std::vector<records::Record>& records, unsigned threads) {
-  if (records.empty()) throw AppError(std::string(msg::kNoRecords));
+  if (records.empty()) throw AppError(msg::kNoRecords);
   double maxDt = 0;
   for (const auto& r : records) maxDt = std::max(maxDt, r.dt);
   const auto grid = checkGrid(maxDt);
-  if (grid.empty()) throw AppError(std::string(msg::kNoGrid));
+  if (grid.empty()) throw AppError(msg::kNoGrid);
   std::vector<CheckRecord> computed;
   for (const auto& r : records) computed.push_back(checkRecordOf(r, grid, parameters, threads));
   return evaluateRule(target, parameters, grid, computed);
@@ -341,18 +341,22 @@ CheckResult checkRecords(const Target& target, const RuleParameters& parameters,
 namespace {
 
 std::vector<std::string> tableHeader(const CheckResult& res) {
-  std::vector<std::string> h = {"frequency_hz", "period_s", "target",
-                                res.recordNames.size() > 1 ? "mean" : "computed", "ratio"};
+  // PSA and SA alike are accelerations; the ratios have no unit.
+  std::vector<std::string> h = {"frequency_hz", "period_s", "target_m_s2",
+                                res.recordNames.size() > 1 ? "mean_m_s2" : "computed_m_s2",
+                                "ratio"};
   if (res.parameters.rule == Rule::Srp && res.recordNames.size() > 1)
     for (const auto& name : res.recordNames) h.push_back("ratio_" + name);
   return h;
 }
 
-std::vector<std::string> tableRow(const CheckResult& res, const CheckPoint& p) {
-  std::vector<std::string> row = {num(p.frequency), num(p.period), num(p.target), num(p.computed),
-                                  num(p.ratio)};
+// `digits` significant digits: 6 for the text a person reads, 10 in the CSV table as spectra.
+std::vector<std::string> tableRow(const CheckResult& res, const CheckPoint& p, int digits = 6) {
+  const auto n = [digits](double v) { return analysis::formatNumber(v, digits); };
+  std::vector<std::string> row = {n(p.frequency), n(p.period), n(p.target), n(p.computed),
+                                  n(p.ratio)};
   if (res.parameters.rule == Rule::Srp && res.recordNames.size() > 1)
-    for (double r : p.recordRatios) row.push_back(num(r));
+    for (double r : p.recordRatios) row.push_back(n(r));
   return row;
 }
 
@@ -429,7 +433,7 @@ std::string checkCsv(const CheckResult& res) {
   };
   line(tableHeader(res));
   for (const auto& p : res.points)
-    if (p.judged) line(tableRow(res, p));
+    if (p.judged) line(tableRow(res, p, 10));
   return out;
 }
 

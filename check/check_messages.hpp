@@ -7,11 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "data/messages.hpp"
+
 namespace accelspec::msg {
 
-/// "неверная цель «T»: …" — a --target text that cannot be used.
+/// "неверная цель «T»: …" — a target text that cannot be used.
 inline std::string badTarget(std::string_view target, std::string_view why) {
-  return "--target: неверная цель «" + std::string(target) + "»: " + std::string(why);
+  return "неверная цель «" + std::string(target) + "»: " + std::string(why);
 }
 inline constexpr std::string_view kTargetForms =
     "ожидается файл *.spv, ec8:TYPE:GROUND:AG или rg160:PGA";
@@ -29,18 +31,19 @@ inline constexpr std::string_view kTooManyTablePoints = "в таблице бо�
 inline constexpr std::string_view kRg160Damping =
     "спектр rg160 задан здесь только для затухания 0.05";
 
-inline constexpr std::string_view kBadRule = "--rule: ожидается srp, ec8 или asce7";
+inline constexpr std::string_view kBadRule = "правило должно быть srp, ec8 или asce7";
 inline constexpr std::string_view kNoRecords = "нет ни одной записи для проверки";
 inline constexpr std::string_view kSpectrumLength =
     "спектр записи не совпадает по числу точек с сеткой проверки";
 inline constexpr std::string_view kSpectrumNotFinite =
     "в спектре записи есть нечисловое или отрицательное значение";
-inline constexpr std::string_view kNeedT1 = "--t1: правило ec8 требует первый период T1 в с";
+inline constexpr std::string_view kNeedT1 = "правило ec8 требует первый период T1 в с";
 inline constexpr std::string_view kEmptyRange =
     "в проверяемый диапазон периодов не попала ни одна точка сетки проверки";
 inline constexpr std::string_view kRangeTwice =
-    "граница диапазона задана дважды: --tmin с --fmax или --tmax с --fmin";
-inline constexpr std::string_view kRangeReversed = "--tmin больше --tmax (--fmin больше --fmax)";
+    "граница диапазона задана дважды: периодом и частотой";
+inline constexpr std::string_view kRangeReversed =
+    "нижняя граница диапазона периодов больше верхней";
 inline constexpr std::string_view kNoGrid =
     "шаг записи слишком велик: частота Найквиста ниже 0.1 Гц, сетка проверки пуста";
 
@@ -59,16 +62,6 @@ inline constexpr std::string_view kItemPeakTarget =
 /// "средний спектр ≥ R цели" (asce7).
 inline std::string itemMeanAtLeast(std::string_view ratio) {
   return "средний спектр ≥ " + std::string(ratio) + " цели";
-}
-
-/// The Russian noun form for a count: one (1, 21, …), few (2–4, 22–24, …), many (the rest).
-inline std::string_view pluralForm(std::size_t n, std::string_view one, std::string_view few,
-                                   std::string_view many) {
-  const std::size_t tens = n % 100, units = n % 10;
-  if (tens >= 11 && tens <= 14) return many;
-  if (units == 1) return one;
-  if (units >= 2 && units <= 4) return few;
-  return many;
 }
 
 /// "F Гц (P с)": a grid point.
@@ -90,8 +83,8 @@ inline std::string foundRun(std::string_view run) {
 inline constexpr std::string_view kNoRun = "нет";
 /// "N точек, F1–F2 Гц".
 inline std::string runOf(std::size_t n, std::string_view from, std::string_view to) {
-  return std::to_string(n) + " " + std::string(pluralForm(n, "точка", "точки", "точек")) + ", " +
-         std::string(from) + "–" + std::string(to) + " Гц";
+  return countOf(n, "точка", "точки", "точек") + ", " + std::string(from) + "–" + std::string(to) +
+         " Гц";
 }
 /// "шаг D с".
 inline std::string foundStep(std::string_view dt) { return "шаг " + std::string(dt) + " с"; }
@@ -100,9 +93,7 @@ inline std::string foundDuration(std::string_view d) {
   return "длительность " + std::string(d) + " с";
 }
 /// "N записей".
-inline std::string foundRecords(std::size_t n) {
-  return std::to_string(n) + " " + std::string(pluralForm(n, "запись", "записи", "записей"));
-}
+inline std::string foundRecords(std::size_t n) { return countOf(n, "запись", "записи", "записей"); }
 /// "среднее A м/с², цель B м/с²".
 inline std::string foundPeak(std::string_view mean, std::string_view target) {
   return "среднее " + std::string(mean) + " м/с², цель " + std::string(target) + " м/с²";
@@ -120,7 +111,7 @@ inline std::string judgedRangeCut(std::string_view f1, std::string_view f2, std:
                                   std::string_view t2, bool byTarget, bool byOptions) {
   std::string why;
   if (byTarget) why = "вне частот файла цели у неё нет значений";
-  if (byOptions) why += std::string(why.empty() ? "" : "; ") + "так заданы --tmin/--tmax";
+  if (byOptions) why += std::string(why.empty() ? "" : "; ") + "так задан диапазон периодов";
   return "# проверяемый диапазон сужен до " + std::string(f1) + "–" + std::string(f2) + " Гц (" +
          std::string(t1) + "–" + std::string(t2) + " с): " + why + "\n";
 }

@@ -12,6 +12,7 @@
 #include "data/store.hpp"
 #include "files/formats.hpp"
 #include "records/record.hpp"
+#include "records/scan.hpp"
 
 namespace accelspec::check {
 namespace {
@@ -143,6 +144,9 @@ Target parseFile(const std::string& text) {
   auto store = std::make_unique<Store>();
   try {
     readSpv(text, *store);
+  } catch (const IoError& e) {
+    // The window's reader speaks the window's English; the check's messages are Russian.
+    throw AppError(msg::badTarget(text, records::ioMessage(e)));
   } catch (const AppError& e) {
     throw AppError(msg::badTarget(text, e.what()));
   }

@@ -30,6 +30,7 @@
 #include "data/messages.hpp"
 #include "files/atomic_write.hpp"
 #include "records/record.hpp"
+#include "records/scan.hpp"
 
 namespace accelspec::cli {
 
@@ -47,7 +48,7 @@ void writeOutput(const std::string& path, const std::string& text) {
   try {
     replaceFile(path, text);
   } catch (const IoError& e) {
-    throw AppError(path + ": " + e.what());
+    throw AppError(path + ": " + records::ioMessage(e));
   }
 }
 
@@ -60,12 +61,11 @@ struct Unit {
 SpectraRequest spectraRequest(const Arguments& c, int& gridStatus) {
   SpectraRequest r;
   const std::string grid = c.has("grid") ? c.get("grid") : analysis::kDefaultGrid;
-  try {
-    if (c.has("damping")) r.dampings = analysis::parseDampings(c.get("damping"));
-    if (c.has("quantity")) r.quantities = analysis::parseQuantities(c.get("quantity"));
-  } catch (const AppError& e) {
-    throw UsageError(e.what());
-  }
+  if (c.has("damping"))
+    r.dampings = optionValue("damping", [&] { return analysis::parseDampings(c.get("damping")); });
+  if (c.has("quantity"))
+    r.quantities =
+        optionValue("quantity", [&] { return analysis::parseQuantities(c.get("quantity")); });
   if (c.has("peaks")) {
     const std::string& p = c.get("peaks");
     if (p != "refined" && p != "samples")
@@ -304,7 +304,25 @@ const Command& spectraCommand() {
       "спектры psa, sa, sv, psv, sd (сетки log, periods, lin, srp, nga, file:), единицы СИ",
       withReadingOptions(
           {"grid", "damping", "quantity", "peaks", "rotd", "csv", "out-dir", "jobs", "work-limit"}),
-      runSpectra};
+      runSpectra,
+      withReadingHelp(
+          {{"--grid G",
+            "сетка: log:FMIN:FMAX:N (N точек на декаду, Гц), periods:TMIN:TMAX:N (с), "
+            "lin:FBEG:FEND:DF (Гц), srp (75 частот 0.2–33 Гц), nga (111 периодов 0.01–20 с) или "
+            "file:PATH (частоты в Гц); по умолчанию log:0.1:100:100"},
+           {"--damping LIST",
+            "доли критического затухания через запятую, от 0 до 1 (по умолчанию 0.05)"},
+           {"--quantity LIST",
+            "psa, sa (м/с²), psv, sv (м/с), sd (м) через запятую (по умолчанию psa)"},
+           {"--peaks refined|samples",
+            "пики с уточнённым шагом или только в отсчётах (по умолчанию refined)"},
+           {"--rotd 50|100",
+            "записи парами как две горизонтальные компоненты: медиана или наибольшее по углам "
+            "поворота 0–179° (по умолчанию без поворота)"},
+           {"--csv OUT.csv", "файл таблицы одной записи (по умолчанию стандартный вывод)"},
+           {"--out-dir DIR", "папка для таблиц нескольких записей, DIR/<имя записи>.csv"},
+           {"--jobs N", "число потоков, от 1 до 9999 (по умолчанию число ядер)"}}),
+      "spectra quake.at2 --grid srp --damping 0.05,0.02 --quantity psa,sd --csv quake.csv"};
   return command;
 }
 
@@ -314,7 +332,9 @@ const Command& measuresCommand() {
       {"measures RECORD... [--csv OUT.csv] [--format F] [--units U] [--step DT] [--channel N]"},
       "pga, pgv, pgd, arias, d5_75, d5_95, cav, cav_std, housner_5, единицы СИ",
       withReadingOptions({"csv"}),
-      runMeasures};
+      runMeasures,
+      withReadingHelp({{"--csv OUT.csv", "файл таблицы (по умолчанию стандартный вывод)"}}),
+      "measures quake.at2 other.at2 --csv measures.csv"};
   return command;
 }
 

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "data/error.hpp"
 #include "data/form.hpp"
 #include "files/file_kind.hpp"
 
@@ -50,6 +51,17 @@ unsigned jobsOption(const Arguments& a);
 
 /// Throws UsageError unless exactly `count` files were named.
 void needPositional(const Arguments& a, std::size_t count);
+
+/// What `parse` returns; an AppError it throws (a core message, which names no option) becomes
+/// a UsageError "--name: <message>".
+template <class Parse>
+auto optionValue(const char* name, Parse parse) {
+  try {
+    return parse();
+  } catch (const AppError& e) {
+    throw UsageError("--" + std::string(name) + ": " + e.what());
+  }
+}
 
 /// Field texts the options set, in the order they are given to the window's fields.
 using FieldTexts = std::vector<std::pair<Edit, std::string>>;

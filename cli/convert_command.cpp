@@ -18,11 +18,14 @@ int runConvert(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
 }  // namespace
 
 const Command& convertCommand() {
-  static const Command command{"convert",
-                               {"convert INPUT OUT [--kind spv|aks|spo|cfg|brl]"},
-                               "открыть файл и сохранить его так, как это делает программа",
-                               {"kind"},
-                               runConvert};
+  static const Command command{
+      "convert",
+      {"convert INPUT OUT [--kind spv|aks|spo|cfg|brl]"},
+      "открыть файл и сохранить его так, как это делает программа",
+      {"kind"},
+      runConvert,
+      {{"--kind spv|aks|spo|cfg|brl", "вид файла (по умолчанию по расширению INPUT)"}},
+      "convert quake.brl quake.aks"};
   return command;
 }
 

@@ -20,19 +20,11 @@ int runImport(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
   const std::string& input = a.positional[0];
   const std::string& output = a.positional[1];
   if (refuseOutputsThatAreInputs({input}, {output}, err)) return 1;
+  const std::string text = aksText(readRecordReporting(input, reading, err));
   try {
-    const std::string text = aksText(readRecordReporting(input, reading, err));
-    try {
-      replaceFile(output, text);
-    } catch (const IoError& e) {
-      records::failFile(output, records::ioMessage(e));
-    }
-  } catch (const AppError& e) {
-    err << msg::withFullStop(e.what()) << '\n';
-    return 1;
-  } catch (const std::bad_alloc&) {
-    err << msg::withFullStop(input + ": не хватает памяти") << '\n';
-    return 1;
+    replaceFile(output, text);
+  } catch (const IoError& e) {
+    records::failFile(output, records::ioMessage(e));
   }
   return 0;
 }
@@ -45,7 +37,9 @@ const Command& importCommand() {
       {"import RECORD OUT.aks [--format F] [--units U] [--step DT] [--channel N]"},
       "записать запись из базы (at2, knet, cosmos, eqsig, columns, aks, brl) как *.aks",
       kReadingOptions,
-      runImport};
+      runImport,
+      readingHelp(),
+      "import RSN1_HELENA.A_A-HMC180.AT2 helena.aks"};
   return command;
 }
 

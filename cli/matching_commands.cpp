@@ -18,6 +18,7 @@
 #include "cli/command.hpp"
 #include "cli/job.hpp"
 #include "cli/records_cli.hpp"
+#include "cli/rule_options.hpp"
 #include "data/error.hpp"
 #include "data/messages.hpp"
 #include "files/atomic_write.hpp"
@@ -63,24 +64,16 @@ int runBaseline(const Arguments& a, std::ostream& out, std::ostream& err) {
   const std::string& input = a.positional[0];
   const std::string& output = a.positional[1];
   if (refuseOutputsThatAreInputs({input}, {output}, err)) return 1;
+  records::Record record = readRecordReporting(input, reading, err);
+  const matching::Drift before = matching::driftOf(record.accel, record.dt);
   try {
-    records::Record record = readRecordReporting(input, reading, err);
-    const matching::Drift before = matching::driftOf(record.accel, record.dt);
-    try {
-      matching::correctBaseline(record.accel, record.dt);
-    } catch (const AppError& e) {
-      records::failFile(input, e.what());
-    }
-    writeRecord(record, output);
-    out << driftLine("до поправки", before)
-        << driftLine("после поправки", matching::driftOf(record.accel, record.dt));
+    matching::correctBaseline(record.accel, record.dt);
   } catch (const AppError& e) {
-    err << msg::withFullStop(e.what()) << '\n';
-    return 1;
-  } catch (const std::bad_alloc&) {
-    err << msg::withFullStop(input + ": не хватает памяти") << '\n';
-    return 1;
+    records::failFile(input, e.what());
   }
+  writeRecord(record, output);
+  out << driftLine("до поправки", before)
+      << driftLine("после поправки", matching::driftOf(record.accel, record.dt));
   return 0;
 }
 
@@ -92,41 +85,11 @@ double positiveOption(const Arguments& a, const char* name, double fallback) {
   return v;
 }
 
-check::RuleParameters ruleParameters(const Arguments& a) {
-  check::RuleParameters p;
-  try {
-    if (a.has("rule")) p.rule = check::parseRule(a.get("rule"));
-  } catch (const AppError& e) {
-    throw UsageError(e.what());
-  }
-  p.damping = a.has("damping") ? positiveOption(a, "damping", 0.05) : 0.05;
-  if (p.damping >= 1) throw UsageError("--damping должен быть меньше 1");
-  if (a.has("quantity")) {
-    const std::string& q = a.get("quantity");
-    if (q != "psa" && q != "sa") throw UsageError("--quantity должен быть psa или sa");
-    p.quantity = q == "sa" ? analysis::Quantity::Sa : analysis::Quantity::Psa;
-  }
-  if (a.has("t1")) p.t1 = positiveOption(a, "t1", 1);
-  const auto optional = [&](const char* name) -> std::optional<double> {
-    if (!a.has(name)) return std::nullopt;
-    return positiveOption(a, name, 1);
-  };
-  try {
-    check::setPeriodRange(p, optional("tmin"), optional("tmax"), optional("fmin"),
-                          optional("fmax"));
-  } catch (const AppError& e) {
-    throw UsageError(e.what());
-  }
-  if (a.has("min-ratio")) p.minRatio = positiveOption(a, "min-ratio", 0.9);
-  if (p.rule == check::Rule::Ec8 && !p.t1) throw UsageError("--t1: правило ec8 требует T1 в с");
-  return p;
-}
-
 int runMatch(const Arguments& a, std::ostream& out, std::ostream& err) {
   needPositional(a, 1);
-  if (!a.has("target")) throw UsageError("--target: не задан целевой спектр");
+  if (!a.has("target")) throw UsageError("не указан целевой спектр --target");
   const records::Reading reading = readingOf(a);
-  const check::RuleParameters p = ruleParameters(a);
+  const check::RuleParameters p = ruleParameters(a, false);
   const double duration = positiveOption(a, "duration", 20);
   const double sweepStep = positiveOption(a, "step", 0.005);
   // The most iterations: a run stops by itself once a record passes within the aim's band or
@@ -139,75 +102,81 @@ int runMatch(const Arguments& a, std::ostream& out, std::ostream& err) {
   if (refuseOutputsThatAreInputs(optionInputs(a), {output}, err)) return 1;
   const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
   const bool terminal = &err == &std::cerr && isatty(STDERR_FILENO);
-  try {
-    check::Target target;
-    try {
-      target = check::parseTarget(a.get("target"));
-    } catch (const AppError& e) {
-      // A design spectrum written wrongly is a wrong call; a file that cannot be read, a failed
-      // input.
-      const std::string& t = a.get("target");
-      if (t.rfind("ec8:", 0) == 0 || t.rfind("rg160:", 0) == 0) throw UsageError(e.what());
-      const std::string what = e.what();
-      if (what.find(t) != std::string::npos) throw;
-      throw AppError(t + ": " + what);
+  // The progress line is ended before any message, a failure's too.
+  struct EndLine {
+    std::ostream& err;
+    bool shown = false;
+    ~EndLine() {
+      if (shown) err << '\n';
     }
-    if (!target.supportsDamping(p.damping)) throw UsageError(std::string(msg::kRg160Damping));
-    matching::MatchSource source;
-    if (a.has("seed")) source.seed = readRecordReporting(a.get("seed"), reading, err);
-    source.duration = duration;
-    source.step = sweepStep;
-    std::function<void(int, double, double)> progress;
-    if (terminal)
-      progress = [&](int i, double lo, double hi) {
-        err << "\rитерация " << i << " из " << iterations << ": отношения от " << num(lo) << " до "
-            << num(hi) << "   " << std::flush;
-      };
-    const matching::RuleMatch matched =
-        matching::matchToRule(target, p, source, static_cast<int>(iterations), threads, progress);
-    const matching::MatchResult& result = matched.match;
-    if (terminal) err << '\n';
-    const std::string rule = check::ruleName(p.rule);
-    // A sweep has no seed whose character could be kept.
-    const bool seeded = source.seed.has_value();
-    const matching::Character character =
-        seeded ? matching::characterOf(result.accel, result.reference, matched.dt)
-               : matching::Character{};
-    if (!result.passed) {
-      err << msg::matchFailed(rule, result.iterations, num(result.lowestRatio),
-                              num(result.highestRatio), output)
-          << '\n';
-      if (seeded) err << msg::kMatchClosest << characterLine(character) << '\n';
-      return 3;
-    }
-    records::Record record;
-    record.path = output;
-    record.dt = matched.dt;
-    record.accel = result.accel;
-    writeRecord(record, output);
-    // One line on success: iterations, the ratios, the peak against the zero-period value, and
-    // for a seed its character.
-    const double zeroPeriod = target.zeroPeriodValue();
-    out << msg::matchSummary(result.iterations, num(result.lowestRatio), num(result.highestRatio),
-                             num(result.peak), analysis::formatNumber(result.peak / zeroPeriod, 3),
-                             num(zeroPeriod))
-        << (seeded ? "; " + characterLine(character) : std::string()) << '\n';
-    if (!result.withinAim)
-      err << msg::matchOutsideAim(rule, num(result.lowestRatio), num(result.highestRatio),
-                                  num(matched.goalLowest), num(matched.goalHighest))
-          << '\n';
-    if (std::fabs(result.peak / zeroPeriod - 1) > 0.1 + 1e-9) err << msg::kMatchPeakOff << '\n';
-    if (seeded && !character.kept()) err << msg::kMatchCharacterLost << '\n';
-    if (p.rule == check::Rule::Ec8) err << msg::kMatchEc8Set << '\n';
-  } catch (const AppError& e) {
-    if (terminal) err << '\n';
-    err << msg::withFullStop(e.what()) << '\n';
-    return 1;
-  } catch (const std::bad_alloc&) {
-    err << msg::withFullStop("не хватает памяти") << '\n';
-    return 1;
+  } endLine{err};
+  const check::Target target = targetOption(a, p);
+  matching::MatchSource source;
+  if (a.has("seed")) source.seed = readRecordReporting(a.get("seed"), reading, err);
+  source.duration = duration;
+  source.step = sweepStep;
+  std::function<void(int, double, double)> progress;
+  if (terminal)
+    progress = [&](int i, double lo, double hi) {
+      endLine.shown = true;
+      err << "\rитерация " << i << " из " << iterations << ": отношения от " << num(lo) << " до "
+          << num(hi) << "   " << std::flush;
+    };
+  const matching::RuleMatch matched =
+      matching::matchToRule(target, p, source, static_cast<int>(iterations), threads, progress);
+  const matching::MatchResult& result = matched.match;
+  if (endLine.shown) err << '\n';
+  endLine.shown = false;
+  const std::string rule = check::ruleName(p.rule);
+  // A sweep has no seed whose character could be kept.
+  const bool seeded = source.seed.has_value();
+  const matching::Character character =
+      seeded ? matching::characterOf(result.accel, result.reference, matched.dt)
+             : matching::Character{};
+  if (!result.passed) {
+    err << msg::matchFailed(rule, result.iterations, num(result.lowestRatio),
+                            num(result.highestRatio), output)
+        << '\n';
+    if (seeded) err << msg::kMatchClosest << characterLine(character) << '\n';
+    return 3;
   }
+  records::Record record;
+  record.path = output;
+  record.dt = matched.dt;
+  record.accel = result.accel;
+  writeRecord(record, output);
+  // One line on success: iterations, the ratios, the peak against the zero-period value, and
+  // for a seed its character.
+  const double zeroPeriod = target.zeroPeriodValue();
+  out << msg::matchSummary(result.iterations, num(result.lowestRatio), num(result.highestRatio),
+                           num(result.peak), analysis::formatNumber(result.peak / zeroPeriod, 3),
+                           num(zeroPeriod))
+      << (seeded ? "; " + characterLine(character) : std::string()) << '\n';
+  if (!result.withinAim)
+    err << msg::matchOutsideAim(rule, num(result.lowestRatio), num(result.highestRatio),
+                                num(matched.goalLowest), num(matched.goalHighest))
+        << '\n';
+  if (std::fabs(result.peak / zeroPeriod - 1) > 0.1 + 1e-9) err << msg::kMatchPeakOff << '\n';
+  if (seeded && !character.kept()) err << msg::kMatchCharacterLost << '\n';
+  if (p.rule == check::Rule::Ec8) err << msg::kMatchEc8Set << '\n';
   return 0;
+}
+
+std::vector<OptionHelp> matchHelp() {
+  std::vector<OptionHelp> help = withReadingHelp(withRuleHelp(
+      {{"--target T", std::string(kTargetHelp) + " (обязателен)"},
+       {"--seed RECORD",
+        "запись-основа, чьи полосы спектра Фурье масштабируются (по умолчанию синусоидальная "
+        "развёртка)"}},
+      {{"--duration T", "длительность развёртки, с (по умолчанию 20)"},
+       {"--iterations N", "наибольшее число итераций, от 1 до 1000 (по умолчанию 200)"}},
+      "srp"));
+  for (OptionHelp& o : help)
+    if (o.option == "--step DT")
+      o.text =
+          "шаг развёртки по времени, с (по умолчанию 0.005); с --seed — шаг записи-основы "
+          "(по умолчанию из файла)";
+  return help;
 }
 
 }  // namespace
@@ -218,7 +187,9 @@ const Command& baselineCommand() {
       {"baseline RECORD OUT.aks [--format F] [--units U] [--step DT] [--channel N]"},
       "поправка базовой линии: конечные скорость и смещение записи к нулю",
       kReadingOptions,
-      runBaseline};
+      runBaseline,
+      readingHelp(),
+      "baseline quake.at2 corrected.aks"};
   return command;
 }
 
@@ -233,7 +204,10 @@ const Command& matchCommand() {
       "полос спектра Фурье записи --seed",
       withReadingOptions({"target", "seed", "rule", "t1", "tmin", "tmax", "fmin", "fmax",
                           "min-ratio", "damping", "quantity", "duration", "iterations"}),
-      runMatch};
+      runMatch,
+      matchHelp(),
+      "match matched.aks --target ec8:1:B:2.943 --seed quake.at2 --rule srp",
+      "совместимая запись не найдена, файл не записан"};
   return command;
 }
 

@@ -11,6 +11,8 @@ namespace accelspec::cli {
 
 records::Reading parseReading(const std::map<std::string, std::string>& options) {
   records::Reading r;
+  r.stepOption = "--step";
+  r.unitsOption = "--units";
   if (auto it = options.find("format"); it != options.end()) {
     bool known = false;
     for (const char* f : records::kFormatNames) known |= it->second == f;
@@ -38,6 +40,25 @@ records::Reading parseReading(const std::map<std::string, std::string>& options)
     r.channel = static_cast<int>(channel);
   }
   return r;
+}
+
+const std::vector<OptionHelp>& readingHelp() {
+  static const std::vector<OptionHelp> help = {
+      {"--format F",
+       "формат записи: at2, knet, cosmos, eqsig, columns, aks или brl (по умолчанию распознаётся "
+       "по содержимому)"},
+      {"--units U", "единица ускорений в файле: " + std::string(records::kUnitChoices) +
+                        " (по умолчанию та, что указана в файле)"},
+      {"--step DT",
+       "шаг записи по времени, с (по умолчанию из файла; для файла в один столбец обязателен)"},
+      {"--channel N", "канал файла COSMOS с несколькими каналами, от 1 до 9999 (по умолчанию 1)"},
+  };
+  return help;
+}
+
+std::vector<OptionHelp> withReadingHelp(std::vector<OptionHelp> help) {
+  help.insert(help.end(), readingHelp().begin(), readingHelp().end());
+  return help;
 }
 
 std::set<std::string> withReadingOptions(std::set<std::string> options) {

@@ -9,8 +9,10 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/arguments.hpp"
+#include "cli/command.hpp"
 #include "records/aks_text.hpp"
 #include "records/record.hpp"
 
@@ -18,6 +20,12 @@ namespace accelspec::cli {
 
 /// Names of the READING options, without their leading "--".
 inline const std::set<std::string> kReadingOptions = {"format", "units", "step", "channel"};
+
+/// The help lines of the READING options.
+const std::vector<OptionHelp>& readingHelp();
+
+/// `help` and then the help lines of the READING options.
+std::vector<OptionHelp> withReadingHelp(std::vector<OptionHelp> help);
 
 /// A READING option with a value that is not one of its kind: a wrong call (exit status 2).
 class ReadingOptionError : public std::runtime_error {

@@ -9,6 +9,8 @@
 #include "cli/command.hpp"
 #include "cli/job.hpp"
 #include "compute/response_spectrum.hpp"
+#include "data/error.hpp"
+#include "records/scan.hpp"
 
 namespace accelspec::cli {
 
@@ -83,6 +85,13 @@ int runResponse(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
   addField(fields, a, "step", Edit::DT);
   if (a.has("out-dir")) {
     std::vector<Job> jobs = batchJobs(a, fields);
+    // The folder is made as spectra makes its own; the window never writes one, so the message
+    // is the tool's.
+    const std::string& folder = a.get("out-dir");
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec)
+      throw AppError(folder + ": не удаётся создать папку: " + records::errnoWords(ec.value()));
     return runJobs(jobs, jobsOption(a), err, isatty(STDERR_FILENO) != 0);
   }
   if (a.has("jobs")) throw UsageError("--jobs задаётся вместе с --out-dir");
@@ -111,7 +120,19 @@ const Command& responseCommand() {
        "response RECORD... --out-dir DIR [--jobs N] [те же параметры]"},
       "спектр ответа акселерограммы (несколько записей: --out-dir, параллельно --jobs)",
       {"kind", "fbeg", "fend", "df", "damping", "step", "out-dir", "jobs"},
-      runResponse};
+      runResponse,
+      {{"--kind aks|brl", "вид записи (по умолчанию по расширению: *.brl — brl, иначе aks)"},
+       {"--fbeg F", "начальная частота, Гц (по умолчанию 2)"},
+       {"--fend F", "конечная частота, Гц (по умолчанию 30)"},
+       {"--df F", "шаг по частоте, Гц (по умолчанию 0.5)"},
+       {"--damping PSI", "доля критического затухания (по умолчанию 0.1)"},
+       {"--step DT", "шаг записи по времени, с (по умолчанию из файла)"},
+       {"--out-dir DIR",
+        "папка для спектров нескольких записей, DIR/<имя записи>.spo; создаётся, если её нет"},
+       {"--jobs N",
+        "сколько записей считать одновременно, от 1 до 9999 (по умолчанию число ядер; только "
+        "с --out-dir)"}},
+      "response record.aks spectrum.spo --fbeg 2 --fend 30 --df 0.5 --damping 0.05"};
   return command;
 }
 

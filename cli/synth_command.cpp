@@ -38,7 +38,11 @@ const Command& synthCommand() {
       {"synth SPECTRUM.spv OUT.aks [--duration T] [--samples ND] [--step DT]"},
       "синтез акселерограммы по спектру воздействия",
       {"duration", "samples", "step"},
-      runSynth};
+      runSynth,
+      {{"--duration T", "длительность воздействия, с (по умолчанию 20)"},
+       {"--samples ND", "число отсчётов акселерограммы, не более 100000 (по умолчанию 5000)"},
+       {"--step DT", "шаг по времени, с (по умолчанию 0.004)"}},
+      "synth design.spv record.aks --duration 20 --samples 5000 --step 0.004"};
   return command;
 }
 

@@ -5,6 +5,7 @@
 #include "cli/job.hpp"
 #include "compute/time_window.hpp"
 #include "data/fpu.hpp"
+#include "data/messages.hpp"
 
 namespace accelspec::cli {
 
@@ -19,8 +20,9 @@ Warnings windowWarnings(const Store& s, std::int32_t recordSamples) {
     // sample are zeros. The quotient has been computed once already without a fault.
     const std::int64_t lastRead = fpu::round64(s.Tend / s.DT) + 1;
     if (lastRead > recordSamples)
-      w.push_back("окно выходит за конец записи на " + std::to_string(lastRead - recordSamples) +
-                  " отсч.: там нули");
+      w.push_back("окно выходит за конец записи на " +
+                  msg::countOf(lastRead - recordSamples, "отсчёт", "отсчёта", "отсчётов") +
+                  ": там нули");
   }
   warnAboutRecord(s, w);
   return w;
@@ -43,11 +45,16 @@ int runWindow(const Arguments& a, std::ostream& /*out*/, std::ostream& err) {
 }  // namespace
 
 const Command& windowCommand() {
-  static const Command command{"window",
-                               {"window RECORD OUT.aks --from TBEG --to TEND [--kind aks|brl]"},
-                               "вырезать временное окно из акселерограммы",
-                               {"from", "to", "kind"},
-                               runWindow};
+  static const Command command{
+      "window",
+      {"window RECORD OUT.aks --from TBEG --to TEND [--kind aks|brl]"},
+      "вырезать временное окно из акселерограммы",
+      {"from", "to", "kind"},
+      runWindow,
+      {{"--from TBEG", "начало окна, с (обязателен)"},
+       {"--to TEND", "конец окна, с (обязателен)"},
+       {"--kind aks|brl", "вид записи (по умолчанию по расширению: *.brl — brl, иначе aks)"}},
+      "window record.aks part.aks --from 2 --to 5"};
   return command;
 }
 

@@ -196,7 +196,7 @@ long double peakAbsoluteAccelerationFast(const Oscillator& o, const long double*
     // whatever follows it.
     if (std::fetestexcept(FE_OVERFLOW)) {
       fpu::clear();
-      throw AppError(std::string(msg::kOverflow));
+      throw AppError(msg::kOverflow);
     }
   }
   if (std::fetestexcept(fpu::kFaults)) {

@@ -25,9 +25,8 @@ namespace accelspec {
 namespace {
 
 void checkRange(const Store& s, std::int32_t first, std::int32_t last) {
-  if (first < 0 || last > kMaxResponseLastIndex)
-    throw AppError(std::string(msg::kTooManyFrequencies));
-  if (s.ND > kMaxSamples) throw AppError(std::string(msg::kTooManySamples));
+  if (first < 0 || last > kMaxResponseLastIndex) throw AppError(msg::kTooManyFrequencies);
+  if (s.ND > kMaxSamples) throw AppError(msg::kTooManySamples);
 }
 
 // What a worker needs for one run; copied out of the store before the workers start, so that

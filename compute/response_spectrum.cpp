@@ -35,13 +35,13 @@ void computeResponseSpectrum(Store& s, Form& form, ResponseProgress* progress,
 
   const long double quotient = checked(checked(s.Fend - s.Fbeg) / s.DF);
   // Refused before the cut to an integer, so that no quotient wraps or is lost to Trunc's range.
-  if (quotient >= kMaxResponseLastIndex + 1) throw AppError(std::string(msg::kTooManyFrequencies));
+  if (quotient >= kMaxResponseLastIndex + 1) throw AppError(msg::kTooManyFrequencies);
   if (quotient <= static_cast<long double>(INT32_MIN) - 1)
-    throw AppError(std::string(msg::kFrequencyCountOutOfRange));
+    throw AppError(msg::kFrequencyCountOutOfRange);
   const std::int64_t nf = fpu::trunc64(quotient);
   s.NF = static_cast<std::int32_t>(nf);
   if (s.NF < 0) return;
-  if (s.ND > kMaxSamples) throw AppError(std::string(msg::kTooManySamples));
+  if (s.ND > kMaxSamples) throw AppError(msg::kTooManySamples);
 
   if (engine)
     engine->computePoints(s, chart.series(0), 0, s.NF, progress);

@@ -13,7 +13,7 @@ namespace accelspec {
 void editNExit(Store& store, Form& form) {
   const std::int32_t n = textToInt(form.text(Edit::N));
   // Point 999 would be the count of memory slot 1.
-  if (n > kMaxSpectrumPoints) throw AppError(std::string(msg::kTooManySpectrumPoints));
+  if (n > kMaxSpectrumPoints) throw AppError(msg::kTooManySpectrumPoints);
   store.N = n;
   form.setRowCount(Grid::Spv, std::max(n, 0) + 1);
 }
@@ -24,7 +24,7 @@ void stringGridSpvExit(Store& store, Form& form) {
   Chart& chart = form.chart();
   chart.clearAll();
   chart.setBottomAxisTitle(std::string(msg::kAxisFrequency));
-  if (store.N > kMaxSpectrumPoints) throw AppError(std::string(msg::kTooManySpectrumPoints));
+  if (store.N > kMaxSpectrumPoints) throw AppError(msg::kTooManySpectrumPoints);
   const char sep = form.decimalSeparator();
   for (int i = 1; i <= store.N; ++i) {
     store.SpF[i] = textToReal(form.cell(Grid::Spv, 0, i), sep);

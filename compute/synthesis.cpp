@@ -69,7 +69,7 @@ void sweepAccelerogram(Store& s, Series* drawn) {
     if (std::isfinite(end)) end = std::clamp(end, -0x1p40L, 0x1p40L);
     const std::int64_t kend = fpu::trunc64(end);
     // A sweep gone back before the first sample cannot be placed.
-    if (kend >= kbeg && kbeg < 1) throw AppError(std::string(msg::kSynthesisOutOfRange));
+    if (kend >= kbeg && kbeg < 1) throw AppError(msg::kSynthesisOutOfRange);
     // Samples past the array's end lie beyond every ND the store can hold: the record the
     // program uses is complete there, and the sweep simply stops at the last element.
     sweepSegment(s, drawn, i, L, kbeg, kend, phase);
@@ -92,7 +92,7 @@ void synthesizeAccelerogram(Store& s, Form& form) {
   s.T = textToReal(form.text(Edit::T), sep);
   const std::int32_t nd = textToInt(form.text(Edit::ND));
   // Every later reader loops over Acc[1 … ND]: a count beyond the array is never stored.
-  if (nd > kMaxSamples) throw AppError(std::string(msg::kTooManySamples));
+  if (nd > kMaxSamples) throw AppError(msg::kTooManySamples);
   s.ND = nd;
   s.DT = textToReal(form.text(Edit::DT), sep);
 

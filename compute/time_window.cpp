@@ -17,7 +17,7 @@ namespace {
 // Round(t / DT); a finite quotient far beyond the array is a window out of range, not a fault.
 std::int64_t sampleIndex(long double quotient) {
   if (std::isfinite(quotient) && std::fabs(quotient) >= 0x1p40L)
-    throw AppError(std::string(msg::kWindowOutOfRange));
+    throw AppError(msg::kWindowOutOfRange);
   return fpu::round64(quotient);
 }
 
@@ -36,10 +36,9 @@ void cutTimeWindow(Store& s, Form& form) {
   const std::int64_t shift = sampleIndex(checked(s.Tbeg / s.DT));
   const std::int64_t nd = last - shift + 1;
   // The window reads old samples shift + 1 … last + 1; both must lie in Acc[1 … 100000].
-  if (nd > 0 && (shift < 0 || last + 1 > kMaxSamples))
-    throw AppError(std::string(msg::kWindowOutOfRange));
+  if (nd > 0 && (shift < 0 || last + 1 > kMaxSamples)) throw AppError(msg::kWindowOutOfRange);
   // An empty window (end before start) keeps its negative count, as long as it fits 32 bits.
-  if (nd < INT32_MIN) throw AppError(std::string(msg::kWindowOutOfRange));
+  if (nd < INT32_MIN) throw AppError(msg::kWindowOutOfRange);
   s.ND = static_cast<std::int32_t>(nd);
 
   for (std::int32_t k = 1; k <= s.ND; ++k) {

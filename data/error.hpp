@@ -3,6 +3,7 @@
 #include <exception>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace accelspec {
 
@@ -11,7 +12,7 @@ namespace accelspec {
 /// in one place and shows it.
 class AppError : public std::runtime_error {
  public:
-  explicit AppError(const std::string& message) : std::runtime_error(message) {}
+  explicit AppError(std::string_view message) : std::runtime_error(std::string(message)) {}
 };
 
 /// An input/output error with the operating-system style code it was raised for.
@@ -25,9 +26,11 @@ class IoError : public AppError {
 };
 
 /// The text the user sees for any error a command threw, full stop included: what() of the
-/// program's own errors, "Out of memory." for an allocation that failed. The window's error
-/// box, the report preview and the command-line tool all show this. Never throws but
+/// program's own errors, `outOfMemory` for an allocation that failed ("Out of memory." as the
+/// window says it; the command-line tool's own commands pass their Russian text). The window's
+/// error box, the report preview and the command-line tool all show this. Never throws but
 /// std::bad_alloc while building the text.
+std::string userMessage(std::exception_ptr error, std::string_view outOfMemory);
 std::string userMessage(std::exception_ptr error);
 
 }  // namespace accelspec

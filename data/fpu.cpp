@@ -12,9 +12,9 @@ namespace accelspec::fpu {
 void raisePending() {
   const int raised = std::fetestexcept(kFaults);
   clear();
-  if (raised & FE_DIVBYZERO) throw AppError(std::string(msg::kDivByZero));
-  if (raised & FE_OVERFLOW) throw AppError(std::string(msg::kOverflow));
-  if (raised & FE_INVALID) throw AppError(std::string(msg::kInvalidOp));
+  if (raised & FE_DIVBYZERO) throw AppError(msg::kDivByZero);
+  if (raised & FE_OVERFLOW) throw AppError(msg::kOverflow);
+  if (raised & FE_INVALID) throw AppError(msg::kInvalidOp);
 }
 
 namespace {
@@ -24,7 +24,7 @@ constexpr long double kTwo63 = 9223372036854775808.0L;
 
 std::int64_t toInt64(long double integral) {
   if (!std::isfinite(integral) || integral < -kTwo63 || integral >= kTwo63)
-    throw AppError(std::string(msg::kInvalidOp));
+    throw AppError(msg::kInvalidOp);
   return static_cast<std::int64_t>(integral);
 }
 
@@ -40,7 +40,7 @@ std::int64_t round64(long double x) {
 double toDouble(long double x) {
   // (2^54 − 1)·2^970 is DBL_MAX plus half an ulp: from there on the nearest double is infinity.
   constexpr long double kLimit = (18014398509481984.0L - 1.0L) * 0x1p970L;
-  if (std::isfinite(x) && std::fabs(x) >= kLimit) throw AppError(std::string(msg::kOverflow));
+  if (std::isfinite(x) && std::fabs(x) >= kLimit) throw AppError(msg::kOverflow);
   return static_cast<double>(x);
 }
 

@@ -54,4 +54,20 @@ std::string withFullStop(std::string_view message) {
   return out;
 }
 
+std::string_view pluralForm(long long n, std::string_view one, std::string_view few,
+                            std::string_view many) {
+  const unsigned long long m =
+      n < 0 ? 0ULL - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
+  const unsigned long long tens = m % 100, units = m % 10;
+  if (tens >= 11 && tens <= 14) return many;
+  if (units == 1) return one;
+  if (units >= 2 && units <= 4) return few;
+  return many;
+}
+
+std::string countOf(long long n, std::string_view one, std::string_view few,
+                    std::string_view many) {
+  return std::to_string(n) + " " + std::string(pluralForm(n, one, few, many));
+}
+
 }  // namespace accelspec::msg

@@ -23,6 +23,8 @@ inline constexpr std::string_view kInvalidNumericInput = "Invalid numeric input"
 
 // Errors that are not input/output errors.
 inline constexpr std::string_view kOutOfMemory = "Out of memory";
+/// The same in the words of the command-line tool's own commands.
+inline constexpr std::string_view kOutOfMemoryRu = "не хватает памяти";
 inline constexpr std::string_view kUnknownError = "Unknown error";
 
 /// A write refused because it would go through a symbolic link that another user may have
@@ -131,6 +133,14 @@ inline constexpr std::string_view kProgressStop = "Прервать";
 // Closing with a parameter field that the next start could not read.
 inline constexpr std::string_view kKeptParameters =
     "Эти поля не содержат числа, и в config.cfg для них сохранены прежние значения:";
+
+/// The Russian noun form for a count: `one` for 1, 21, 101 …, `few` for 2–4, 22–24 …, `many`
+/// for 0, 5–20, 25–30, 111–114 … (the sign does not change the form).
+std::string_view pluralForm(long long n, std::string_view one, std::string_view few,
+                            std::string_view many);
+
+/// The count and its noun: "1 точка", "2 точки", "5 точек".
+std::string countOf(long long n, std::string_view one, std::string_view few, std::string_view many);
 
 /// The text shown in the error box: a full stop is appended when the last character sorts after
 /// "." in the Windows-1251 code (letters, digits, ':' and '?'), not after '.', ')', '!' or a blank.

@@ -36,7 +36,7 @@ constexpr const char* kSlotCountLabel = "Количество частот     :
 // Round(n) of a slot's last index, refused beyond the slot's 999 points.
 std::int64_t slotLastIndex(long double n) {
   const std::int64_t last = fpu::round64(n);
-  if (last > kMaxSlotLastIndex) throw AppError(std::string(msg::kSlotTooLarge));
+  if (last > kMaxSlotLastIndex) throw AppError(msg::kSlotTooLarge);
   return last;
 }
 
@@ -79,7 +79,7 @@ void readConfiguration(TextReader& in, Store& store, Form& form) {
   const std::int32_t slots = in.readInteger();
   in.skipLine();
   // Six check boxes and six memory series: a larger count has nowhere to go.
-  if (slots < 0 || slots > kMaxSlots) throw AppError(std::string(msg::kBadMemoryCount));
+  if (slots < 0 || slots > kMaxSlots) throw AppError(msg::kBadMemoryCount);
   store.NMem = slots;
 
   for (int k = 1; k <= slots; ++k) {
@@ -139,7 +139,7 @@ std::string formatParameterLines(const ParameterTexts& texts) {
 }
 
 std::string formatMemoryBlock(const Store& store, const Form& form) {
-  if (store.NMem < 0 || store.NMem > kMaxSlots) throw AppError(std::string(msg::kBadMemoryCount));
+  if (store.NMem < 0 || store.NMem > kMaxSlots) throw AppError(msg::kBadMemoryCount);
   std::string out = utf8ToCp1251(kMemoryCountLabel);
   appendInteger(out, store.NMem);
   out += "\r\n";

@@ -9,7 +9,7 @@ namespace accelspec {
 
 namespace {
 
-[[noreturn]] void refuse(std::string_view message) { throw AppError(std::string(message)); }
+[[noreturn]] void refuse(std::string_view message) { throw AppError(message); }
 
 // One data line: two reals in the 23-character form, one blank between, CR LF.
 void appendPair(std::string& out, long double a, long double b) {

@@ -382,7 +382,7 @@ bool TextReader::fill() {
   if (atLimit && pos_ != end_) {
     more_ = false;
     end_ = pos_;
-    throw AppError(std::string(limit_.message));
+    throw AppError(limit_.message);
   }
   return pos_ != end_;
 }

@@ -79,10 +79,10 @@ Drift driftOf(const std::vector<double>& accel, double dt) {
 }
 
 void correctBaseline(std::vector<double>& accel, double dt) {
-  if (!(dt > 0) || !std::isfinite(dt)) throw AppError(std::string(msg::kRecordStep));
-  if (accel.size() < 3) throw AppError(std::string(msg::kBaselineTooShort));
+  if (!(dt > 0) || !std::isfinite(dt)) throw AppError(msg::kRecordStep);
+  if (accel.size() < 3) throw AppError(msg::kBaselineTooShort);
   for (double a : accel)
-    if (!std::isfinite(a)) throw AppError(std::string(msg::kRecordNotFinite));
+    if (!std::isfinite(a)) throw AppError(msg::kRecordNotFinite);
   const std::size_t n = accel.size();
   const long double duration = static_cast<long double>(n - 1) * dt;
 

@@ -31,26 +31,25 @@ bool passesRule(const check::CheckResult& r) {
 }
 
 void validateRuleParameters(const check::RuleParameters& p, const check::Target& target) {
-  if (!(p.damping > 0) || !(p.damping < 1)) throw AppError(std::string(msg::kMatchBadDamping));
-  if (p.rule == check::Rule::Ec8 && !p.t1) throw AppError(std::string(msg::kMatchNeedT1));
+  if (!(p.damping > 0) || !(p.damping < 1)) throw AppError(msg::kMatchBadDamping);
+  if (p.rule == check::Rule::Ec8 && !p.t1) throw AppError(msg::kMatchNeedT1);
   for (const auto& v : {p.t1, p.tmin, p.tmax})
-    if (v && (!(*v > 0) || !std::isfinite(*v))) throw AppError(std::string(msg::kMatchBadPeriod));
-  if (p.tmin && p.tmax && *p.tmin > *p.tmax) throw AppError(std::string(msg::kMatchTminAboveTmax));
-  if (!(p.minRatio > 0) || !std::isfinite(p.minRatio))
-    throw AppError(std::string(msg::kMatchBadMinRatio));
-  if (!target.supportsDamping(p.damping)) throw AppError(std::string(msg::kRg160Damping));
+    if (v && (!(*v > 0) || !std::isfinite(*v))) throw AppError(msg::kMatchBadPeriod);
+  if (p.tmin && p.tmax && *p.tmin > *p.tmax) throw AppError(msg::kMatchTminAboveTmax);
+  if (!(p.minRatio > 0) || !std::isfinite(p.minRatio)) throw AppError(msg::kMatchBadMinRatio);
+  if (!target.supportsDamping(p.damping)) throw AppError(msg::kRg160Damping);
 }
 
 RuleMatch matchToRule(const check::Target& target, const check::RuleParameters& p,
                       const MatchSource& source, int iterations, unsigned threads,
                       const std::function<void(int, double, double)>& progress,
                       std::stop_token stop) {
-  if (iterations < 1 || iterations > 1000) throw AppError(std::string(msg::kMatchBadIterations));
+  if (iterations < 1 || iterations > 1000) throw AppError(msg::kMatchBadIterations);
   const std::optional<records::Record>& seed = source.seed;
   RuleMatch out;
   out.dt = seed ? seed->dt : source.step;
   const std::vector<analysis::GridPoint> grid = check::checkGrid(out.dt);
-  if (grid.empty()) throw AppError(std::string(msg::kNoGrid));
+  if (grid.empty()) throw AppError(msg::kNoGrid);
 
   // The points the rule judges are the points matched, the judging the check's own: outside
   // them (a file target's span included) the record is left as it is as far as the bands allow.

@@ -35,11 +35,7 @@ inline constexpr std::string_view kMatchBadMinRatio =
     "наименьшее отношение должно быть конечным и больше нуля";
 
 /// "N итерацию/итерации/итераций".
-inline std::string iterationCount(int n) {
-  return std::to_string(n) + " " +
-         std::string(pluralForm(static_cast<std::size_t>(n < 0 ? 0 : n), "итерацию", "итерации",
-                                "итераций"));
-}
+inline std::string iterationCount(int n) { return countOf(n, "итерацию", "итерации", "итераций"); }
 
 /// "против масштабированной исходной записи: Ариас ×A, D5–95 S с, наибольшее смещение ×D,
 /// первая и последняя секунды до E % пика": the four figures of a matched seed's character,

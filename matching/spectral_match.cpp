@@ -209,9 +209,9 @@ void checkGoal(const MatchGoal& goal) {
       (!goal.judged.empty() && goal.judged.size() != goal.grid.size()) ||
       (!goal.judged.empty() &&
        std::find(goal.judged.begin(), goal.judged.end(), true) == goal.judged.end()))
-    throw AppError(std::string(msg::kMatchNoPoints));
+    throw AppError(msg::kMatchNoPoints);
   for (double t : goal.target)
-    if (!(t > 0) || !std::isfinite(t)) throw AppError(std::string(msg::kMatchBadTarget));
+    if (!(t > 0) || !std::isfinite(t)) throw AppError(msg::kMatchBadTarget);
 }
 
 MatchResult scaleFourierBands(const std::vector<double>& seed, double dt, const MatchGoal& goal,
@@ -295,7 +295,7 @@ MatchResult matchSeed(const std::vector<double>& seed, double dt, const MatchGoa
       wanted += goal.target[j];
     }
   // A seed without motion has nothing to scale: every factor would be infinite.
-  if (!(computed > 0)) throw AppError(std::string(msg::kMatchSilentSeed));
+  if (!(computed > 0)) throw AppError(msg::kMatchSilentSeed);
   const double scale = wanted / computed;
   std::vector<double> scaled = seed;
   for (double& a : scaled) a *= scale;
@@ -365,7 +365,7 @@ ChangeWeights changeWeights(const std::vector<double>& accel, double dt) {
 MatchResult scaleFourierBands(const std::vector<double>& seed, double dt, const MatchGoal& goal,
                               double tail) {
   if (!(tail >= 0) || static_cast<double>(seed.size()) + tail > kMaxSamples)
-    throw AppError(std::string(msg::kMatchTooLong));
+    throw AppError(msg::kMatchTooLong);
   std::vector<double> accel = seed;
   accel.resize(seed.size() + static_cast<std::size_t>(tail), 0.0);
   bringToRest(accel, dt);
@@ -484,9 +484,9 @@ MatchResult matchSweep(double duration, double dt, const MatchGoal& goal) {
   const int tableIterations = std::max(1, std::min(20, goal.iterations / 2));
   checkGoal(goal);
   if (!(dt > 0) || !std::isfinite(dt) || !(duration > 0) || !std::isfinite(duration))
-    throw AppError(std::string(msg::kMatchBadDuration));
+    throw AppError(msg::kMatchBadDuration);
   const double samples = std::round(duration / dt);
-  if (samples < 3 || samples > kMaxSamples) throw AppError(std::string(msg::kMatchBadDuration));
+  if (samples < 3 || samples > kMaxSamples) throw AppError(msg::kMatchBadDuration);
 
   // The table starts at every tenth grid point and both ends, amplitudes at the target's.
   std::vector<std::size_t> at;  // grid index of each table point

@@ -39,7 +39,7 @@ void takeIntoMemory(Store& s, Form& form) {
   if (s.Mode != kModeResponseSpectrum) return;
   if (s.NMem >= kMaxSlots) return;
   // A slot holds 999 points; a larger spectrum would run into the next slot.
-  if (s.NF > kMaxSlotLastIndex) throw AppError(std::string(msg::kTakeTooLarge));
+  if (s.NF > kMaxSlotLastIndex) throw AppError(msg::kTakeTooLarge);
 
   s.NMem += 1;
   const int k = s.NMem;

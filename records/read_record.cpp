@@ -59,8 +59,13 @@ Record readLines(const LineCursor& start, LineSource* source, const std::string&
       failFile(path, "неизвестная единица " + shown(*reading.units) + ": ожидается " +
                          std::string(kUnitChoices));
   }
+  // " (--step)": where the caller has a name for the setting the message asks about.
+  const auto named = [](const std::string& option) {
+    return option.empty() ? std::string() : " (" + option + ")";
+  };
   if (reading.step && !(*reading.step > 0 && std::isfinite(*reading.step)))
-    failFile(path, "шаг --step " + numberText(*reading.step) + ": ожидается больше нуля");
+    failFile(path, "заданный шаг " + numberText(*reading.step) + named(reading.stepOption) +
+                       ": ожидается больше нуля");
 
   ParsedRecord p;
   if (format == "at2") {
@@ -86,16 +91,17 @@ Record readLines(const LineCursor& start, LineSource* source, const std::string&
   if (p.dt) {
     // A step given on the command line must agree with the file's own.
     if (reading.step && std::fabs(*reading.step - *p.dt) > 1e-6 * *p.dt)
-      failAt(
-          path, p.stepLine,
-          "шаг в файле " + numberText(*p.dt) + " с, а --step " + numberText(*reading.step) + " с");
+      failAt(path, p.stepLine,
+             "шаг в файле " + numberText(*p.dt) + " с, а задан " + numberText(*reading.step) +
+                 " с" + named(reading.stepOption));
     if (!std::isfinite(*p.dt))
       failAt(path, p.stepLine, "шаг по времени " + numberText(*p.dt) + " с вне диапазона чисел");
     r.dt = *p.dt;
   } else if (reading.step) {
     r.dt = *reading.step;
   } else {
-    failFile(path, "в файле один столбец ускорений: шаг по времени задаётся параметром --step");
+    failFile(path,
+             "в файле один столбец ускорений: задайте шаг по времени" + named(reading.stepOption));
   }
   if (p.values.size() < 2)
     failFile(path,
@@ -105,9 +111,8 @@ Record readLines(const LineCursor& start, LineSource* source, const std::string&
   // A plain list of numbers does not say its unit: a file in g read as m/s² would be 9.81 times
   // too small, so the assumption is said.
   if (!override && (format == "columns" || format == "eqsig"))
-    r.warnings.push_back(path +
-                         ": единица ускорений в файле не указана, параметра --units нет; "
-                         "значения приняты в m/s²");
+    r.warnings.push_back(path + ": единица ускорений в файле не указана и не задана" +
+                         named(reading.unitsOption) + "; значения приняты в m/s²");
   r.accel.resize(p.values.size());
   for (std::size_t i = 0; i < p.values.size(); ++i) {
     const auto v = static_cast<double>(static_cast<long double>(p.values[i]) * unit.factor);

@@ -29,6 +29,9 @@ struct Reading {
   std::optional<std::string> units;   ///< --units: g|gal|cm/s2|m/s2|mm/s2
   std::optional<double> step;         ///< --step DT, s (required for one-column files)
   int channel = 1;                    ///< --channel N, 1-based (COSMOS files with several)
+  /// How the caller lets the user give the step and the unit ("--step", "--units"), added to
+  /// the messages that ask for them; empty: the messages name no setting.
+  std::string stepOption, unitsOption;
 };
 
 /// Reads one record, finding the format from the content unless `reading.format` names it.

@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "data/messages.hpp"
 #include "data/numbers.hpp"
 #include "files/textio.hpp"
 
@@ -22,7 +23,54 @@ void failFile(const std::string& path, std::string_view what) {
   throw AppError(path + ": " + std::string(what));
 }
 
+std::string errnoWords(int code) {
+  switch (code) {
+    case ENOENT:
+      return "файл или папка не найдены";
+    case EACCES:
+    case EPERM:
+      return "нет доступа";
+    case EIO:
+      return "сбой чтения или записи на устройстве";
+    case ENOMEM:
+      return "не хватает памяти";
+    case EEXIST:
+      return "файл уже существует";
+    case ENOTDIR:
+      return "часть пути не является папкой";
+    case EISDIR:
+      return "это папка, а не файл";
+    case EINVAL:
+      return "недопустимое имя или операция";
+    case ENFILE:
+    case EMFILE:
+      return "слишком много открытых файлов";
+    case EFBIG:
+      return "файл больше допустимого размера";
+    case ENOSPC:
+      return "на диске нет места";
+    case EROFS:
+      return "файловая система только для чтения";
+    case ENAMETOOLONG:
+      return "слишком длинное имя файла";
+    case ELOOP:
+      return "слишком много символических ссылок в пути";
+    case EDQUOT:
+      return "превышена дисковая квота";
+    case EBUSY:
+    case ETXTBSY:
+      return "файл занят";
+    case ESTALE:
+      return "сетевой файл больше недоступен";
+    default:
+      return "системная ошибка " + std::to_string(code);
+  }
+}
+
 std::string ioMessage(const IoError& e) {
+  // A code the table of input/output errors does not know carries the errno itself, and its
+  // text says so ("I/O error 5" is EIO, not the access denied of code 5).
+  if (e.what() == msg::ioErrorText(e.code())) return errnoWords(e.code());
   switch (e.code()) {
     case iocode::kFileNotFound:
       return "файл не найден";
@@ -36,8 +84,12 @@ std::string ioMessage(const IoError& e) {
       return "диск заполнен";
     case iocode::kPlantedLink:
       return e.what();
+    case 100:  // the window's "Read beyond end of file"
+      return "файл кончается раньше, чем должен";
+    case iocode::kInvalidNumericInput:
+      return "в файле не число там, где ожидается число";
     default:
-      return "ошибка ввода-вывода " + std::to_string(e.code());
+      return errnoWords(e.code());
   }
 }
 

@@ -22,6 +22,9 @@ namespace accelspec::records {
 /// The text of an input/output error in the language of the record messages ("файл не найден").
 std::string ioMessage(const IoError& e);
 
+/// The cause an errno value stands for, in Russian words ("на диске нет места").
+std::string errnoWords(int code);
+
 /// A piece of file text for a message: in «», at most 32 characters, control bytes and broken
 /// UTF-8 shown as "?", so that no message carries a terminal escape or invalid text.
 std::string shown(std::string_view text);

@@ -37,14 +37,6 @@ namespace {
 
 QString u8(const char* s) { return QString::fromUtf8(s); }
 
-// The parser's messages speak to the command line ("--target: …"); the window names no option.
-[[noreturn]] void rethrowForWindow(const AppError& e) {
-  std::string what = e.what();
-  const std::string option = "--target: ";
-  if (what.starts_with(option)) what.erase(0, option.size());
-  throw AppError(what);
-}
-
 // A number as the user typed it, a comma taken for the point.
 double numberOf(const QString& text, const char* field) {
   QString t = text.trimmed();
@@ -109,11 +101,8 @@ check::Target RuleChoice::target(const AnalysisSession& session) const {
   }
   if (source == Source::File && file.trimmed().isEmpty())
     throw AppError("не выбран файл целевого спектра *.spv");
-  try {
-    return check::parseTarget(targetText());
-  } catch (const AppError& e) {
-    rethrowForWindow(e);
-  }
+  // The parser's messages name no command-line option, so the window shows them as they are.
+  return check::parseTarget(targetText());
 }
 
 check::RuleParameters RuleChoice::parameters(const check::Target& target) const {

@@ -26,6 +26,7 @@
 #include "app/qt_text.hpp"
 #include "data/error.hpp"
 #include "files/atomic_write.hpp"
+#include "matching/matching_messages.hpp"
 #include "records/aks_text.hpp"
 #include "records/scan.hpp"
 

@@ -24,6 +24,7 @@
 #include "app/analysis/plot.hpp"
 #include "app/error_box.hpp"
 #include "data/error.hpp"
+#include "data/messages.hpp"
 #include "matching/baseline.hpp"
 #include "records/record.hpp"
 
@@ -79,6 +80,8 @@ struct MeasureRow {
   const char* unit;
   double analysis::Measures::*value;
 };
+
+constexpr const char* kStepCaption = "Шаг, с";
 
 const MeasureRow kMeasureRows[] = {
     {"Пиковое ускорение PGA", "м/с²", &analysis::Measures::pga},
@@ -144,7 +147,7 @@ RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
   step_->setText(session_.settings().value(QStringLiteral("records/step")).toString());
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(open);
-  auto* stepLabel = new QLabel(tr8("Шаг, с:"), this);
+  auto* stepLabel = new QLabel(tr8(kStepCaption), this);
   stepLabel->setBuddy(step_);
   buttons->addWidget(stepLabel);
   buttons->addWidget(step_);
@@ -248,41 +251,26 @@ void RecordsPage::openClicked() {
 }
 
 int RecordsPage::openFiles(const QStringList& paths) {
-  // The step the user typed, in either decimal form; checked once for all the files.
-  std::optional<double> step;
-  QString stepText = step_->text().trimmed();
-  session_.settings().setValue(QStringLiteral("records/step"), stepText);
-  if (!stepText.isEmpty()) {
-    stepText.replace(QLatin1Char(','), QLatin1Char('.'));
-    double v = 0;
-    if (!analysis::parseNumber(stepText.toStdString(), v) || !(v > 0)) {
-      showErrorBox(this, userMessage(std::make_exception_ptr(
-                             AppError("Шаг, с: ожидается число больше нуля, например 0.01"))));
+  records::Reading reading;
+  session_.settings().setValue(QStringLiteral("records/step"), step_->text().trimmed());
+  // The messages that ask for a step name the field to fill, as the command line names --step.
+  reading.stepOption = "поле «" + std::string(kStepCaption) + "»";
+  QString text = step_->text().trimmed();
+  if (!text.isEmpty()) {
+    text.replace(QLatin1Char(','), QLatin1Char('.'));
+    double dt = 0;
+    if (!analysis::parseNumber(text.toStdString(), dt) || !(dt > 0) || !std::isfinite(dt)) {
+      showErrorBox(this, msg::withFullStop(reading.stepOption + ": ожидается число секунд больше "
+                                                                "нуля, например 0.01"));
       return 0;
     }
-    step = v;
+    reading.step = dt;
   }
   int added = 0;
   for (const QString& path : paths) {
     try {
-      try {
-        session_.add(records::readRecord(path.toStdString()));
-      } catch (const AppError&) {
-        // A file without a step of its own takes the field's; any other fault is the first
-        // read's to report.
-        if (!step) throw;
-        records::Reading reading;
-        reading.step = step;
-        session_.add(records::readRecord(path.toStdString(), reading));
-      }
+      session_.add(records::readRecord(path.toStdString(), reading));
       added++;
-    } catch (const AppError&) {
-      // The reader words its hint for the command line; here the step is a field.
-      std::string message = userMessage(std::current_exception());
-      const std::string option = "параметром --step";
-      if (const auto at = message.find(option); at != std::string::npos)
-        message.replace(at, option.size(), "полем «Шаг, с» на странице «Записи»");
-      showErrorBox(this, message);
     } catch (...) {
       showErrorBox(this, userMessage(std::current_exception()));
     }

@@ -30,10 +30,10 @@ class RecordsPage : public QWidget {
  public:
   RecordsPage(AnalysisSession& session, QWidget* parent = nullptr);
 
-  /// Reads each file as a record (format from its content) and adds it; a file of one column
-  /// of values takes its time step from the field «Шаг, с». A file that cannot be read is
-  /// reported in the error box with the reader's message and the others still load. Returns how
-  /// many were added.
+  /// Reads each file as a record (format from its content, the step of a one-column file from
+  /// the field EditStep) and adds it; a file that cannot be read is reported in the error box
+  /// with the reader's message and the others still load. A step field that holds no positive
+  /// number is reported and nothing is read. Returns how many were added.
   int openFiles(const QStringList& paths);
 
   /// Replaces the open dialog (tests answer it); an empty hook brings the dialog back.

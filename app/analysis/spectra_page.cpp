@@ -26,6 +26,7 @@
 #include "app/analysis/plural.hpp"
 #include "app/error_box.hpp"
 #include "data/error.hpp"
+#include "data/messages.hpp"
 #include "files/atomic_write.hpp"
 #include "records/record.hpp"
 

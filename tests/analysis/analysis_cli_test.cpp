@@ -51,7 +51,7 @@ TEST_F(AnalysisCli, SpectraTableToStandardOutputFileAndFolder) {
   ASSERT_EQ(one.status, 0) << one.err;
   const std::vector<std::string> rows = lines(one.out);
   ASSERT_EQ(rows.size(), 302u);
-  EXPECT_EQ(rows[0], "frequency_hz,period_s,psa_0.05");
+  EXPECT_EQ(rows[0], "frequency_hz,period_s,psa_0.05_m_s2");
   EXPECT_EQ(rows[1].substr(0, 9), "0.1,10,0.");
   EXPECT_EQ(rows[301].substr(0, 11), "100,0.01,1.");
 
@@ -60,8 +60,8 @@ TEST_F(AnalysisCli, SpectraTableToStandardOutputFileAndFolder) {
   ASSERT_EQ(cli(dir, "spectra '" + kEqsig + "' --csv one.csv" + args).status, 0);
   const std::string table = slurp(dir / "one.csv");
   EXPECT_EQ(lines(table)[0],
-            "frequency_hz,period_s,sd_0.1,sa_0.1,psv_0.1,sv_0.1,psa_0.1,sd_0.02,sa_0.02,psv_0.02,"
-            "sv_0.02,psa_0.02");
+            "frequency_hz,period_s,sd_0.1_m,sa_0.1_m_s2,psv_0.1_m_s,sv_0.1_m_s,psa_0.1_m_s2,"
+            "sd_0.02_m,sa_0.02_m_s2,psv_0.02_m_s,sv_0.02_m_s,psa_0.02_m_s2");
   EXPECT_EQ(lines(table).size(), 76u);
   EXPECT_EQ(lines(table)[30].substr(0, 5), "3.15,");
 
@@ -140,7 +140,10 @@ TEST_F(AnalysisCli, WrongCalls) {
     const Result r = cli(dir, std::string(args) + " --step 0.01");
     EXPECT_EQ(r.status, 2) << args;
     EXPECT_EQ(r.err.rfind("accelspec-cli: ", 0), 0u) << args;
-    EXPECT_NE(r.err.find("Использование"), std::string::npos) << args;
+    const std::string command = std::string(args).substr(0, std::string(args).find(' '));
+    EXPECT_NE(r.err.find("\nПодробнее: accelspec-cli " + command + " --help\n"), std::string::npos)
+        << args;
+    EXPECT_EQ(r.err.find("Использование"), std::string::npos) << args;
     EXPECT_EQ(r.out, "") << args;
   }
   EXPECT_FALSE(fs::exists(dir / "x.csv"));
@@ -160,9 +163,9 @@ TEST_F(AnalysisCli, FailuresNameTheFileAndWriteNothing) {
        "grid.txt, строка 2: ожидается одна частота в Гц, число больше нуля.\n"},
       {"spectra a.txt --grid lin:1000:6000:1000 --csv out.csv",
        "a.txt: частота 6000 Гц при шаге записи 0.01 с потребовала бы более 1000 подшагов на шаг "
-       "записи: сузьте сетку или задайте --peaks samples.\n"},
+       "записи: сузьте сетку или берите пики только в отсчётах записи.\n"},
       {"spectra a.txt short.txt --rotd 50 --csv out.csv",
-       "a.txt, short.txt: --rotd: две компоненты пары должны иметь один шаг по времени и одно "
+       "a.txt, short.txt: две компоненты пары должны иметь один шаг по времени и одно "
        "число отсчётов.\n"},
       {"measures a.txt missing.txt --csv out.csv", "missing.txt: файл не найден.\n"},
   };
@@ -340,7 +343,9 @@ TEST_F(AnalysisCli, MeasuresTable) {
   ASSERT_EQ(r.status, 0) << r.err;
   const std::vector<std::string> rows = lines(r.out);
   ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[0], "record,pga,pgv,pgd,arias,d5_75,d5_95,cav,cav_std,housner_5");
+  EXPECT_EQ(
+      rows[0],
+      "record,pga_m_s2,pgv_m_s,pgd_m,arias_m_s,d5_75_s,d5_95_s,cav_m_s,cav_std_m_s,housner_5_m");
   EXPECT_EQ(rows[1], kEqsig +
                          ",1.41,0.2600622869,0.07278134007,0.6341971939,10.97596166,21.00126438,"
                          "8.538723981,8.04683981,1.078346966");

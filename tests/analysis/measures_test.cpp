@@ -83,7 +83,9 @@ TEST(Measures, CsvRows) {
   m.cav = 8.53872;
   m.cavStd = 0;
   m.housner = 1.07833;
-  EXPECT_EQ(measuresCsvHeader(), "record,pga,pgv,pgd,arias,d5_75,d5_95,cav,cav_std,housner_5\n");
+  EXPECT_EQ(
+      measuresCsvHeader(),
+      "record,pga_m_s2,pgv_m_s,pgd_m,arias_m_s,d5_75_s,d5_95_s,cav_m_s,cav_std_m_s,housner_5_m\n");
   const std::string values = ",0.6666666667,0.1,1e-07,1234567.25,5,21.0013,8.53872,0,1.07833\n";
   EXPECT_EQ(measuresCsvRow("data/RSN8883.AT2", m), "data/RSN8883.AT2" + values);
   EXPECT_EQ(measuresCsvRow("a,b \"c\".txt", m), "\"a,b \"\"c\"\".txt\"" + values);

@@ -291,7 +291,7 @@ TEST(Spectra, RefusedRecordsAndPairs) {
   const std::vector<double> good = {0, 1, -1, 0.5};
   const std::string steps =
       "частота 5 Гц при шаге записи 11 с потребовала бы более 1000 подшагов на шаг записи: "
-      "сузьте сетку или задайте --peaks samples";
+      "сузьте сетку или берите пики только в отсчётах записи";
   struct Case {
     std::vector<double> accel;
     double dt;
@@ -316,7 +316,7 @@ TEST(Spectra, RefusedRecordsAndPairs) {
   }
   r.rotd = 50;
   const char* mismatch =
-      "--rotd: две компоненты пары должны иметь один шаг по времени и одно число отсчётов";
+      "две компоненты пары должны иметь один шаг по времени и одно число отсчётов";
   EXPECT_EQ(failure([&] { computeRotD(good, {0, 1, 2}, 0.01, 0.01, r); }), mismatch);
   EXPECT_EQ(failure([&] { computeRotD(good, good, 0.01, 0.02, r); }), mismatch);
 }
@@ -342,12 +342,12 @@ TEST(Spectra, ListsOfDampingsAndQuantities) {
   for (const char* bad :
        {"", "0.05,", ",0.05", "1", "-0.01", "0.05,0.05", "0,05", " 0.05", "5%", "nan", "1e400"})
     EXPECT_EQ(failure([&] { parseDampings(bad); }),
-              "--damping: ожидается список долей критического затухания через запятую, каждая "
+              "ожидается список долей критического затухания через запятую, каждая "
               "от 0 до 1 (не включая 1), без повторов")
         << bad;
   for (const char* bad : {"", "PSA", "psa,", "psa,psa", "pga", "psa sd"})
     EXPECT_EQ(failure([&] { parseQuantities(bad); }),
-              "--quantity: ожидается список из psa, sa, sv, psv, sd через запятую, без повторов")
+              "ожидается список из psa, sa, sv, psv, sd через запятую, без повторов")
         << bad;
 }
 
@@ -362,7 +362,7 @@ TEST(Spectra, CsvColumnsRowsAndDigits) {
   s.points = 2;
   s.values = {1.0 / 3, 2e-7, 12345678901.0, 0, 0.25, 0.5, 1, 2.0 / 3};
   EXPECT_EQ(spectraCsv(r, s),
-            "frequency_hz,period_s,sd_0.05,psa_0.05,sd_0.1,psa_0.1\n"
+            "frequency_hz,period_s,sd_0.05_m,psa_0.05_m_s2,sd_0.1_m,psa_0.1_m_s2\n"
             "0.5,2,0.3333333333,1.23456789e+10,0.25,1\n"
             "1,1,2e-07,0,0.5,0.6666666667\n");
 }

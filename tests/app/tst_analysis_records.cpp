@@ -250,6 +250,35 @@ class AnalysisRecordsTest : public QObject {
   }
 
   // Files dropped onto the window open as records, on the records page.
+  // A file of accelerations alone opens with the step field; without it the message names the
+  // field, never a command-line option.
+  void oneColumnFileTakesTheStepField() {
+    QVERIFY(writeFile(dir_->filePath("one.txt"), "0.1\n0.2\n-0.1\n0\n"));
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    AnalysisWindow* w = openAnalysis(s);
+    QVERIFY(w);
+    RecordsPage* page = w->recordsPage();
+    auto* step = page->findChild<QLineEdit*>(QStringLiteral("EditStep"));
+    QVERIFY(step);
+    QCOMPARE(page->openFiles({dir_->filePath("one.txt")}), 0);
+    QCOMPARE(s.boxes.take(),
+             QStringList{dir_->filePath("one.txt") +
+                         QString::fromUtf8(": в файле один столбец ускорений: задайте шаг по "
+                                           "времени (поле «Шаг, с»)")});
+    step->setText(QStringLiteral("abc"));
+    QCOMPARE(page->openFiles({dir_->filePath("one.txt")}), 0);
+    QCOMPARE(s.boxes.take(),
+             QStringList{QString::fromUtf8(
+                 "поле «Шаг, с»: ожидается число секунд больше нуля, например 0.01.")});
+    step->setText(QStringLiteral("0,02"));
+    QCOMPARE(page->openFiles({dir_->filePath("one.txt")}), 1);
+    QCOMPARE(s.boxes.take(), QStringList());
+    QCOMPARE(w->session().records().size(), std::size_t{1});
+    QCOMPARE(w->session().records()[0].record.dt, 0.02);
+    QCOMPARE(w->session().records()[0].record.accel.size(), std::size_t{4});
+  }
+
   void dropFiles() {
     Session s(dir_->path());
     QVERIFY(s.show());

@@ -59,8 +59,17 @@ TEST_F(CheckCli, RecordAgainstItsOwnSpectrumPasses) {
   EXPECT_EQ(lines(first.out).back(), "FAIL");
   const std::vector<std::string> rows = lines(slurp(dir / "first.csv"));
   ASSERT_EQ(rows.size(), 271u);  // 0.1 … 49.77 Hz at dt 0.01
-  EXPECT_EQ(rows[0], "frequency_hz,period_s,target,computed,ratio");
+  EXPECT_EQ(rows[0], "frequency_hz,period_s,target_m_s2,computed_m_s2,ratio");
   EXPECT_EQ(rows[1].substr(0, 7), "0.1,10,");
+  // The table keeps 10 significant digits, as the spectra table does; the text shows 6.
+  for (std::size_t c = 3; c < 5; ++c) {  // computed, ratio
+    std::string digits;
+    for (char ch : cells(rows[1])[c]) {
+      if (ch == 'e' || ch == 'E') break;
+      if (ch >= '0' && ch <= '9' && !(digits.empty() && ch == '0')) digits += ch;
+    }
+    EXPECT_GE(digits.size(), 8u) << rows[1];
+  }
   std::ofstream spv(dir / "own.spv");
   for (std::size_t j = 1; j < rows.size(); ++j) {
     const auto c = cells(rows[j]);
@@ -71,7 +80,7 @@ TEST_F(CheckCli, RecordAgainstItsOwnSpectrumPasses) {
   ASSERT_EQ(own.status, 0) << own.err << own.out;
   const auto out = lines(own.out);
   EXPECT_EQ(out.back(), "PASS");
-  EXPECT_EQ(out[1].substr(0, 50), "frequency_hz  period_s   target     computed   rat");
+  EXPECT_EQ(out[1].substr(0, 50), "frequency_hz  period_s   target_m_s2  computed_m_s");
   EXPECT_NE(own.out.find("самая длинная серия ниже 1.0: нет\n"), std::string::npos);
   EXPECT_NE(own.out.find("да   m: длительность не менее 20 с (длительность 46.84 с)\n"),
             std::string::npos);
@@ -91,7 +100,7 @@ TEST_F(CheckCli, VerdictsAndStatuses) {
       {"check m.txt --target rg160:0.01 --rule asce7 --tmin 0.5 --tmax 1 --min-ratio 1.1", 0,
        "да   средний спектр ≥ 1.1 цели (наименьшее "},
       {"check m.txt n.txt --target rg160:0.3 --rule srp --quantity sa", 3,
-       "frequency_hz  period_s   target    mean       ratio     ratio_m   ratio_n"},
+       "frequency_hz  period_s   target_m_s2  mean_m_s2  ratio     ratio_m   ratio_n"},
   };
   for (const auto& c : cases) {
     const Result r = cli(dir, c.args + " --step 0.01");
@@ -109,9 +118,10 @@ TEST_F(CheckCli, WrongCallsAndFailedInputs) {
     int status;
     std::string err;  // the start of the message
   } cases[] = {
-      {"check m.txt --rule srp", 2, "не указана цель --target"},
+      {"check m.txt --rule srp", 2, "не указан целевой спектр --target"},
       {"check m.txt --target rg160:0.3", 2, "не указано правило --rule"},
-      {"check m.txt --target rg160:0.3 --rule en", 2, "--rule: ожидается srp, ec8 или asce7"},
+      {"check m.txt --target rg160:0.3 --rule en", 2,
+       "--rule: правило должно быть srp, ec8 или asce7"},
       {"check m.txt --target rg160:0.3 --rule ec8", 2, "--t1: правило ec8 требует"},
       {"check m.txt --target rg160:0.3 --rule srp --t1 1", 2, "правило srp не принимает"},
       {"check m.txt --target rg160:0.3 --rule srp --tmin 0.1 --fmax 5", 2,
@@ -119,7 +129,7 @@ TEST_F(CheckCli, WrongCallsAndFailedInputs) {
       {"check m.txt --target rg160:0.3 --rule srp --quantity sd", 2,
        "--quantity: ожидается psa или sa"},
       {"check m.txt --target rg160:0.3 --rule asce7 --tmin 2 --tmax 1", 2, "--tmin больше --tmax"},
-      {"check m.txt --target rg160:0.3 --rule srp --fmin 2 --fmax 1", 2, "--tmin больше --tmax"},
+      {"check m.txt --target rg160:0.3 --rule srp --fmin 2 --fmax 1", 2, "--fmin больше --fmax"},
       {"check m.txt --target rg160:0.3 --rule srp --damping 0.02", 2,
        "--target: неверная цель «rg160:0.3»: спектр rg160 задан здесь только для затухания"},
       {"check m.txt --target nowhere.spv --rule srp", 1, "--target: неверная цель «nowhere.spv»: "},

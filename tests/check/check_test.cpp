@@ -305,13 +305,14 @@ TEST(Srp, SeveralRecordsEachJudgedAndListed) {
   EXPECT_NE(text.find(", b\n"), std::string::npos);
   const std::string csv = checkCsv(r);
   EXPECT_EQ(csv.substr(0, csv.find('\n')),
-            "frequency_hz,period_s,target,mean,ratio,ratio_a,ratio_b");
+            "frequency_hz,period_s,target_m_s2,mean_m_s2,ratio,ratio_a,ratio_b");
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 271);
   const auto quoted = c.srp({c.record("x,1", [](std::size_t) { return 1.0; }),
                              c.record("say \"y\"", [](std::size_t) { return 1.0; })});
   const std::string q = checkCsv(quoted);
-  EXPECT_EQ(q.substr(0, q.find('\n')),
-            "frequency_hz,period_s,target,mean,ratio,\"ratio_x,1\",\"ratio_say \"\"y\"\"\"");
+  EXPECT_EQ(
+      q.substr(0, q.find('\n')),
+      "frequency_hz,period_s,target_m_s2,mean_m_s2,ratio,\"ratio_x,1\",\"ratio_say \"\"y\"\"\"");
 }
 
 TEST(Ec8, TwoRecordsFailOnTheCountAlone) {
@@ -476,7 +477,7 @@ TEST(Evaluate, PeriodOptionsNarrowEveryRule) {
   const auto r = evaluateRule(c.target, p, c.grid, {c.record("a", f)});
   EXPECT_TRUE(r.pass) << checkText(r);
   EXPECT_TRUE(r.cutByOptions);
-  EXPECT_NE(checkText(r).find("так заданы --tmin/--tmax\n"), std::string::npos);
+  EXPECT_NE(checkText(r).find("так задан диапазон периодов\n"), std::string::npos);
   p.rule = Rule::Ec8;
   p.t1 = 1;  // 0.2–2 s narrowed to 0.2–1 s
   p.tmin = 0.01;

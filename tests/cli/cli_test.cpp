@@ -69,7 +69,14 @@ TEST_F(Cli, UsageAndBadCalls) {
   for (const char* args : bad) {
     Result r = cli(dir, args);
     EXPECT_EQ(r.status, 2) << args;
-    EXPECT_NE(r.err.find("Использование"), std::string::npos) << args;
+    // A wrong call says why in one line and where its help is; only no command at all shows
+    // the whole usage.
+    EXPECT_EQ(r.err.find("Использование") != std::string::npos, *args == '\0') << args;
+    if (*args) {
+      EXPECT_EQ(r.err.rfind("accelspec-cli: ", 0), 0u) << args;
+      EXPECT_NE(r.err.find("\nПодробнее: accelspec-cli "), std::string::npos) << args;
+      EXPECT_EQ(lines(r.err), 2) << args;
+    }
   }
 }
 
@@ -271,9 +278,9 @@ TEST_F(Cli, ResultsThatFollowTheRulesButHoldNothingAreWarnedAbout) {
       {"synth in.spv out.aks --samples 0", "предупреждение: акселерограмма пуста (отсчётов: 0)\n"},
       {"window rec.aks out.aks --from 0.1 --to 0.5", ""},
       {"window rec.aks out.aks --from 0.5 --to 1.0",
-       "предупреждение: окно выходит за конец записи на 1 отсч.: там нули\n"},
+       "предупреждение: окно выходит за конец записи на 1 отсчёт: там нули\n"},
       {"window rec.aks out.aks --from 5 --to 6",
-       "предупреждение: окно выходит за конец записи на 101 отсч.: там нули\n"
+       "предупреждение: окно выходит за конец записи на 101 отсчёт: там нули\n"
        "предупреждение: все отсчёты акселерограммы равны нулю\n"},
       {"window rec.aks out.aks --from 0.5 --to 0.2",
        "предупреждение: конец окна раньше его начала\n"

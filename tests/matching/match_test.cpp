@@ -265,16 +265,18 @@ TEST_F(MatchCli, WrongCallsAndBadInputs) {
     std::string errStart;
   };
   const Case cases[] = {
-      {"match out.aks", 2, "accelspec-cli: --target: не задан целевой спектр"},
+      {"match out.aks", 2, "accelspec-cli: не указан целевой спектр --target"},
       {"match --target rg160:0.3", 2, "accelspec-cli: "},
-      {"match out.aks --target rg160:0.3 --rule nrc", 2, "accelspec-cli: --rule: ожидается"},
+      {"match out.aks --target rg160:0.3 --rule nrc", 2,
+       "accelspec-cli: --rule: правило должно быть"},
       {"match out.aks --target ec8:1:B:3 --rule ec8", 2, "accelspec-cli: --t1: правило ec8"},
       {"match out.aks --target rg160:0.3 --iterations 0", 2, "accelspec-cli: --iterations"},
       {"match out.aks --target rg160:0.3 --tmax 2 --fmin 1", 2,
-       "accelspec-cli: граница диапазона задана дважды"},
+       "accelspec-cli: --tmin с --fmax или --tmax с --fmin: граница диапазона задана дважды"},
       {"match out.aks --target rg160:0.3 --duration -1", 2, "accelspec-cli: --duration"},
       {"match out.aks --target rg160:x", 2, "accelspec-cli: --target: неверная цель"},
-      {"match out.aks --target rg160:0.3 --damping 0.02", 2, "accelspec-cli: спектр rg160"},
+      {"match out.aks --target rg160:0.3 --damping 0.02", 2,
+       "accelspec-cli: --target: неверная цель «rg160:0.3»: спектр rg160"},
       {"match out.aks --target missing.spv", 1, "--target: неверная цель «missing.spv»"},
       {"match out.aks --target rg160:0.3 --seed missing.at2", 1, "missing.at2"},
       {"baseline in.txt", 2, "accelspec-cli: "},
