@@ -30,7 +30,7 @@
 
 namespace accelspec::cli {
 
-namespace {}
+namespace {
 
 int runCheck(const Arguments& c, std::ostream& out, std::ostream& err) {
   if (c.positional.empty()) throw UsageError("не указаны записи");

@@ -124,11 +124,11 @@ std::vector<analysis::GridPoint> gridOf(const py::object& grid) {
 }
 
 std::vector<double> dampingsOf(const std::vector<double>& dampings) {
-  if (dampings.empty()) bad(msg::kBadDamping);
+  if (dampings.empty()) bad("dampings: " + std::string(msg::kBadDamping));
   for (std::size_t i = 0; i < dampings.size(); ++i) {
-    if (!(dampings[i] >= 0 && dampings[i] < 1)) bad(msg::kBadDamping);
+    if (!(dampings[i] >= 0 && dampings[i] < 1)) bad("dampings: " + std::string(msg::kBadDamping));
     for (std::size_t k = 0; k < i; ++k)
-      if (dampings[k] == dampings[i]) bad(msg::kBadDamping);
+      if (dampings[k] == dampings[i]) bad("dampings: " + std::string(msg::kBadDamping));
   }
   return dampings;
 }
@@ -137,13 +137,14 @@ std::vector<analysis::Quantity> quantitiesOf(const std::vector<std::string>& nam
   std::string text;
   for (const std::string& n : names) {
     // A blank or a comma inside one name would let the list parser read two.
-    if (n.find_first_of(", \t") != std::string::npos) bad(msg::kBadQuantity);
+    if (n.find_first_of(", \t") != std::string::npos)
+      bad("quantities: " + std::string(msg::kBadQuantity));
     text += (text.empty() ? "" : ",") + n;
   }
   try {
     return analysis::parseQuantities(text);
   } catch (const AppError& e) {
-    throw py::value_error(e.what());
+    throw py::value_error("quantities: " + std::string(e.what()));
   }
 }
 
@@ -373,7 +374,7 @@ check::RuleParameters parametersOf(const RuleOptions& o, const check::Target& ta
   try {
     p.rule = check::parseRule(o.rule);
   } catch (const AppError& e) {
-    throw py::value_error(e.what());
+    throw py::value_error("rule: " + std::string(e.what()));
   }
   if (!(o.damping >= 0 && o.damping < 1)) bad(msg::kPyDampingCheck);
   p.damping = o.damping;
@@ -389,7 +390,7 @@ check::RuleParameters parametersOf(const RuleOptions& o, const check::Target& ta
   if (const auto r = positive(o.minRatio, "min_ratio")) p.minRatio = *r;
   if (p.rule == check::Rule::Srp && (p.t1 || o.minRatio)) bad(msg::kPySrpOptions);
   if (p.rule == check::Rule::Ec8 && o.minRatio) bad(msg::kPyEc8Options);
-  if (p.rule == check::Rule::Ec8 && !p.t1) bad(msg::kNeedT1);
+  if (p.rule == check::Rule::Ec8 && !p.t1) bad("t1: " + std::string(msg::kNeedT1));
   p.refinedPeaks = peaksOf(o.peaks) == analysis::Peaks::Refined;
   if (!target.supportsDamping(p.damping))
     throw py::value_error(msg::badTarget(target.text, msg::kRg160Damping));

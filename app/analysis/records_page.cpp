@@ -255,6 +255,7 @@ int RecordsPage::openFiles(const QStringList& paths) {
   session_.settings().setValue(QStringLiteral("records/step"), step_->text().trimmed());
   // The messages that ask for a step name the field to fill, as the command line names --step.
   reading.stepOption = "поле «" + std::string(kStepCaption) + "»";
+  std::optional<double> step;
   QString text = step_->text().trimmed();
   if (!text.isEmpty()) {
     text.replace(QLatin1Char(','), QLatin1Char('.'));
@@ -264,12 +265,21 @@ int RecordsPage::openFiles(const QStringList& paths) {
                                                                 "нуля, например 0.01"));
       return 0;
     }
-    reading.step = dt;
+    step = dt;
   }
   int added = 0;
   for (const QString& path : paths) {
     try {
-      session_.add(records::readRecord(path.toStdString(), reading));
+      try {
+        session_.add(records::readRecord(path.toStdString(), reading));
+      } catch (const AppError&) {
+        // The field is the step of files without one of their own; a file that states its step
+        // keeps it, and any other fault is the first read's to report.
+        if (!step) throw;
+        records::Reading withStep = reading;
+        withStep.step = step;
+        session_.add(records::readRecord(path.toStdString(), withStep));
+      }
       added++;
     } catch (...) {
       showErrorBox(this, userMessage(std::current_exception()));

@@ -317,10 +317,7 @@ void SpectraPage::computeClicked() {
       request.dampings = analysis::parseDampings(
           dampingText(dampings_->text(), QLocale().decimalPoint() == QLatin1Char(',')));
     } catch (const AppError& e) {
-      std::string what = e.what();
-      const std::string option = "--damping: ";
-      if (what.starts_with(option)) what = "Затухания: " + what.substr(option.size());
-      throw AppError(what);
+      throw AppError("Затухания: " + std::string(e.what()));
     }
   } catch (...) {
     showErrorBox(this, userMessage(std::current_exception()));

@@ -261,7 +261,7 @@ TEST_F(AnalysisCli, RecordWithoutMotionIsWarnedOfAndOverflowRefused) {
   const Result spectra = cli(dir, "spectra zero.txt --step 0.01 --units m/s2 --grid lin:1:2:1");
   EXPECT_EQ(spectra.status, 0);
   EXPECT_EQ(spectra.err, warning);
-  EXPECT_EQ(spectra.out, "frequency_hz,period_s,psa_0.05\n1,1,0\n2,0.5,0\n");
+  EXPECT_EQ(spectra.out, "frequency_hz,period_s,psa_0.05_m_s2\n1,1,0\n2,0.5,0\n");
 
   // Samples near the largest doubles: a measure that would be "inf" is refused, nothing written.
   put(dir / "big.txt", "0\n1e200\n-1e200\n0\n");

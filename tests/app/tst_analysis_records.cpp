@@ -230,12 +230,12 @@ class AnalysisRecordsTest : public QObject {
     QCOMPARE(s.boxes.take(),
              QStringList{QString::fromStdString(
                  column.toStdString() +
-                 ": в файле один столбец ускорений: шаг по времени задаётся полем «Шаг, с» на "
-                 "странице «Записи».")});
+                 ": в файле один столбец ускорений: задайте шаг по времени (поле «Шаг, с»)")});
     step->setText("abc");
     QCOMPARE(page->openFiles({column}), 0);
     QCOMPARE(s.boxes.take(),
-             QStringList{QString::fromUtf8("Шаг, с: ожидается число больше нуля, например 0.01.")});
+             QStringList{QString::fromUtf8(
+                 "поле «Шаг, с»: ожидается число секунд больше нуля, например 0.01.")});
     step->setText("0,02");
     const QString at2 = dataFile("analysis/data/RSN8883_14383980_13849090.AT2");
     QCOMPARE(page->openFiles({column, at2}), 2);
