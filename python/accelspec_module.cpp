@@ -9,9 +9,11 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <new>
 #include <optional>
 #include <stop_token>
@@ -187,13 +189,49 @@ auto released(F&& compute) {
   }
 }
 
+// Runs `compute(stop)` on a worker thread while this one, without the GIL, looks for Ctrl+C every
+// 50 ms: an interrupt asks the run to stop (the spectra loops ask their token before each group
+// of oscillators) and raises KeyboardInterrupt once the worker has ended. The core's errors
+// become ValueError.
+template <typename F>
+auto interruptible(F&& compute) {
+  std::stop_source stop;
+  auto future = std::async(std::launch::async, [&] { return compute(stop.get_token()); });
+  bool interrupted = false;
+  {
+    py::gil_scoped_release release;
+    while (future.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+      if (interrupted) continue;
+      py::gil_scoped_acquire acquire;
+      if (PyErr_CheckSignals() != 0) {
+        interrupted = true;
+        stop.request_stop();
+      }
+    }
+  }
+  try {
+    auto result = future.get();
+    if (interrupted) throw py::error_already_set();
+    return result;
+  } catch (const analysis::SpectraCancelled&) {
+    throw py::error_already_set();
+  } catch (const AppError& e) {
+    if (interrupted) throw py::error_already_set();
+    throw py::value_error(e.what());
+  }
+}
+
 py::tuple spectra(const py::object& acc, double dt, const py::object& grid,
                   const std::vector<double>& dampings, const std::vector<std::string>& quantities,
                   const std::string& peaks, long long threads) {
   const std::vector<double> a = vectorOf(acc, "acc");
   const analysis::SpectraRequest r = requestOf(grid, dampings, quantities, peaks, threads);
   const double step = stepOf(dt);
-  const analysis::Spectra s = released([&] { return analysis::computeSpectra(a, step, r); });
+  const analysis::Spectra s = interruptible([&](std::stop_token token) {
+    analysis::SpectraRequest run = r;
+    run.stop = std::move(token);
+    return analysis::computeSpectra(a, step, run);
+  });
   return spectraTuple(r, s);
 }
 
@@ -206,8 +244,11 @@ py::tuple rotd(const py::object& acc1, const py::object& acc2, double dt, const 
   if (percentile != 50 && percentile != 100) bad(msg::kPyPercentile);
   r.rotd = percentile;
   const double step = stepOf(dt);
-  const analysis::Spectra s =
-      released([&] { return analysis::computeRotD(a1, a2, step, step, r); });
+  const analysis::Spectra s = interruptible([&](std::stop_token token) {
+    analysis::SpectraRequest run = r;
+    run.stop = std::move(token);
+    return analysis::computeRotD(a1, a2, step, step, run);
+  });
   return spectraTuple(r, s);
 }
 

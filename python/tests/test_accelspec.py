@@ -331,6 +331,27 @@ def test_ctrl_c_and_a_failing_progress_stop_a_match():
         accelspec.match("rg160:0.3", seed=seed, rule="srp", iterations=50, progress=fail)
 
 
+def test_ctrl_c_stops_a_long_spectra_or_rotd_call(h1):
+    import _thread
+
+    # About a minute of work each at full speed; Ctrl+C after 0.3 s must end it within seconds.
+    long = np.tile(h1.acc, 8)
+    calls = [
+        lambda: accelspec.spectra(long, h1.dt, grid="log:0.1:100:2000", dampings=(0.02, 0.05, 0.1),
+                                  quantities=ALL, threads=1),
+        lambda: accelspec.rotd(long, long, h1.dt, grid="log:0.1:100:2000",
+                               dampings=(0.02, 0.05, 0.1), threads=1),
+    ]
+    for call in calls:
+        timer = threading.Timer(0.3, _thread.interrupt_main)
+        start = time.perf_counter()
+        timer.start()
+        with pytest.raises(KeyboardInterrupt):
+            call()
+        timer.join()
+        assert time.perf_counter() - start < 10
+
+
 # --- Stubs and documentation ------------------------------------------------------------------
 
 def test_the_stubs_name_everything_and_every_function_is_documented_in_both_languages():
