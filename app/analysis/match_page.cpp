@@ -86,8 +86,8 @@ MatchPage::MatchPage(AnalysisSession& session, QWidget* parent)
   goalNote->setEnabled(false);
   iterations_ = new QSpinBox(goalBox);
   iterations_->setObjectName(QStringLiteral("SpinIterations"));
-  iterations_->setRange(1, 1000);
-  iterations_->setValue(40);
+  iterations_->setRange(1, matching::kMaxIterations);
+  iterations_->setValue(matching::kDefaultIterations);
   auto* goalForm = new QFormLayout(goalBox);
   goalForm->addRow(choiceText_);
   goalForm->addRow(goalNote);
@@ -138,7 +138,10 @@ MatchPage::MatchPage(AnalysisSession& session, QWidget* parent)
   (fromSeed ? seed_ : sweep_)->setChecked(true);
   duration_->setText(s.value(QStringLiteral("match/duration"), duration_->text()).toString());
   step_->setText(s.value(QStringLiteral("match/step"), step_->text()).toString());
-  iterations_->setValue(s.value(QStringLiteral("match/iterations"), 40).toInt());
+  // A key of its own since the number became a cap: the fixed 40 an earlier version kept would
+  // otherwise cut every run short of the command line's result.
+  iterations_->setValue(
+      s.value(QStringLiteral("match/iterationCap"), matching::kDefaultIterations).toInt());
 
   const auto sweepFields = [this](bool on) {
     duration_->setEnabled(on);
@@ -247,7 +250,7 @@ void MatchPage::runMatch() {
   s.setValue(QStringLiteral("match/seed"), seed_->isChecked());
   s.setValue(QStringLiteral("match/duration"), duration_->text());
   s.setValue(QStringLiteral("match/step"), step_->text());
-  s.setValue(QStringLiteral("match/iterations"), iterations_->value());
+  s.setValue(QStringLiteral("match/iterationCap"), iterations_->value());
 
   const QString key = inputsKey();
   const std::uint64_t seedId = source.seed ? session_.current()->id : 0;

@@ -202,7 +202,7 @@ class TestCheckMatch : public QObject {
     QVERIFY(match_->saveAks(mine));
     const QString cli = dir_.filePath(QStringLiteral("cli.aks"));
     const std::string command = std::string(ACCELSPEC_CLI) + " match '" + cli.toStdString() +
-                                "' --target ec8:1:B:2.943 --rule ec8 --t1 1 --iterations 40";
+                                "' --target ec8:1:B:2.943 --rule ec8 --t1 1";
     QCOMPARE(std::system(command.c_str()), 0);
     QFile a(mine), b(cli);
     QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
@@ -407,9 +407,11 @@ class TestCheckMatch : public QObject {
     QCOMPARE(enabled(), 3);
     QCOMPARE(result->text(), text);
 
-    child<QSpinBox>(match_, "SpinIterations")->setValue(39);
+    auto* cap = child<QSpinBox>(match_, "SpinIterations");
+    const int allowed = cap->value();
+    cap->setValue(allowed - 1);
     QCOMPARE(enabled(), 0);
-    child<QSpinBox>(match_, "SpinIterations")->setValue(40);
+    cap->setValue(allowed);
     type("EditDamping", "0.03");
     QCOMPARE(enabled(), 0);
     type("EditDamping", "0.05");
@@ -419,6 +421,29 @@ class TestCheckMatch : public QObject {
     QCOMPARE(enabled(), 3);
     child<QRadioButton>(match_, "RadioSeed")->setChecked(true);
     QCOMPARE(enabled(), 0);
+  }
+
+  // The iterations start at the command line's cap, also for a user whose settings still hold
+  // the fixed count of earlier versions; a cap chosen here is kept.
+  void iterationCapIsTheCommandLines() {
+    QSettings& s = session_->settings();
+    s.remove(QStringLiteral("match/iterationCap"));
+    s.setValue(QStringLiteral("match/iterations"), 40);
+    {
+      MatchPage page(*session_);
+      QCOMPARE(child<QSpinBox>(&page, "SpinIterations")->value(), matching::kDefaultIterations);
+      QCOMPARE(matching::kDefaultIterations, 200);
+      QCOMPARE(child<QSpinBox>(&page, "SpinIterations")->maximum(), 1000);
+    }
+    child<QRadioButton>(match_, "RadioSweep")->setChecked(true);
+    child<QLineEdit>(match_, "EditSweepDuration")->setText("0.5");
+    child<QSpinBox>(match_, "SpinIterations")->setValue(3);
+    match_->runMatch();
+    QVERIFY(match_->task().wait());
+    MatchPage again(*session_);
+    QCOMPARE(child<QSpinBox>(&again, "SpinIterations")->value(), 3);
+    s.remove(QStringLiteral("match/iterationCap"));
+    s.remove(QStringLiteral("match/duration"));
   }
 
   // The match page shows the choice made on the check page.
