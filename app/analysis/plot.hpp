@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QBrush>
 #include <QChartView>
 #include <QColor>
+#include <QFont>
 #include <QPointF>
 #include <QString>
 #include <QWidget>
@@ -10,6 +12,7 @@
 
 class QAbstractAxis;
 class QChart;
+class QGraphicsSimpleTextItem;
 class QLabel;
 class QLineSeries;
 
@@ -46,6 +49,7 @@ class Plot : public QWidget {
 
  public:
   explicit Plot(QWidget* parent = nullptr);
+  ~Plot() override;
 
   /// Removes every series, band and guide.
   void clear();
@@ -59,7 +63,9 @@ class Plot : public QWidget {
   /// A dashed horizontal line across the plot at `y`, named in the legend.
   void addBand(double y, const QString& name, QColor color);
   /// A thin line that is not a series of data (no legend, no read-out): grids of other units.
-  void addGuide(std::vector<QPointF> points, QColor color, const QString& label = {});
+  /// A `written` guide carries its label along the line, inside the plot, near its right end.
+  void addGuide(std::vector<QPointF> points, QColor color, const QString& label = {},
+                bool written = false);
   /// Fixes the axis ranges; without it the axes fit the data of the series and bands.
   void setRanges(double x0, double x1, double y0, double y1);
   /// Lays the series onto the axes; call after a fill.
@@ -101,6 +107,12 @@ class Plot : public QWidget {
   void showMenu(QPoint globalPos);
   void exportAs(int kind);
   QImage image(QSize size) const;
+  /// Writes the axes' tick labels and the guides' labels where the plot area now lies.
+  void placeMarks();
+  void placeAxisMarks(Qt::Orientation orientation);
+  void placeGuideMark(std::size_t guide);
+  QGraphicsSimpleTextItem* mark(const QString& text, const QFont& font, const QBrush& brush,
+                                int kind);
 
   QChart* chart_ = nullptr;
   PlotView* view_ = nullptr;
@@ -115,6 +127,10 @@ class Plot : public QWidget {
   std::vector<QLineSeries*> bands_;
   std::vector<double> bandValues_;
   std::vector<QLineSeries*> guides_;
+  std::vector<bool> guideWritten_;
+  std::vector<QGraphicsSimpleTextItem*> marks_;
+  QFont markFont_;
+  QBrush markBrush_;
   std::function<QString(QPointF)> readoutFormat_;
   std::function<QString()> getFolder_;
   std::function<void(const QString&)> setFolder_;

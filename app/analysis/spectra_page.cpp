@@ -78,25 +78,22 @@ QString dampingName(double zeta) { return QString::number(zeta, 'g', 6); }
 QString shortNumber(double v) { return QString::number(v, 'g', 4); }
 
 // Lines of constant SD (slope −1) and constant PSA (slope +1, in g) across a log-log box of
-// period [t0, t1] and PSV [v0, v1], one for each power of ten that crosses the box.
+// period [t0, t1] and PSV [v0, v1], one for each power of ten that crosses the box, each
+// written with its value.
 void tripartiteGuides(Plot& plot, double t0, double t1, double v0, double v1) {
   const QColor sdColor(120, 120, 200), psaColor(200, 120, 120);
   const double g = records::kStandardGravity;
-  bool first = true;
   for (int e = static_cast<int>(std::floor(std::log10(v0 * t0 / kTwoPi)));
        e <= static_cast<int>(std::ceil(std::log10(v1 * t1 / kTwoPi))); ++e) {
     const double sd = std::pow(10.0, e);
     plot.addGuide({{t0, kTwoPi * sd / t0}, {t1, kTwoPi * sd / t1}}, sdColor,
-                  first ? tr8("SD = 10ⁿ м") : QString());
-    first = false;
+                  tr8("SD %1 м").arg(shortNumber(sd)), true);
   }
-  first = true;
   for (int e = static_cast<int>(std::floor(std::log10(v0 * kTwoPi / t1 / g)));
        e <= static_cast<int>(std::ceil(std::log10(v1 * kTwoPi / t0 / g))); ++e) {
     const double psa = std::pow(10.0, e) * g;
     plot.addGuide({{t0, psa * t0 / kTwoPi}, {t1, psa * t1 / kTwoPi}}, psaColor,
-                  first ? tr8("PSA = 10ⁿ g") : QString());
-    first = false;
+                  tr8("PSA %1 g").arg(shortNumber(std::pow(10.0, e))), true);
   }
 }
 
