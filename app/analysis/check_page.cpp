@@ -295,6 +295,13 @@ CheckPage::CheckPage(AnalysisSession& session, QWidget* parent)
   plots->setObjectName(QStringLiteral("CheckPlots"));
   plots->addTab(ratios_, u8("Отношение к цели"));
   plots->addTab(spectra_, u8("Спектры"));
+  axis_ = axisChoice(QStringLiteral("ComboCheckAxis"), plots);
+  axis_->setCurrentIndex(session_.settings().value(QStringLiteral("check/byPeriod")).toBool());
+  plots->setCornerWidget(axis_->parentWidget());
+  connect(axis_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    session_.settings().setValue(QStringLiteral("check/byPeriod"), index == 1);
+    if (result_) drawPlots(*result_);
+  });
   auto* tables = new QTabWidget(this);
   tables->addTab(items_, u8("Требования правила"));
   tables->addTab(failing_, u8("Точки вне границ"));
@@ -576,60 +583,8 @@ void CheckPage::show(const check::CheckResult& r) {
           .arg(r.recordNames.size())
           .arg(num(r.lowest.ratio), num(lo.frequency), num(r.highest.ratio), num(hi.frequency)));
 
-  // Ratios: each record's under srp, which judges them one by one; the mean under the others.
+  drawPlots(r);
   const bool each = r.parameters.rule == check::Rule::Srp;
-  ratios_->clear();
-  ratios_->setAxes(u8("Частота, Гц"), true, u8("Отношение к цели"), false);
-  if (each) {
-    for (std::size_t k = 0; k < r.recordNames.size(); ++k) {
-      std::vector<QPointF> pts;
-      for (const auto& p : r.points) pts.emplace_back(p.frequency, p.recordRatios[k]);
-      ratios_->addSeries(qs(r.recordNames[k]), std::move(pts));
-    }
-  } else {
-    std::vector<QPointF> pts;
-    for (const auto& p : r.points) pts.emplace_back(p.frequency, p.ratio);
-    ratios_->addSeries(u8("среднее"), std::move(pts), QColor(0x1f, 0x4e, 0xa0));
-  }
-  ratios_->addBand(r.lowerBand, u8("нижняя граница %1").arg(num(r.lowerBand)), kFail);
-  if (r.upperBand > 0)
-    ratios_->addBand(r.upperBand, u8("верхняя граница %1").arg(num(r.upperBand)), kFail);
-  // The judged range as two vertical guides.
-  double f0 = 0, f1 = 0, y1 = r.upperBand > 0 ? r.upperBand : 1.0;
-  for (const auto& p : r.points)
-    if (p.judged) {
-      if (f0 == 0) f0 = p.frequency;
-      f1 = p.frequency;
-    }
-  for (const auto& p : r.points)
-    y1 = std::max(y1,
-                  each ? *std::max_element(p.recordRatios.begin(), p.recordRatios.end()) : p.ratio);
-  if (f0 > 0)
-    for (double f : {f0, f1})
-      ratios_->addGuide({QPointF(f, 0), QPointF(f, y1 * 1.05)}, QColor(0x80, 0x80, 0x80),
-                        u8("%1 Гц").arg(num(f)));
-  ratios_->refresh();
-
-  spectra_->clear();
-  spectra_->setAxes(u8("Частота, Гц"), true, u8("Ускорение, м/с²"), true);
-  std::vector<QPointF> target, mean;
-  for (const auto& p : r.points) {
-    target.emplace_back(p.frequency, p.target);
-    mean.emplace_back(p.frequency, p.computed);
-  }
-  spectra_->addSeries(u8("цель"), std::move(target), QColor(Qt::black));
-  if (r.recordNames.size() > 1)
-    for (std::size_t k = 0; k < r.recordNames.size(); ++k) {
-      std::vector<QPointF> pts;
-      for (std::size_t j = 0; j < r.points.size(); ++j)
-        pts.emplace_back(r.points[j].frequency, r.spectra[k][j]);
-      spectra_->addSeries(qs(r.recordNames[k]), std::move(pts));
-    }
-  const int meanIndex =
-      spectra_->addSeries(r.recordNames.size() > 1 ? u8("среднее") : qs(r.recordNames.front()),
-                          std::move(mean), QColor(0x1f, 0x4e, 0xa0));
-  if (r.recordNames.size() > 1) spectra_->emphasise(meanIndex);
-  spectra_->refresh();
 
   items_->setRowCount(0);
   for (const auto& v : r.verdicts) {
@@ -667,6 +622,69 @@ void CheckPage::show(const check::CheckResult& r) {
       failing_->setItem(row, 3, cell(num(p.ratio), kFail));
     }
   }
+}
+
+// The plots of `r` along the frequency or the period, as the axis choice says.
+void CheckPage::drawPlots(const check::CheckResult& r) {
+  const bool byPeriod = axis_->currentIndex() == 1;
+  const auto x = [byPeriod](const check::CheckPoint& p) {
+    return byPeriod ? p.period : p.frequency;
+  };
+  const QString xTitle = byPeriod ? u8("Период, с") : u8("Частота, Гц");
+  // Ratios: each record's under srp, which judges them one by one; the mean under the others.
+  const bool each = r.parameters.rule == check::Rule::Srp;
+  ratios_->clear();
+  ratios_->setAxes(xTitle, true, u8("Отношение к цели"), false);
+  if (each) {
+    for (std::size_t k = 0; k < r.recordNames.size(); ++k) {
+      std::vector<QPointF> pts;
+      for (const auto& p : r.points) pts.emplace_back(x(p), p.recordRatios[k]);
+      ratios_->addSeries(qs(r.recordNames[k]), std::move(pts));
+    }
+  } else {
+    std::vector<QPointF> pts;
+    for (const auto& p : r.points) pts.emplace_back(x(p), p.ratio);
+    ratios_->addSeries(u8("среднее"), std::move(pts), QColor(0x1f, 0x4e, 0xa0));
+  }
+  ratios_->addBand(r.lowerBand, u8("нижняя граница %1").arg(num(r.lowerBand)), kFail);
+  if (r.upperBand > 0)
+    ratios_->addBand(r.upperBand, u8("верхняя граница %1").arg(num(r.upperBand)), kFail);
+  // The judged range as two vertical guides.
+  double f0 = 0, f1 = 0, y1 = r.upperBand > 0 ? r.upperBand : 1.0;
+  for (const auto& p : r.points)
+    if (p.judged) {
+      if (f0 == 0) f0 = x(p);
+      f1 = x(p);
+    }
+  for (const auto& p : r.points)
+    y1 = std::max(y1,
+                  each ? *std::max_element(p.recordRatios.begin(), p.recordRatios.end()) : p.ratio);
+  if (f0 > 0)
+    for (double f : {f0, f1})
+      ratios_->addGuide({QPointF(f, 0), QPointF(f, y1 * 1.05)}, QColor(0x80, 0x80, 0x80),
+                        (byPeriod ? u8("%1 с") : u8("%1 Гц")).arg(num(f)));
+  ratios_->refresh();
+
+  spectra_->clear();
+  spectra_->setAxes(xTitle, true, u8("Ускорение, м/с²"), true);
+  std::vector<QPointF> target, mean;
+  for (const auto& p : r.points) {
+    target.emplace_back(x(p), p.target);
+    mean.emplace_back(x(p), p.computed);
+  }
+  spectra_->addSeries(u8("цель"), std::move(target), QColor(Qt::black));
+  if (r.recordNames.size() > 1)
+    for (std::size_t k = 0; k < r.recordNames.size(); ++k) {
+      std::vector<QPointF> pts;
+      for (std::size_t j = 0; j < r.points.size(); ++j)
+        pts.emplace_back(x(r.points[j]), r.spectra[k][j]);
+      spectra_->addSeries(qs(r.recordNames[k]), std::move(pts));
+    }
+  const int meanIndex =
+      spectra_->addSeries(r.recordNames.size() > 1 ? u8("среднее") : qs(r.recordNames.front()),
+                          std::move(mean), QColor(0x1f, 0x4e, 0xa0));
+  if (r.recordNames.size() > 1) spectra_->emphasise(meanIndex);
+  spectra_->refresh();
 }
 
 bool CheckPage::writeReport(const QString& typed) {

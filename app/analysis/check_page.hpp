@@ -109,6 +109,7 @@ class CheckPage : public QWidget {
   void toChoice();
   void showRuleFields();
   void show(const check::CheckResult& r);
+  void drawPlots(const check::CheckResult& r);
   void reportClicked();
   QString inputsKey() const;
   void showFreshness();
@@ -144,6 +145,7 @@ class CheckPage : public QWidget {
   QLabel* verdict_ = nullptr;
   QLabel* summary_ = nullptr;
   QLabel* stale_ = nullptr;
+  QComboBox* axis_ = nullptr;  // frequency or period along x
   Plot* ratios_ = nullptr;
   Plot* spectra_ = nullptr;
   QTableWidget* items_ = nullptr;

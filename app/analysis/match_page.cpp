@@ -1,9 +1,11 @@
 #include "app/analysis/match_page.hpp"
 
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,8 +14,10 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <thread>
 
 #include "analysis/number_text.hpp"
@@ -125,9 +129,41 @@ MatchPage::MatchPage(AnalysisSession& session, QWidget* parent)
   for (Plot* p : {progress_, spectrum_})
     p->setExportFolder([this] { return session_.lastFolder(); },
                        [this](const QString& f) { session_.setLastFolder(f); });
+  auto* histories = new QWidget(this);
+  auto* grid = new QGridLayout(histories);
+  grid->setContentsMargins(0, 0, 0, 0);
+  const char* rows[3][3] = {{"Acceleration", "Ускорение", "a, м/с²"},
+                            {"Velocity", "Скорость", "v, м/с"},
+                            {"Displacement", "Смещение", "d, м"}};
+  for (int i = 0; i < 3; ++i)
+    for (int k = 0; k < 2; ++k) {
+      Plot* p = new Plot(histories);
+      p->setObjectName(
+          QStringLiteral("Plot%1%2")
+              .arg(QLatin1String(k == 0 ? "Seed" : "Matched"), QLatin1String(rows[i][0])));
+      p->setTitle(u8(rows[i][1]) + (k == 0 ? u8(": исходная") : u8(": подобранная")));
+      p->setAxes(u8("t, с"), false, u8(rows[i][2]), false);
+      p->chart()->legend()->hide();
+      p->setExportFolder([this] { return session_.lastFolder(); },
+                         [this](const QString& f) { session_.setLastFolder(f); });
+      grid->addWidget(p, i, k);
+      histories_[i][k] = p;
+    }
+  auto* results = new QTabWidget(this);
+  results->setObjectName(QStringLiteral("MatchPlots"));
+  results->addTab(spectrum_, u8("Спектр"));
+  results->addTab(histories, u8("Запись во времени"));
+  axis_ = axisChoice(QStringLiteral("ComboMatchAxis"), results);
+  axis_->setCurrentIndex(session_.settings().value(QStringLiteral("match/byPeriod")).toBool());
+  results->setCornerWidget(axis_->parentWidget());
+  connect(axis_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    session_.settings().setValue(QStringLiteral("match/byPeriod"), index == 1);
+    drawSpectrum();
+  });
   auto* split = new QSplitter(Qt::Vertical, this);
   split->addWidget(progress_);
-  split->addWidget(spectrum_);
+  split->addWidget(results);
+  split->setStretchFactor(1, 2);
 
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(side);
@@ -283,6 +319,7 @@ void MatchPage::runMatch() {
         out.record.units = "m/s2";
         out.record.dt = m.dt;
         out.record.accel = m.match.accel;
+        out.seed = source.seed;
         // The closest record of a failed run is checked too, so that the page shows where it
         // fell short.
         out.check =
@@ -324,8 +361,8 @@ void MatchPage::showSteps(const std::vector<MatchStep>& steps, int iterations) {
 
 void MatchPage::showOutcome() {
   for (QPushButton* b : {save_, send_, add_}) b->setEnabled(usable());
-  spectrum_->clear();
-  spectrum_->setAxes(u8("Частота, Гц"), true, u8("Ускорение, м/с²"), true);
+  drawSpectrum();
+  drawHistories();
   if (!outcome_) {
     result_->setText(u8("Подбора ещё не было."));
     showSteps({}, iterations_->value());
@@ -342,20 +379,66 @@ void MatchPage::showOutcome() {
                        .arg(QString::fromLatin1(check::ruleName(o.check.parameters.rule)),
                             num(o.lowestRatio), num(o.highestRatio)));
   showFreshness();
-  std::vector<QPointF> target, matched, lower, upper;
-  for (const auto& p : o.check.points) {
-    target.emplace_back(p.frequency, p.target);
-    matched.emplace_back(p.frequency, p.computed);
-    if (p.judged) {
-      lower.emplace_back(p.frequency, p.target * o.check.lowerBand);
-      if (o.check.upperBand > 0) upper.emplace_back(p.frequency, p.target * o.check.upperBand);
+}
+
+// The matched spectrum against the target and the rule's bands, along the frequency or the
+// period as the axis choice says.
+void MatchPage::drawSpectrum() {
+  const bool byPeriod = axis_->currentIndex() == 1;
+  spectrum_->clear();
+  spectrum_->setAxes(byPeriod ? u8("Период, с") : u8("Частота, Гц"), true, u8("Ускорение, м/с²"),
+                     true);
+  if (outcome_) {
+    const check::CheckResult& c = outcome_->check;
+    std::vector<QPointF> target, matched, lower, upper;
+    for (const auto& p : c.points) {
+      const double x = byPeriod ? p.period : p.frequency;
+      target.emplace_back(x, p.target);
+      matched.emplace_back(x, p.computed);
+      if (p.judged) {
+        lower.emplace_back(x, p.target * c.lowerBand);
+        if (c.upperBand > 0) upper.emplace_back(x, p.target * c.upperBand);
+      }
+    }
+    spectrum_->addSeries(u8("цель"), std::move(target), QColor(Qt::black));
+    spectrum_->addSeries(u8("подобранная запись"), std::move(matched), kLow);
+    spectrum_->addGuide(std::move(lower), kBand, u8("нижняя граница"));
+    if (!upper.empty()) spectrum_->addGuide(std::move(upper), kBand, u8("верхняя граница"));
+  }
+  spectrum_->refresh();
+}
+
+// The seed's and the matched record's a, v and d side by side, each row on one scale so that
+// the columns compare at a glance; the sweep, made inside the run, leaves its column empty.
+void MatchPage::drawHistories() {
+  std::vector<double> motion[2][3];
+  double dt[2] = {0, 0};
+  if (outcome_) {
+    const records::Record* records[2] = {outcome_->seed ? &*outcome_->seed : nullptr,
+                                         &outcome_->record};
+    for (int k = 0; k < 2; ++k) {
+      if (!records[k]) continue;
+      dt[k] = records[k]->dt;
+      motion[k][0] = records[k]->accel;
+      motionFromRest(motion[k][0], dt[k], motion[k][1], motion[k][2]);
     }
   }
-  spectrum_->addSeries(u8("цель"), std::move(target), QColor(Qt::black));
-  spectrum_->addSeries(u8("подобранная запись"), std::move(matched), kLow);
-  spectrum_->addGuide(std::move(lower), kBand, u8("нижняя граница"));
-  if (!upper.empty()) spectrum_->addGuide(std::move(upper), kBand, u8("верхняя граница"));
-  spectrum_->refresh();
+  for (int i = 0; i < 3; ++i) {
+    double peak = 0, end = 0;
+    for (int k = 0; k < 2; ++k) {
+      for (double v : motion[k][i]) peak = std::max(peak, std::fabs(v));
+      end = std::max(end, static_cast<double>(motion[k][i].size()) * dt[k]);
+    }
+    for (int k = 0; k < 2; ++k) {
+      Plot* p = histories_[i][k];
+      p->clear();
+      if (!motion[k][i].empty())
+        p->addSeries(k == 0 ? u8("исходная") : u8("подобранная"), timeHistory(motion[k][i], dt[k]),
+                     k == 0 ? QColor(0x55, 0x55, 0x55) : kLow);
+      if (peak > 0 && end > 0) p->setRanges(0, end, -peak * 1.05, peak * 1.05);
+      p->refresh();
+    }
+  }
 }
 
 bool MatchPage::saveAks(const QString& path) {

@@ -12,6 +12,7 @@
 #include "matching/match_to_rule.hpp"
 #include "records/record.hpp"
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -35,10 +36,11 @@ struct MatchStep {
 /// there.
 struct MatchOutcome {
   bool passed = false;
-  records::Record record;        ///< m/s², the matched (or, failed, the closest) record
-  check::CheckResult check;      ///< the rule's verdict on `record`
-  std::vector<MatchStep> steps;  ///< every iteration's ratio range
-  int iterations = 0;            ///< asked for
+  records::Record record;               ///< m/s², the matched (or, failed, the closest) record
+  std::optional<records::Record> seed;  ///< the seed it started from (none: the sweep)
+  check::CheckResult check;             ///< the rule's verdict on `record`
+  std::vector<MatchStep> steps;         ///< every iteration's ratio range
+  int iterations = 0;                   ///< asked for
   double lowestRatio = 0, highestRatio = 0;
 };
 
@@ -78,6 +80,8 @@ class MatchPage : public QWidget {
   void showChoice();
   void showOutcome();
   void showSteps(const std::vector<MatchStep>& steps, int iterations);
+  void drawSpectrum();
+  void drawHistories();
   void saveClicked();
 
   AnalysisSession& session_;
@@ -109,6 +113,10 @@ class MatchPage : public QWidget {
   QPushButton* add_ = nullptr;
   Plot* progress_ = nullptr;
   Plot* spectrum_ = nullptr;
+  QComboBox* axis_ = nullptr;  // frequency or period along x of the spectrum
+  // The seed's (column 0) and the matched record's (column 1) acceleration, velocity and
+  // displacement, side by side on the same scales.
+  Plot* histories_[3][2] = {};
 };
 
 }  // namespace accelspec

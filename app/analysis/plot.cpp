@@ -2,11 +2,13 @@
 
 #include <QBuffer>
 #include <QChart>
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -22,6 +24,7 @@
 #include <limits>
 #include <numbers>
 
+#include "analysis/trapezoid.hpp"
 #include "app/decimate.hpp"
 #include "app/error_box.hpp"
 #include "data/error.hpp"
@@ -121,6 +124,37 @@ std::vector<Tick> logTicks(double lo, double hi) {
 enum MarkKind { kTickMark = 1, kGuideMark = 2 };
 
 }  // namespace
+
+void motionFromRest(const std::vector<double>& accel, double dt, std::vector<double>& velocity,
+                    std::vector<double>& displacement) {
+  velocity.assign(accel.size(), 0);
+  displacement.assign(accel.size(), 0);
+  analysis::Trapezoid motion;
+  for (std::size_t i = 1; i < accel.size(); ++i) {
+    motion.step(accel[i - 1], accel[i], dt);
+    velocity[i] = static_cast<double>(motion.velocity);
+    displacement[i] = static_cast<double>(motion.displacement);
+  }
+}
+
+std::vector<QPointF> timeHistory(const std::vector<double>& values, double dt) {
+  std::vector<QPointF> points(values.size());
+  for (std::size_t i = 0; i < values.size(); ++i)
+    points[i] = QPointF(static_cast<double>(static_cast<long double>(i) * dt), values[i]);
+  return points;
+}
+
+QComboBox* axisChoice(const QString& objectName, QWidget* parent) {
+  auto* row = new QWidget(parent);
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(4, 0, 4, 0);
+  layout->addWidget(new QLabel(QString::fromUtf8("Ось X:"), row));
+  auto* combo = new QComboBox(row);
+  combo->setObjectName(objectName);
+  combo->addItems({QString::fromUtf8("частота"), QString::fromUtf8("период")});
+  layout->addWidget(combo);
+  return combo;
+}
 
 void PlotView::paintEvent(QPaintEvent* event) {
   QChartView::paintEvent(event);

@@ -12,11 +12,24 @@
 
 class QAbstractAxis;
 class QChart;
+class QComboBox;
 class QGraphicsSimpleTextItem;
 class QLabel;
 class QLineSeries;
 
 namespace accelspec {
+
+/// Velocity (m/s) and displacement (m) of `accel` (m/s², step dt s) from rest by the trapezoid
+/// rule in extended precision, as the intensity measures integrate them, so that the plots'
+/// peaks are the measures' PGV and PGD.
+void motionFromRest(const std::vector<double>& accel, double dt, std::vector<double>& velocity,
+                    std::vector<double>& displacement);
+/// The points (t, value) of a time history of step dt s from t = 0.
+std::vector<QPointF> timeHistory(const std::vector<double>& values, double dt);
+
+/// A choice of "частота" (0) or "период" (1) along x, named `objectName`, in a row of its own
+/// with its caption "Ось X:" (the combo's parent widget, made a child of `parent`).
+QComboBox* axisChoice(const QString& objectName, QWidget* parent);
 
 /// The chart view inside a Plot: it reports the mouse and each paint, and leaves the right
 /// button to the plot's menu.

@@ -18,7 +18,6 @@
 
 #include "analysis/measures.hpp"
 #include "analysis/number_text.hpp"
-#include "analysis/trapezoid.hpp"
 #include "app/analysis/analysis_session.hpp"
 #include "app/analysis/background_task.hpp"
 #include "app/analysis/plot.hpp"
@@ -45,27 +44,6 @@ double peakOf(const std::vector<double>& values) {
   double peak = 0;
   for (double v : values) peak = std::max(peak, std::fabs(v));
   return peak;
-}
-
-// Velocity and displacement from rest by the trapezoid rule in extended precision, as the
-// intensity measures integrate them, so that the plots' peaks are the table's PGV and PGD.
-void integrate(const std::vector<double>& accel, double dt, std::vector<double>& velocity,
-               std::vector<double>& displacement) {
-  velocity.assign(accel.size(), 0);
-  displacement.assign(accel.size(), 0);
-  analysis::Trapezoid motion;
-  for (std::size_t i = 1; i < accel.size(); ++i) {
-    motion.step(accel[i - 1], accel[i], dt);
-    velocity[i] = static_cast<double>(motion.velocity);
-    displacement[i] = static_cast<double>(motion.displacement);
-  }
-}
-
-std::vector<QPointF> history(const std::vector<double>& values, double dt) {
-  std::vector<QPointF> points(values.size());
-  for (std::size_t i = 0; i < values.size(); ++i)
-    points[i] = QPointF(static_cast<double>(static_cast<long double>(i) * dt), values[i]);
-  return points;
 }
 
 QPushButton* button(const char* name, const char* text, QWidget* parent) {
@@ -340,11 +318,11 @@ void RecordsPage::showSelection() {
   if (current) {
     const records::Record& r = current->record;
     std::vector<double> velocity, displacement;
-    integrate(r.accel, r.dt, velocity, displacement);
+    motionFromRest(r.accel, r.dt, velocity, displacement);
     const QString name = QString::fromStdString(r.name);
-    plots_[0]->addSeries(name, history(r.accel, r.dt));
-    plots_[1]->addSeries(name, history(velocity, r.dt));
-    plots_[2]->addSeries(name, history(displacement, r.dt));
+    plots_[0]->addSeries(name, timeHistory(r.accel, r.dt));
+    plots_[1]->addSeries(name, timeHistory(velocity, r.dt));
+    plots_[2]->addSeries(name, timeHistory(displacement, r.dt));
   }
   for (Plot* plot : plots_) plot->refresh();
   showMeasures();
