@@ -34,7 +34,9 @@ namespace accelspec {
 
 namespace {
 
-constexpr std::size_t kThinAbove = 20000;
+// Past some thousands of points a line costs the window more than its pixels show: each
+// change of range lays every point out again.
+constexpr std::size_t kThinAbove = 5000;
 constexpr int kThinColumns = 2000;
 constexpr int kPrintWidth = 2480;  // A4 width at 300 dpi
 
@@ -366,13 +368,15 @@ void Plot::refresh() {
   roundRange(x0, x1, xLog_);
   roundRange(y0, y1, yLog_);
   if (fixedRanges_) x0 = x0_, x1 = x1_, y0 = y0_, y1 = y1_;
-  for (std::size_t i = 0; i < series_.size(); ++i) series_[i]->replace(shown[i]);
-  for (std::size_t i = 0; i < bands_.size(); ++i)
-    bands_[i]->replace(QList<QPointF>{{x0, bandValues_[i]}, {x1, bandValues_[i]}});
+  // The axes first: each change of range lays out every point of every series again.
+  for (QLineSeries* line : series_) line->clear();
   axisX_->setRange(x0, x1);
   axisY_->setRange(y0, y1);
   for (auto [axis, log] : {std::pair{axisX_, xLog_}, std::pair{axisY_, yLog_}})
     if (!log) static_cast<QValueAxis*>(axis)->applyNiceNumbers();
+  for (std::size_t i = 0; i < series_.size(); ++i) series_[i]->replace(shown[i]);
+  for (std::size_t i = 0; i < bands_.size(); ++i)
+    bands_[i]->replace(QList<QPointF>{{x0, bandValues_[i]}, {x1, bandValues_[i]}});
   placeMarks();
 }
 

@@ -56,7 +56,7 @@ class PlotView : public QChartView {
 /// One chart of the analysis window: named series, linear or logarithmic axes, a legend,
 /// horizontal band lines and unnamed guide lines, a read-out of the values under the mouse, a
 /// rubber band to zoom (double click shows everything again), and export as PNG or SVG from its
-/// menu. A series of more than 20000 points is thinned for display; its points stay whole.
+/// menu. A series of more than 5000 points is thinned for display; its points stay whole.
 class Plot : public QWidget {
   Q_OBJECT
 
