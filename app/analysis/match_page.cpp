@@ -58,9 +58,20 @@ MatchPage::MatchPage(AnalysisSession& session, QWidget* parent)
   setObjectName(QStringLiteral("MatchPage"));
   task_ = new BackgroundTask(this);
 
-  auto* side = new QWidget(this);
-  side->setMaximumWidth(330);
-  auto* sourceBox = new QGroupBox(u8("Исходная запись"), side);
+  QWidget* side = buildSide();
+  QWidget* plots = buildPlots();
+  auto* layout = new QHBoxLayout(this);
+  layout->addWidget(side);
+  layout->addWidget(plots, 1);
+  loadSettings();
+  connectControls();
+  showChoice();
+  showOutcome();
+}
+
+// The source: the sweep with its duration and step, or the selected record.
+QGroupBox* MatchPage::buildSourceBox(QWidget* parent) {
+  auto* sourceBox = new QGroupBox(u8("Исходная запись"), parent);
   sweep_ = new QRadioButton(u8("Синусоидальная развёртка"), sourceBox);
   sweep_->setObjectName(QStringLiteral("RadioSweep"));
   seed_ = new QRadioButton(u8("Выбранная запись"), sourceBox);
@@ -81,8 +92,12 @@ MatchPage::MatchPage(AnalysisSession& session, QWidget* parent)
   sourceForm->addRow(u8("Шаг, с"), step_);
   sourceForm->addRow(seed_);
   sourceForm->addRow(seedName_);
+  return sourceBox;
+}
 
-  auto* goalBox = new QGroupBox(u8("Цель и правило"), side);
+// The target and rule chosen on the check page, and the iterations allowed.
+QGroupBox* MatchPage::buildGoalBox(QWidget* parent) {
+  auto* goalBox = new QGroupBox(u8("Цель и правило"), parent);
   choiceText_ = new QLabel(goalBox);
   choiceText_->setObjectName(QStringLiteral("LabelMatchChoice"));
   choiceText_->setWordWrap(true);
@@ -96,7 +111,15 @@ MatchPage::MatchPage(AnalysisSession& session, QWidget* parent)
   goalForm->addRow(choiceText_);
   goalForm->addRow(goalNote);
   goalForm->addRow(u8("Итераций не более"), iterations_);
+  return goalBox;
+}
 
+// The controls' column: source, goal, the run and what to do with its result.
+QWidget* MatchPage::buildSide() {
+  auto* side = new QWidget(this);
+  side->setMaximumWidth(330);
+  QGroupBox* sourceBox = buildSourceBox(side);
+  QGroupBox* goalBox = buildGoalBox(side);
   match_ = new QPushButton(u8("Подобрать"), side);
   match_->setObjectName(QStringLiteral("ButtonMatch"));
   auto* progress = new TaskProgress(*task_, side);
@@ -121,7 +144,11 @@ MatchPage::MatchPage(AnalysisSession& session, QWidget* parent)
   sideLayout->addWidget(send_);
   sideLayout->addWidget(add_);
   sideLayout->addStretch(1);
+  return side;
+}
 
+// The run's progress above; below, the matched spectrum and the records in time.
+QWidget* MatchPage::buildPlots() {
   progress_ = new Plot(this);
   progress_->setObjectName(QStringLiteral("PlotMatchProgress"));
   spectrum_ = new Plot(this);
@@ -164,11 +191,11 @@ MatchPage::MatchPage(AnalysisSession& session, QWidget* parent)
   split->addWidget(progress_);
   split->addWidget(results);
   split->setStretchFactor(1, 2);
+  return split;
+}
 
-  auto* layout = new QHBoxLayout(this);
-  layout->addWidget(side);
-  layout->addWidget(split, 1);
-
+// The source and the iterations as the user last ran them.
+void MatchPage::loadSettings() {
   QSettings& s = session_.settings();
   const bool fromSeed = s.value(QStringLiteral("match/seed"), false).toBool();
   (fromSeed ? seed_ : sweep_)->setChecked(true);
@@ -178,7 +205,9 @@ MatchPage::MatchPage(AnalysisSession& session, QWidget* parent)
   // otherwise cut every run short of the command line's result.
   iterations_->setValue(
       s.value(QStringLiteral("match/iterationCap"), matching::kDefaultIterations).toInt());
+}
 
+void MatchPage::connectControls() {
   const auto sweepFields = [this](bool on) {
     duration_->setEnabled(on);
     step_->setEnabled(on);
@@ -216,8 +245,6 @@ MatchPage::MatchPage(AnalysisSession& session, QWidget* parent)
     match_->setEnabled(true);
     showOutcome();
   });
-  showChoice();
-  showOutcome();
 }
 
 void MatchPage::showChoice() {

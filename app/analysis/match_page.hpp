@@ -13,6 +13,7 @@
 #include "records/record.hpp"
 
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -74,6 +75,12 @@ class MatchPage : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
+  QGroupBox* buildSourceBox(QWidget* parent);
+  QGroupBox* buildGoalBox(QWidget* parent);
+  QWidget* buildSide();
+  QWidget* buildPlots();
+  void loadSettings();
+  void connectControls();
   QString inputsKey() const;
   void showFreshness();
   bool usable() const;
