@@ -11,6 +11,8 @@
 
 class QCheckBox;
 class QComboBox;
+class QTabWidget;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -105,6 +107,13 @@ class CheckPage : public QWidget {
 
  private:
   void buildControls(QWidget* side);
+  void buildVerdict();
+  QTabWidget* buildPlots();
+  QTabWidget* buildTables();
+  QWidget* buildFilePage();
+  QWidget* buildEc8Page();
+  QGroupBox* buildTargetBox(QWidget* parent);
+  QGroupBox* buildRuleBox(QWidget* parent);
   void fromChoice();
   void toChoice();
   void showRuleFields();
