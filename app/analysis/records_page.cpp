@@ -106,6 +106,42 @@ RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
   setObjectName(QStringLiteral("RecordsPage"));
   task_ = new BackgroundTask(this);
 
+  QHBoxLayout* buttons = buildButtons();
+  buildList();
+  buildMeasures();
+  QWidget* plots = buildPlots();
+
+  auto* left = new QWidget(this);
+  auto* leftLayout = new QVBoxLayout(left);
+  leftLayout->setContentsMargins(0, 0, 0, 0);
+  leftLayout->addWidget(list_, 1);
+  leftLayout->addWidget(measuresTitle_);
+  leftLayout->addWidget(measures_);
+  leftLayout->addWidget(new TaskProgress(*task_, left));
+
+  auto* split = new QSplitter(Qt::Horizontal, this);
+  split->addWidget(left);
+  split->addWidget(plots);
+  split->setStretchFactor(0, 2);
+  split->setStretchFactor(1, 3);
+  split->setSizes({580, 520});
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(buttons);
+  layout->addWidget(split, 1);
+
+  connect(remove_, &QPushButton::clicked, this, &RecordsPage::removeClicked);
+  connect(baseline_, &QPushButton::clicked, this, &RecordsPage::baselineClicked);
+  connect(send_, &QPushButton::clicked, this, &RecordsPage::sendClicked);
+  connect(list_, &QTableWidget::itemSelectionChanged, this, &RecordsPage::listSelectionChanged);
+  connect(&session_, &AnalysisSession::recordsChanged, this, &RecordsPage::fillList);
+  connect(&session_, &AnalysisSession::selectionChanged, this, &RecordsPage::showSelection);
+  connect(&session_, &AnalysisSession::measuresChanged, this, &RecordsPage::showMeasures);
+  fillList();
+  showSelection();
+}
+
+// The row of actions over the list, with the step for one-column records.
+QHBoxLayout* RecordsPage::buildButtons() {
   auto* open = button("ButtonOpen", "Открыть записи…", this);
   remove_ = button("ButtonRemove", "Удалить", this);
   baseline_ = button("ButtonBaseline", "Коррекция базовой линии", this);
@@ -128,7 +164,12 @@ RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
   buttons->addWidget(step_);
   for (QPushButton* b : {remove_, baseline_, send_}) buttons->addWidget(b);
   buttons->addStretch(1);
+  connect(open, &QPushButton::clicked, this, &RecordsPage::openClicked);
+  return buttons;
+}
 
+// The list of the session's records.
+void RecordsPage::buildList() {
   list_ = new QTableWidget(0, 6, this);
   list_->setObjectName(QStringLiteral("RecordsTable"));
   list_->setHorizontalHeaderLabels({tr8("Запись"), tr8("Формат"), tr8("Шаг, с"), tr8("Отсчётов"),
@@ -144,7 +185,11 @@ RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
   list_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
   for (int c = 1; c < 6; ++c)
     list_->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+}
 
+// The intensity measures of the selected record, every row in sight (after buildList, whose
+// rows it sizes alike).
+void RecordsPage::buildMeasures() {
   measuresTitle_ = new QLabel(tr8("Меры интенсивности"), this);
   measures_ = new QTableWidget(static_cast<int>(std::size(kMeasureRows)), 3, this);
   measures_->setObjectName(QStringLiteral("MeasuresTable"));
@@ -165,15 +210,10 @@ RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
     measures_->setItem(r, 2, new QTableWidgetItem(tr8(kMeasureRows[r].unit)));
     measures_->item(r, 1)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
   }
+}
 
-  auto* left = new QWidget(this);
-  auto* leftLayout = new QVBoxLayout(left);
-  leftLayout->setContentsMargins(0, 0, 0, 0);
-  leftLayout->addWidget(list_, 1);
-  leftLayout->addWidget(measuresTitle_);
-  leftLayout->addWidget(measures_);
-  leftLayout->addWidget(new TaskProgress(*task_, left));
-
+// The selected record's acceleration, velocity and displacement, one above the other.
+QWidget* RecordsPage::buildPlots() {
   auto* plots = new QSplitter(Qt::Vertical, this);
   const char* titles[3][2] = {
       {"Ускорение", "a, м/с²"}, {"Скорость", "v, м/с"}, {"Смещение", "d, м"}};
@@ -188,27 +228,7 @@ RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
                                [this](const QString& f) { session_.setLastFolder(f); });
     plots->addWidget(plots_[i]);
   }
-
-  auto* split = new QSplitter(Qt::Horizontal, this);
-  split->addWidget(left);
-  split->addWidget(plots);
-  split->setStretchFactor(0, 2);
-  split->setStretchFactor(1, 3);
-  split->setSizes({580, 520});
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(buttons);
-  layout->addWidget(split, 1);
-
-  connect(open, &QPushButton::clicked, this, &RecordsPage::openClicked);
-  connect(remove_, &QPushButton::clicked, this, &RecordsPage::removeClicked);
-  connect(baseline_, &QPushButton::clicked, this, &RecordsPage::baselineClicked);
-  connect(send_, &QPushButton::clicked, this, &RecordsPage::sendClicked);
-  connect(list_, &QTableWidget::itemSelectionChanged, this, &RecordsPage::listSelectionChanged);
-  connect(&session_, &AnalysisSession::recordsChanged, this, &RecordsPage::fillList);
-  connect(&session_, &AnalysisSession::selectionChanged, this, &RecordsPage::showSelection);
-  connect(&session_, &AnalysisSession::measuresChanged, this, &RecordsPage::showMeasures);
-  fillList();
-  showSelection();
+  return plots;
 }
 
 void RecordsPage::openClicked() {
