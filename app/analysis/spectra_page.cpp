@@ -124,6 +124,36 @@ SpectraPage::SpectraPage(AnalysisSession& session, QWidget* parent)
   setObjectName(QStringLiteral("SpectraPage"));
   task_ = new BackgroundTask(this);
 
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("SpectraStatus"));
+  QGridLayout* controls = buildComputeControls();
+  QHBoxLayout* viewRow = buildViewRow();
+
+  plot_ = new Plot(this);
+  plot_->setObjectName(QStringLiteral("PlotSpectra"));
+  plot_->setExportFolder([this] { return session_.lastFolder(); },
+                         [this](const QString& f) { session_.setLastFolder(f); });
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(controls);
+  layout->addLayout(viewRow);
+  layout->addWidget(plot_, 1);
+  layout->addWidget(status_);
+  layout->addWidget(new TaskProgress(*task_, this));
+
+  restoreSettings();
+  gridKindChanged();
+  connect(gridKind_, &QComboBox::currentIndexChanged, this, &SpectraPage::gridKindChanged);
+  connect(gridBrowse_, &QPushButton::clicked, this, &SpectraPage::chooseGridFile);
+  connect(csv_, &QPushButton::clicked, this, &SpectraPage::csvClicked);
+  for (QComboBox* box : {quantity_, axisX_, view_})
+    connect(box, &QComboBox::currentIndexChanged, this, &SpectraPage::redraw);
+  for (QCheckBox* box : {logX_, logY_})
+    connect(box, &QCheckBox::toggled, this, &SpectraPage::redraw);
+  redraw();
+}
+
+// What a run computes: the grid, the dampings, the quantity and the peaks.
+QGridLayout* SpectraPage::buildComputeControls() {
   gridKind_ = new QComboBox(this);
   gridKind_->setObjectName(QStringLiteral("ComboGrid"));
   for (const char* label : kGridLabels) gridKind_->addItem(tr8(label));
@@ -149,6 +179,30 @@ SpectraPage::SpectraPage(AnalysisSession& session, QWidget* parent)
   peaks_ = new QComboBox(this);
   peaks_->setObjectName(QStringLiteral("ComboPeaks"));
   peaks_->addItems({tr8("между отсчётами (уточнённые)"), tr8("в отсчётах записи")});
+
+  auto* controls = new QGridLayout;
+  controls->addWidget(new QLabel(tr8("Сетка:"), this), 0, 0);
+  controls->addWidget(gridKind_, 0, 1);
+  controls->addWidget(fromLabel_, 0, 2);
+  controls->addWidget(gridFrom_, 0, 3);
+  controls->addWidget(toLabel_, 0, 4);
+  controls->addWidget(gridTo_, 0, 5);
+  controls->addWidget(stepLabel_, 0, 6);
+  controls->addWidget(gridStep_, 0, 7);
+  controls->addWidget(gridFile_, 0, 8);
+  controls->addWidget(gridBrowse_, 0, 9);
+  controls->addWidget(new QLabel(tr8("Затухания:"), this), 1, 0);
+  controls->addWidget(dampings_, 1, 1);
+  controls->addWidget(new QLabel(tr8("Величина:"), this), 1, 2);
+  controls->addWidget(quantity_, 1, 3, 1, 3);
+  controls->addWidget(new QLabel(tr8("Пики:"), this), 1, 6);
+  controls->addWidget(peaks_, 1, 7, 1, 2);
+  controls->setColumnStretch(8, 1);
+  return controls;
+}
+
+// How the results are drawn, and the run and export buttons.
+QHBoxLayout* SpectraPage::buildViewRow() {
   axisX_ = new QComboBox(this);
   axisX_->setObjectName(QStringLiteral("ComboAxisX"));
   axisX_->addItems({tr8("частота"), tr8("период")});
@@ -169,27 +223,7 @@ SpectraPage::SpectraPage(AnalysisSession& session, QWidget* parent)
   csv_ = new QPushButton(tr8("Экспорт CSV…"), this);
   csv_->setObjectName(QStringLiteral("ButtonCsv"));
   csv_->setEnabled(false);
-  status_ = new QLabel(this);
-  status_->setObjectName(QStringLiteral("SpectraStatus"));
 
-  auto* controls = new QGridLayout;
-  controls->addWidget(new QLabel(tr8("Сетка:"), this), 0, 0);
-  controls->addWidget(gridKind_, 0, 1);
-  controls->addWidget(fromLabel_, 0, 2);
-  controls->addWidget(gridFrom_, 0, 3);
-  controls->addWidget(toLabel_, 0, 4);
-  controls->addWidget(gridTo_, 0, 5);
-  controls->addWidget(stepLabel_, 0, 6);
-  controls->addWidget(gridStep_, 0, 7);
-  controls->addWidget(gridFile_, 0, 8);
-  controls->addWidget(gridBrowse_, 0, 9);
-  controls->addWidget(new QLabel(tr8("Затухания:"), this), 1, 0);
-  controls->addWidget(dampings_, 1, 1);
-  controls->addWidget(new QLabel(tr8("Величина:"), this), 1, 2);
-  controls->addWidget(quantity_, 1, 3, 1, 3);
-  controls->addWidget(new QLabel(tr8("Пики:"), this), 1, 6);
-  controls->addWidget(peaks_, 1, 7, 1, 2);
-  controls->setColumnStretch(8, 1);
   auto* viewRow = new QHBoxLayout;
   viewRow->addWidget(new QLabel(tr8("Ось X:"), this));
   viewRow->addWidget(axisX_);
@@ -200,29 +234,8 @@ SpectraPage::SpectraPage(AnalysisSession& session, QWidget* parent)
   viewRow->addStretch(1);
   viewRow->addWidget(compute);
   viewRow->addWidget(csv_);
-
-  plot_ = new Plot(this);
-  plot_->setObjectName(QStringLiteral("PlotSpectra"));
-  plot_->setExportFolder([this] { return session_.lastFolder(); },
-                         [this](const QString& f) { session_.setLastFolder(f); });
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(controls);
-  layout->addLayout(viewRow);
-  layout->addWidget(plot_, 1);
-  layout->addWidget(status_);
-  layout->addWidget(new TaskProgress(*task_, this));
-
-  restoreSettings();
-  gridKindChanged();
-  connect(gridKind_, &QComboBox::currentIndexChanged, this, &SpectraPage::gridKindChanged);
-  connect(gridBrowse_, &QPushButton::clicked, this, &SpectraPage::chooseGridFile);
   connect(compute, &QPushButton::clicked, this, &SpectraPage::computeClicked);
-  connect(csv_, &QPushButton::clicked, this, &SpectraPage::csvClicked);
-  for (QComboBox* box : {quantity_, axisX_, view_})
-    connect(box, &QComboBox::currentIndexChanged, this, &SpectraPage::redraw);
-  for (QCheckBox* box : {logX_, logY_})
-    connect(box, &QCheckBox::toggled, this, &SpectraPage::redraw);
-  redraw();
+  return viewRow;
 }
 
 void SpectraPage::gridKindChanged() {

@@ -11,6 +11,8 @@
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -70,6 +72,8 @@ class SpectraPage : public QWidget {
   void drawn();
 
  private:
+  QGridLayout* buildComputeControls();
+  QHBoxLayout* buildViewRow();
   void gridKindChanged();
   void chooseGridFile();
   void drawSpectra(std::size_t quantity);
