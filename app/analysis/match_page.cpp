@@ -190,7 +190,10 @@ QWidget* MatchPage::buildPlots() {
   auto* split = new QSplitter(Qt::Vertical, this);
   split->addWidget(progress_);
   split->addWidget(results);
+  // The progress reads at a glance in a third of the height; the results take the rest.
+  split->setStretchFactor(0, 1);
   split->setStretchFactor(1, 2);
+  split->setSizes({260, 520});
   return split;
 }
 
