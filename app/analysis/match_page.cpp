@@ -177,6 +177,7 @@ QWidget* MatchPage::buildPlots() {
       histories_[i][k] = p;
     }
   auto* results = new QTabWidget(this);
+  results_ = results;
   results->setObjectName(QStringLiteral("MatchPlots"));
   results->addTab(spectrum_, u8("Спектр"));
   results->addTab(histories, u8("Запись во времени"));
@@ -186,6 +187,9 @@ QWidget* MatchPage::buildPlots() {
   connect(axis_, &QComboBox::currentIndexChanged, this, [this](int index) {
     session_.settings().setValue(QStringLiteral("match/byPeriod"), index == 1);
     drawSpectrum();
+  });
+  connect(results, &QTabWidget::currentChanged, this, [this](int index) {
+    if (index == 1 && !historiesDrawn_) drawHistories();
   });
   auto* split = new QSplitter(Qt::Vertical, this);
   split->addWidget(progress_);
@@ -392,7 +396,10 @@ void MatchPage::showSteps(const std::vector<MatchStep>& steps, int iterations) {
 void MatchPage::showOutcome() {
   for (QPushButton* b : {save_, send_, add_}) b->setEnabled(usable());
   drawSpectrum();
-  drawHistories();
+  // Six plots of a long record cost the window tens of milliseconds: they are drawn when their
+  // tab is seen, not at every run's end.
+  historiesDrawn_ = false;
+  if (results_->currentIndex() == 1) drawHistories();
   if (!outcome_) {
     result_->setText(u8("Подбора ещё не было."));
     showSteps({}, iterations_->value());
@@ -441,6 +448,7 @@ void MatchPage::drawSpectrum() {
 // The seed's and the matched record's a, v and d side by side, each row on one scale so that
 // the columns compare at a glance; the sweep, made inside the run, leaves its column empty.
 void MatchPage::drawHistories() {
+  historiesDrawn_ = true;
   std::vector<double> motion[2][3];
   double dt[2] = {0, 0};
   if (outcome_) {

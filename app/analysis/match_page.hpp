@@ -19,6 +19,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
+class QTabWidget;
 
 namespace accelspec {
 
@@ -124,6 +125,8 @@ class MatchPage : public QWidget {
   // The seed's (column 0) and the matched record's (column 1) acceleration, velocity and
   // displacement, side by side on the same scales.
   Plot* histories_[3][2] = {};
+  QTabWidget* results_ = nullptr;  // the spectrum and the histories
+  bool historiesDrawn_ = false;    // the histories show the outcome (drawn when first seen)
 };
 
 }  // namespace accelspec

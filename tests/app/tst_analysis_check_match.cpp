@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -472,6 +473,9 @@ class TestCheckMatch : public QObject {
     QVERIFY(match_->task().wait());
     QVERIFY(match_->outcome() && match_->outcome()->seed);
     const MatchOutcome& o = *match_->outcome();
+    // Drawn once their tab is seen.
+    QCOMPARE(child<Plot>(match_, "PlotMatchedAcceleration")->seriesCount(), 0);
+    child<QTabWidget>(match_, "MatchPlots")->setCurrentIndex(1);
     const char* rows[] = {"Acceleration", "Velocity", "Displacement"};
     for (const char* row : rows) {
       auto* seed = child<Plot>(match_, qPrintable(QStringLiteral("PlotSeed") + row));
@@ -511,6 +515,7 @@ class TestCheckMatch : public QObject {
     QVERIFY(match_->outcome() && !match_->outcome()->seed);
     QCOMPARE(child<Plot>(match_, "PlotSeedAcceleration")->seriesCount(), 0);
     QCOMPARE(child<Plot>(match_, "PlotMatchedAcceleration")->seriesCount(), 1);
+    child<QTabWidget>(match_, "MatchPlots")->setCurrentIndex(0);
     child<QLineEdit>(match_, "EditSweepDuration")->setText("20");
     child<QSpinBox>(match_, "SpinIterations")->setValue(matching::kDefaultIterations);
     session_->settings().remove(QStringLiteral("match"));
