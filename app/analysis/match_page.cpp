@@ -296,6 +296,31 @@ void MatchPage::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
 }
 
+namespace {
+
+// What a run left, as the page keeps it: the record named after its source, and the rule's
+// verdict on it; the closest record of a failed run is checked too, so that the page shows
+// where it fell short.
+MatchOutcome outcomeOf(const matching::RuleMatch& m, const check::Target& target,
+                       const check::RuleParameters& parameters, const matching::MatchSource& source,
+                       int iterations, unsigned threads) {
+  MatchOutcome out;
+  out.passed = m.match.passed;
+  out.iterations = iterations;
+  out.lowestRatio = m.match.lowestRatio;
+  out.highestRatio = m.match.highestRatio;
+  out.record.name = (source.seed ? source.seed->name : std::string("sweep")) + "-match";
+  out.record.format = "aks";
+  out.record.units = "m/s2";
+  out.record.dt = m.dt;
+  out.record.accel = m.match.accel;
+  out.seed = source.seed;
+  out.check = m.check ? *m.check : check::checkRecords(target, parameters, {out.record}, threads);
+  return out;
+}
+
+}  // namespace
+
 void MatchPage::runMatch() {
   check::Target target;
   check::RuleParameters parameters;
@@ -343,21 +368,7 @@ void MatchPage::runMatch() {
         };
         const matching::RuleMatch m = matching::matchToRule(target, parameters, source, iterations,
                                                             threads, progress, c.stopToken());
-        MatchOutcome out;
-        out.passed = m.match.passed;
-        out.iterations = iterations;
-        out.lowestRatio = m.match.lowestRatio;
-        out.highestRatio = m.match.highestRatio;
-        out.record.name = (source.seed ? source.seed->name : std::string("sweep")) + "-match";
-        out.record.format = "aks";
-        out.record.units = "m/s2";
-        out.record.dt = m.dt;
-        out.record.accel = m.match.accel;
-        out.seed = source.seed;
-        // The closest record of a failed run is checked too, so that the page shows where it
-        // fell short.
-        out.check =
-            m.check ? *m.check : check::checkRecords(target, parameters, {out.record}, threads);
+        MatchOutcome out = outcomeOf(m, target, parameters, source, iterations, threads);
         const std::lock_guard lock(live->mutex);
         out.steps = live->steps;
         return out;
