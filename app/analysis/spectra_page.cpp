@@ -16,6 +16,7 @@
 #include <cmath>
 #include <exception>
 #include <numbers>
+#include <optional>
 #include <thread>
 
 #include "analysis/grid.hpp"
@@ -291,13 +292,8 @@ std::string SpectraPage::gridText() const {
   }
 }
 
-void SpectraPage::computeClicked() {
-  saveSettings();
-  std::vector<std::size_t> chosen = session_.selection();
-  if (chosen.empty()) {
-    status_->setText(tr8("Выберите записи на странице «Записи»."));
-    return;
-  }
+// The run the fields ask for; none, with the error box shown, when a field is wrong.
+std::optional<analysis::SpectraRequest> SpectraPage::requestFromFields() {
   analysis::SpectraRequest request;
   try {
     const int kind = gridKind_->currentIndex();
@@ -333,11 +329,24 @@ void SpectraPage::computeClicked() {
     }
   } catch (...) {
     showErrorBox(this, userMessage(std::current_exception()));
-    return;
+    return std::nullopt;
   }
   request.quantities.assign(std::begin(kQuantities), std::end(kQuantities));
   request.peaks = peaks_->currentIndex() == 0 ? analysis::Peaks::Refined : analysis::Peaks::Samples;
   request.threads = std::max(1u, std::thread::hardware_concurrency());
+  return request;
+}
+
+void SpectraPage::computeClicked() {
+  saveSettings();
+  std::vector<std::size_t> chosen = session_.selection();
+  if (chosen.empty()) {
+    status_->setText(tr8("Выберите записи на странице «Записи»."));
+    return;
+  }
+  const std::optional<analysis::SpectraRequest> asked = requestFromFields();
+  if (!asked) return;
+  const analysis::SpectraRequest request = *asked;
 
   struct Job {
     std::uint64_t id;

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,7 @@ class SpectraPage : public QWidget {
   void drawn();
 
  private:
+  std::optional<analysis::SpectraRequest> requestFromFields();
   QGridLayout* buildComputeControls();
   QHBoxLayout* buildViewRow();
   void gridKindChanged();
