@@ -269,7 +269,8 @@ Columns columnsAt(const Page& pg, const check::CheckResult& r, const QFont& font
 }
 
 // The verdict table from `ty` down, its rows shrunk to fit what is left of the page, and the
-// PASS or FAIL under it.
+// verdict under it in words: the page is read by people, unlike the command's last line that
+// scripts look for.
 void drawVerdicts(Page& pg, const check::CheckResult& r, double ty) {
   QPainter& p = pg.p;
   const double rowsLeft = pg.H - ty - 2 * pg.fm.height();
@@ -308,7 +309,7 @@ void drawVerdicts(Page& pg, const check::CheckResult& r, double ty) {
   p.setFont(big);
   p.setPen(r.pass ? QColor(0, 120, 0) : QColor(200, 0, 0));
   p.drawText(QPointF(0, std::min(pg.H - 2, ty + QFontMetricsF(big, &pg.writer).height())),
-             r.pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"));
+             r.pass ? QStringLiteral("ПРОХОДИТ") : QStringLiteral("НЕ ПРОХОДИТ"));
 }
 
 void render(QPdfWriter& writer, const check::CheckResult& r) {

@@ -346,6 +346,12 @@ void HelpWindow::followInContents(const QUrl& source) {
 
 void HelpWindow::showTopic(const QString& topic) {
   if (!isVisible()) show();
+  // A minimised guide is still visible to Qt: it is brought back as it was (maximised stays
+  // maximised), or F1 and «?» would seem to do nothing.
+  if (isMinimized()) {
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+  }
   raise();
   activateWindow();
   const QString target = topic.isEmpty() ? kContentsPage : topic;

@@ -20,6 +20,12 @@ struct MatchSource {
   double duration = 20, step = 0.005;
 };
 
+/// The iterations a match may take unless told otherwise, and the most it may be told: a cap,
+/// since a run stops by itself once a record passes or the ratios stall. The command line and
+/// the window start from the same cap, so that both give the same record for the same inputs.
+inline constexpr int kDefaultIterations = 200;
+inline constexpr int kMaxIterations = 1000;
+
 /// A run towards a rule's verdict and how it ended.
 struct RuleMatch {
   MatchResult match;

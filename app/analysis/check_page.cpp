@@ -236,57 +236,9 @@ CheckPage::CheckPage(AnalysisSession& session, QWidget* parent)
   auto* side = new QWidget(this);
   buildControls(side);
 
-  verdict_ = new QLabel(this);
-  verdict_->setObjectName(QStringLiteral("LabelVerdict"));
-  QFont big = verdict_->font();
-  big.setPointSize(26);
-  big.setBold(true);
-  verdict_->setFont(big);
-  verdict_->setText(u8("—"));
-  summary_ = new QLabel(this);
-  summary_->setObjectName(QStringLiteral("LabelCheckSummary"));
-  summary_->setWordWrap(true);
-  summary_->setText(u8("Выберите записи на странице «Записи», цель и правило, затем «Проверить»."));
-  stale_ = new QLabel(u8("устарело — пересчитайте"), this);
-  stale_->setObjectName(QStringLiteral("LabelCheckStale"));
-  stale_->setStyleSheet(QStringLiteral("color: #808080; font-style: italic"));
-  stale_->setVisible(false);
-
-  ratios_ = new Plot(this);
-  ratios_->setObjectName(QStringLiteral("PlotRatio"));
-  spectra_ = new Plot(this);
-  spectra_->setObjectName(QStringLiteral("PlotCheckSpectra"));
-  for (Plot* p : {ratios_, spectra_})
-    p->setExportFolder([this] { return session_.lastFolder(); },
-                       [this](const QString& f) { session_.setLastFolder(f); });
-
-  items_ = new QTableWidget(0, 4, this);
-  items_->setObjectName(QStringLiteral("TableVerdicts"));
-  items_->setHorizontalHeaderLabels(
-      {u8("Требование"), u8("Запись"), u8("Подробности"), u8("Итог")});
-  failing_ = new QTableWidget(0, 4, this);
-  failing_->setObjectName(QStringLiteral("TableFailing"));
-  failing_->setHorizontalHeaderLabels(
-      {u8("Частота, Гц"), u8("Период, с"), u8("Запись"), u8("Отношение")});
-  for (QTableWidget* t : {items_, failing_}) {
-    t->verticalHeader()->setVisible(false);
-    t->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    t->horizontalHeader()->setStretchLastSection(true);
-    t->setSelectionBehavior(QAbstractItemView::SelectRows);
-  }
-  // The details are the long column: they take what is left and are cut short (whole in the
-  // tool tip), so that the verdict column stays in view at any width.
-  items_->horizontalHeader()->setStretchLastSection(false);
-  items_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
-  items_->setWordWrap(false);
-
-  auto* plots = new QTabWidget(this);
-  plots->setObjectName(QStringLiteral("CheckPlots"));
-  plots->addTab(ratios_, u8("Отношение к цели"));
-  plots->addTab(spectra_, u8("Спектры"));
-  auto* tables = new QTabWidget(this);
-  tables->addTab(items_, u8("Требования правила"));
-  tables->addTab(failing_, u8("Точки вне границ"));
+  buildVerdict();
+  QTabWidget* plots = buildPlots();
+  QTabWidget* tables = buildTables();
   auto* split = new QSplitter(Qt::Vertical, this);
   split->addWidget(plots);
   split->addWidget(tables);
@@ -316,6 +268,75 @@ CheckPage::CheckPage(AnalysisSession& session, QWidget* parent)
   connect(&session_, &AnalysisSession::selectionChanged, this, &CheckPage::showFreshness);
 }
 
+// The verdict, large, with the summary and the stale mark beside it.
+void CheckPage::buildVerdict() {
+  verdict_ = new QLabel(this);
+  verdict_->setObjectName(QStringLiteral("LabelVerdict"));
+  QFont big = verdict_->font();
+  big.setPointSize(26);
+  big.setBold(true);
+  verdict_->setFont(big);
+  verdict_->setText(u8("—"));
+  summary_ = new QLabel(this);
+  summary_->setObjectName(QStringLiteral("LabelCheckSummary"));
+  summary_->setWordWrap(true);
+  summary_->setText(u8("Выберите записи на странице «Записи», цель и правило, затем «Проверить»."));
+  stale_ = new QLabel(u8("устарело — пересчитайте"), this);
+  stale_->setObjectName(QStringLiteral("LabelCheckStale"));
+  stale_->setStyleSheet(QStringLiteral("color: #808080; font-style: italic"));
+  stale_->setVisible(false);
+}
+
+// The ratio and spectra plots in tabs, with the choice of frequency or period along x.
+QTabWidget* CheckPage::buildPlots() {
+  ratios_ = new Plot(this);
+  ratios_->setObjectName(QStringLiteral("PlotRatio"));
+  spectra_ = new Plot(this);
+  spectra_->setObjectName(QStringLiteral("PlotCheckSpectra"));
+  for (Plot* p : {ratios_, spectra_})
+    p->setExportFolder([this] { return session_.lastFolder(); },
+                       [this](const QString& f) { session_.setLastFolder(f); });
+  auto* plots = new QTabWidget(this);
+  plots->setObjectName(QStringLiteral("CheckPlots"));
+  plots->addTab(ratios_, u8("Отношение к цели"));
+  plots->addTab(spectra_, u8("Спектры"));
+  axis_ = axisChoice(QStringLiteral("ComboCheckAxis"), plots);
+  axis_->setCurrentIndex(session_.settings().value(QStringLiteral("check/byPeriod")).toBool());
+  plots->setCornerWidget(axis_->parentWidget());
+  connect(axis_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    session_.settings().setValue(QStringLiteral("check/byPeriod"), index == 1);
+    if (result_) drawPlots(*result_);
+  });
+  return plots;
+}
+
+// The rule's items and the points outside its bands, in tabs.
+QTabWidget* CheckPage::buildTables() {
+  items_ = new QTableWidget(0, 4, this);
+  items_->setObjectName(QStringLiteral("TableVerdicts"));
+  items_->setHorizontalHeaderLabels(
+      {u8("Требование"), u8("Запись"), u8("Подробности"), u8("Итог")});
+  failing_ = new QTableWidget(0, 4, this);
+  failing_->setObjectName(QStringLiteral("TableFailing"));
+  failing_->setHorizontalHeaderLabels(
+      {u8("Частота, Гц"), u8("Период, с"), u8("Запись"), u8("Отношение")});
+  for (QTableWidget* t : {items_, failing_}) {
+    t->verticalHeader()->setVisible(false);
+    t->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    t->horizontalHeader()->setStretchLastSection(true);
+    t->setSelectionBehavior(QAbstractItemView::SelectRows);
+  }
+  // The details are the long column: they take what is left and are cut short (whole in the
+  // tool tip), so that the verdict column stays in view at any width.
+  items_->horizontalHeader()->setStretchLastSection(false);
+  items_->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
+  items_->setWordWrap(false);
+  auto* tables = new QTabWidget(this);
+  tables->addTab(items_, u8("Требования правила"));
+  tables->addTab(failing_, u8("Точки вне границ"));
+  return tables;
+}
+
 QString CheckPage::inputsKey() const {
   QString key = choice_.fingerprint(session_);
   for (std::size_t i : session_.selection())
@@ -341,15 +362,8 @@ void CheckPage::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
 }
 
-void CheckPage::buildControls(QWidget* side) {
-  side->setMaximumWidth(330);
-  auto* targetBox = new QGroupBox(u8("Целевой спектр"), side);
-  source_ = new QComboBox(targetBox);
-  source_->setObjectName(QStringLiteral("ComboTarget"));
-  source_->addItems({u8("Файл *.spv"), u8("Спектр главного окна"), u8("ec8 (нормативный)"),
-                     u8("rg160 (нормативный)")});
-  sourcePages_ = new QStackedWidget(targetBox);
-
+// The target file's field and its «Обзор…».
+QWidget* CheckPage::buildFilePage() {
   auto* filePage = new QWidget;
   file_ = new QLineEdit(filePage);
   file_->setObjectName(QStringLiteral("EditTargetFile"));
@@ -368,10 +382,11 @@ void CheckPage::buildControls(QWidget* side) {
     file_->setText(path);
     toChoice();
   });
+  return filePage;
+}
 
-  auto* mainPage = new QLabel(u8("Таблица спектра, которую главное окно показывает сейчас."));
-  mainPage->setWordWrap(true);
-
+// The design spectrum of ec8: its type, ground and ag with its unit.
+QWidget* CheckPage::buildEc8Page() {
   auto* ec8Page = new QWidget;
   ec8Type_ = new QComboBox(ec8Page);
   ec8Type_->setObjectName(QStringLiteral("ComboEc8Type"));
@@ -393,6 +408,24 @@ void CheckPage::buildControls(QWidget* side) {
   ec8Form->addRow(u8("Тип спектра"), ec8Type_);
   ec8Form->addRow(u8("Грунт"), ground_);
   ec8Form->addRow(u8("ag"), agRow);
+  return ec8Page;
+}
+
+// The target: where it comes from, and that source's fields.
+QGroupBox* CheckPage::buildTargetBox(QWidget* parent) {
+  auto* targetBox = new QGroupBox(u8("Целевой спектр"), parent);
+  source_ = new QComboBox(targetBox);
+  source_->setObjectName(QStringLiteral("ComboTarget"));
+  source_->addItems({u8("Файл *.spv"), u8("Спектр главного окна"), u8("ec8 (нормативный)"),
+                     u8("rg160 (нормативный)")});
+  sourcePages_ = new QStackedWidget(targetBox);
+
+  QWidget* filePage = buildFilePage();
+
+  auto* mainPage = new QLabel(u8("Таблица спектра, которую главное окно показывает сейчас."));
+  mainPage->setWordWrap(true);
+
+  QWidget* ec8Page = buildEc8Page();
 
   auto* rgPage = new QWidget;
   pga_ = new QLineEdit(rgPage);
@@ -408,8 +441,12 @@ void CheckPage::buildControls(QWidget* side) {
   auto* targetLayout = new QVBoxLayout(targetBox);
   targetLayout->addWidget(source_);
   targetLayout->addWidget(sourcePages_);
+  return targetBox;
+}
 
-  auto* ruleBox = new QGroupBox(u8("Правило"), side);
+// The rule and its parameters; the fields a rule does not take are hidden (showRuleFields).
+QGroupBox* CheckPage::buildRuleBox(QWidget* parent) {
+  auto* ruleBox = new QGroupBox(u8("Правило"), parent);
   rule_ = new QComboBox(ruleBox);
   rule_->setObjectName(QStringLiteral("ComboRule"));
   rule_->addItems({QStringLiteral("srp"), QStringLiteral("ec8"), QStringLiteral("asce7")});
@@ -438,6 +475,13 @@ void CheckPage::buildControls(QWidget* side) {
   ruleForm->addRow(tminLabel_, tmin_);
   ruleForm->addRow(tmaxLabel_, tmax_);
   ruleForm->addRow(minRatioLabel_, minRatio_);
+  return ruleBox;
+}
+
+void CheckPage::buildControls(QWidget* side) {
+  side->setMaximumWidth(330);
+  QGroupBox* targetBox = buildTargetBox(side);
+  QGroupBox* ruleBox = buildRuleBox(side);
 
   check_ = new QPushButton(u8("Проверить"), side);
   check_->setObjectName(QStringLiteral("ButtonCheck"));
@@ -565,60 +609,8 @@ void CheckPage::show(const check::CheckResult& r) {
           .arg(r.recordNames.size())
           .arg(num(r.lowest.ratio), num(lo.frequency), num(r.highest.ratio), num(hi.frequency)));
 
-  // Ratios: each record's under srp, which judges them one by one; the mean under the others.
+  drawPlots(r);
   const bool each = r.parameters.rule == check::Rule::Srp;
-  ratios_->clear();
-  ratios_->setAxes(u8("Частота, Гц"), true, u8("Отношение к цели"), false);
-  if (each) {
-    for (std::size_t k = 0; k < r.recordNames.size(); ++k) {
-      std::vector<QPointF> pts;
-      for (const auto& p : r.points) pts.emplace_back(p.frequency, p.recordRatios[k]);
-      ratios_->addSeries(qs(r.recordNames[k]), std::move(pts));
-    }
-  } else {
-    std::vector<QPointF> pts;
-    for (const auto& p : r.points) pts.emplace_back(p.frequency, p.ratio);
-    ratios_->addSeries(u8("среднее"), std::move(pts), QColor(0x1f, 0x4e, 0xa0));
-  }
-  ratios_->addBand(r.lowerBand, u8("нижняя граница %1").arg(num(r.lowerBand)), kFail);
-  if (r.upperBand > 0)
-    ratios_->addBand(r.upperBand, u8("верхняя граница %1").arg(num(r.upperBand)), kFail);
-  // The judged range as two vertical guides.
-  double f0 = 0, f1 = 0, y1 = r.upperBand > 0 ? r.upperBand : 1.0;
-  for (const auto& p : r.points)
-    if (p.judged) {
-      if (f0 == 0) f0 = p.frequency;
-      f1 = p.frequency;
-    }
-  for (const auto& p : r.points)
-    y1 = std::max(y1,
-                  each ? *std::max_element(p.recordRatios.begin(), p.recordRatios.end()) : p.ratio);
-  if (f0 > 0)
-    for (double f : {f0, f1})
-      ratios_->addGuide({QPointF(f, 0), QPointF(f, y1 * 1.05)}, QColor(0x80, 0x80, 0x80),
-                        u8("%1 Гц").arg(num(f)));
-  ratios_->refresh();
-
-  spectra_->clear();
-  spectra_->setAxes(u8("Частота, Гц"), true, u8("Ускорение, м/с²"), true);
-  std::vector<QPointF> target, mean;
-  for (const auto& p : r.points) {
-    target.emplace_back(p.frequency, p.target);
-    mean.emplace_back(p.frequency, p.computed);
-  }
-  spectra_->addSeries(u8("цель"), std::move(target), QColor(Qt::black));
-  if (r.recordNames.size() > 1)
-    for (std::size_t k = 0; k < r.recordNames.size(); ++k) {
-      std::vector<QPointF> pts;
-      for (std::size_t j = 0; j < r.points.size(); ++j)
-        pts.emplace_back(r.points[j].frequency, r.spectra[k][j]);
-      spectra_->addSeries(qs(r.recordNames[k]), std::move(pts));
-    }
-  const int meanIndex =
-      spectra_->addSeries(r.recordNames.size() > 1 ? u8("среднее") : qs(r.recordNames.front()),
-                          std::move(mean), QColor(0x1f, 0x4e, 0xa0));
-  if (r.recordNames.size() > 1) spectra_->emphasise(meanIndex);
-  spectra_->refresh();
 
   items_->setRowCount(0);
   for (const auto& v : r.verdicts) {
@@ -656,6 +648,69 @@ void CheckPage::show(const check::CheckResult& r) {
       failing_->setItem(row, 3, cell(num(p.ratio), kFail));
     }
   }
+}
+
+// The plots of `r` along the frequency or the period, as the axis choice says.
+void CheckPage::drawPlots(const check::CheckResult& r) {
+  const bool byPeriod = axis_->currentIndex() == 1;
+  const auto x = [byPeriod](const check::CheckPoint& p) {
+    return byPeriod ? p.period : p.frequency;
+  };
+  const QString xTitle = byPeriod ? u8("Период, с") : u8("Частота, Гц");
+  // Ratios: each record's under srp, which judges them one by one; the mean under the others.
+  const bool each = r.parameters.rule == check::Rule::Srp;
+  ratios_->clear();
+  ratios_->setAxes(xTitle, true, u8("Отношение к цели"), false);
+  if (each) {
+    for (std::size_t k = 0; k < r.recordNames.size(); ++k) {
+      std::vector<QPointF> pts;
+      for (const auto& p : r.points) pts.emplace_back(x(p), p.recordRatios[k]);
+      ratios_->addSeries(qs(r.recordNames[k]), std::move(pts));
+    }
+  } else {
+    std::vector<QPointF> pts;
+    for (const auto& p : r.points) pts.emplace_back(x(p), p.ratio);
+    ratios_->addSeries(u8("среднее"), std::move(pts), QColor(0x1f, 0x4e, 0xa0));
+  }
+  ratios_->addBand(r.lowerBand, u8("нижняя граница %1").arg(num(r.lowerBand)), kFail);
+  if (r.upperBand > 0)
+    ratios_->addBand(r.upperBand, u8("верхняя граница %1").arg(num(r.upperBand)), kFail);
+  // The judged range as two vertical guides.
+  double f0 = 0, f1 = 0, y1 = r.upperBand > 0 ? r.upperBand : 1.0;
+  for (const auto& p : r.points)
+    if (p.judged) {
+      if (f0 == 0) f0 = x(p);
+      f1 = x(p);
+    }
+  for (const auto& p : r.points)
+    y1 = std::max(y1,
+                  each ? *std::max_element(p.recordRatios.begin(), p.recordRatios.end()) : p.ratio);
+  if (f0 > 0)
+    for (double f : {f0, f1})
+      ratios_->addGuide({QPointF(f, 0), QPointF(f, y1 * 1.05)}, QColor(0x80, 0x80, 0x80),
+                        (byPeriod ? u8("%1 с") : u8("%1 Гц")).arg(num(f)));
+  ratios_->refresh();
+
+  spectra_->clear();
+  spectra_->setAxes(xTitle, true, u8("Ускорение, м/с²"), true);
+  std::vector<QPointF> target, mean;
+  for (const auto& p : r.points) {
+    target.emplace_back(x(p), p.target);
+    mean.emplace_back(x(p), p.computed);
+  }
+  spectra_->addSeries(u8("цель"), std::move(target), QColor(Qt::black));
+  if (r.recordNames.size() > 1)
+    for (std::size_t k = 0; k < r.recordNames.size(); ++k) {
+      std::vector<QPointF> pts;
+      for (std::size_t j = 0; j < r.points.size(); ++j)
+        pts.emplace_back(x(r.points[j]), r.spectra[k][j]);
+      spectra_->addSeries(qs(r.recordNames[k]), std::move(pts));
+    }
+  const int meanIndex =
+      spectra_->addSeries(r.recordNames.size() > 1 ? u8("среднее") : qs(r.recordNames.front()),
+                          std::move(mean), QColor(0x1f, 0x4e, 0xa0));
+  if (r.recordNames.size() > 1) spectra_->emphasise(meanIndex);
+  spectra_->refresh();
 }
 
 bool CheckPage::writeReport(const QString& typed) {

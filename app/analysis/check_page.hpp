@@ -11,6 +11,8 @@
 
 class QCheckBox;
 class QComboBox;
+class QTabWidget;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -105,10 +107,18 @@ class CheckPage : public QWidget {
 
  private:
   void buildControls(QWidget* side);
+  void buildVerdict();
+  QTabWidget* buildPlots();
+  QTabWidget* buildTables();
+  QWidget* buildFilePage();
+  QWidget* buildEc8Page();
+  QGroupBox* buildTargetBox(QWidget* parent);
+  QGroupBox* buildRuleBox(QWidget* parent);
   void fromChoice();
   void toChoice();
   void showRuleFields();
   void show(const check::CheckResult& r);
+  void drawPlots(const check::CheckResult& r);
   void reportClicked();
   QString inputsKey() const;
   void showFreshness();
@@ -144,6 +154,7 @@ class CheckPage : public QWidget {
   QLabel* verdict_ = nullptr;
   QLabel* summary_ = nullptr;
   QLabel* stale_ = nullptr;
+  QComboBox* axis_ = nullptr;  // frequency or period along x
   Plot* ratios_ = nullptr;
   Plot* spectra_ = nullptr;
   QTableWidget* items_ = nullptr;

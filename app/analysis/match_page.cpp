@@ -1,9 +1,11 @@
 #include "app/analysis/match_page.hpp"
 
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -12,8 +14,10 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <thread>
 
 #include "analysis/number_text.hpp"
@@ -55,9 +59,20 @@ MatchPage::MatchPage(AnalysisSession& session, QWidget* parent)
   setObjectName(QStringLiteral("MatchPage"));
   task_ = new BackgroundTask(this);
 
-  auto* side = new QWidget(this);
-  side->setMaximumWidth(330);
-  auto* sourceBox = new QGroupBox(u8("Исходная запись"), side);
+  QWidget* side = buildSide();
+  QWidget* plots = buildPlots();
+  auto* layout = new QHBoxLayout(this);
+  layout->addWidget(side);
+  layout->addWidget(plots, 1);
+  loadSettings();
+  connectControls();
+  showChoice();
+  showOutcome();
+}
+
+// The source: the sweep with its duration and step, or the selected record.
+QGroupBox* MatchPage::buildSourceBox(QWidget* parent) {
+  auto* sourceBox = new QGroupBox(u8("Исходная запись"), parent);
   sweep_ = new QRadioButton(u8("Синусоидальная развёртка"), sourceBox);
   sweep_->setObjectName(QStringLiteral("RadioSweep"));
   seed_ = new QRadioButton(u8("Выбранная запись"), sourceBox);
@@ -78,8 +93,12 @@ MatchPage::MatchPage(AnalysisSession& session, QWidget* parent)
   sourceForm->addRow(u8("Шаг, с"), step_);
   sourceForm->addRow(seed_);
   sourceForm->addRow(seedName_);
+  return sourceBox;
+}
 
-  auto* goalBox = new QGroupBox(u8("Цель и правило"), side);
+// The target and rule chosen on the check page, and the iterations allowed.
+QGroupBox* MatchPage::buildGoalBox(QWidget* parent) {
+  auto* goalBox = new QGroupBox(u8("Цель и правило"), parent);
   choiceText_ = new QLabel(goalBox);
   choiceText_->setObjectName(QStringLiteral("LabelMatchChoice"));
   choiceText_->setWordWrap(true);
@@ -87,13 +106,21 @@ MatchPage::MatchPage(AnalysisSession& session, QWidget* parent)
   goalNote->setEnabled(false);
   iterations_ = new QSpinBox(goalBox);
   iterations_->setObjectName(QStringLiteral("SpinIterations"));
-  iterations_->setRange(1, 1000);
-  iterations_->setValue(40);
+  iterations_->setRange(1, matching::kMaxIterations);
+  iterations_->setValue(matching::kDefaultIterations);
   auto* goalForm = new QFormLayout(goalBox);
   goalForm->addRow(choiceText_);
   goalForm->addRow(goalNote);
   goalForm->addRow(u8("Итераций не более"), iterations_);
+  return goalBox;
+}
 
+// The controls' column: source, goal, the run and what to do with its result.
+QWidget* MatchPage::buildSide() {
+  auto* side = new QWidget(this);
+  side->setMaximumWidth(330);
+  QGroupBox* sourceBox = buildSourceBox(side);
+  QGroupBox* goalBox = buildGoalBox(side);
   match_ = new QPushButton(u8("Подобрать"), side);
   match_->setObjectName(QStringLiteral("ButtonMatch"));
   auto* progress = new TaskProgress(*task_, side);
@@ -118,7 +145,11 @@ MatchPage::MatchPage(AnalysisSession& session, QWidget* parent)
   sideLayout->addWidget(send_);
   sideLayout->addWidget(add_);
   sideLayout->addStretch(1);
+  return side;
+}
 
+// The run's progress above; below, the matched spectrum and the records in time.
+QWidget* MatchPage::buildPlots() {
   progress_ = new Plot(this);
   progress_->setObjectName(QStringLiteral("PlotMatchProgress"));
   spectrum_ = new Plot(this);
@@ -126,21 +157,65 @@ MatchPage::MatchPage(AnalysisSession& session, QWidget* parent)
   for (Plot* p : {progress_, spectrum_})
     p->setExportFolder([this] { return session_.lastFolder(); },
                        [this](const QString& f) { session_.setLastFolder(f); });
+  auto* histories = new QWidget(this);
+  auto* grid = new QGridLayout(histories);
+  grid->setContentsMargins(0, 0, 0, 0);
+  const char* rows[3][3] = {{"Acceleration", "Ускорение", "a, м/с²"},
+                            {"Velocity", "Скорость", "v, м/с"},
+                            {"Displacement", "Смещение", "d, м"}};
+  for (int i = 0; i < 3; ++i)
+    for (int k = 0; k < 2; ++k) {
+      Plot* p = new Plot(histories);
+      p->setObjectName(
+          QStringLiteral("Plot%1%2")
+              .arg(QLatin1String(k == 0 ? "Seed" : "Matched"), QLatin1String(rows[i][0])));
+      p->setTitle(u8(rows[i][1]) + (k == 0 ? u8(": исходная") : u8(": подобранная")));
+      p->setAxes(u8("t, с"), false, u8(rows[i][2]), false);
+      p->chart()->legend()->hide();
+      p->setExportFolder([this] { return session_.lastFolder(); },
+                         [this](const QString& f) { session_.setLastFolder(f); });
+      grid->addWidget(p, i, k);
+      histories_[i][k] = p;
+    }
+  auto* results = new QTabWidget(this);
+  results_ = results;
+  results->setObjectName(QStringLiteral("MatchPlots"));
+  results->addTab(spectrum_, u8("Спектр"));
+  results->addTab(histories, u8("Запись во времени"));
+  axis_ = axisChoice(QStringLiteral("ComboMatchAxis"), results);
+  axis_->setCurrentIndex(session_.settings().value(QStringLiteral("match/byPeriod")).toBool());
+  results->setCornerWidget(axis_->parentWidget());
+  connect(axis_, &QComboBox::currentIndexChanged, this, [this](int index) {
+    session_.settings().setValue(QStringLiteral("match/byPeriod"), index == 1);
+    drawSpectrum();
+  });
+  connect(results, &QTabWidget::currentChanged, this, [this](int index) {
+    if (index == 1 && !historiesDrawn_) drawHistories();
+  });
   auto* split = new QSplitter(Qt::Vertical, this);
   split->addWidget(progress_);
-  split->addWidget(spectrum_);
+  split->addWidget(results);
+  // The progress reads at a glance in a third of the height; the results take the rest.
+  split->setStretchFactor(0, 1);
+  split->setStretchFactor(1, 2);
+  split->setSizes({260, 520});
+  return split;
+}
 
-  auto* layout = new QHBoxLayout(this);
-  layout->addWidget(side);
-  layout->addWidget(split, 1);
-
+// The source and the iterations as the user last ran them.
+void MatchPage::loadSettings() {
   QSettings& s = session_.settings();
   const bool fromSeed = s.value(QStringLiteral("match/seed"), false).toBool();
   (fromSeed ? seed_ : sweep_)->setChecked(true);
   duration_->setText(s.value(QStringLiteral("match/duration"), duration_->text()).toString());
   step_->setText(s.value(QStringLiteral("match/step"), step_->text()).toString());
-  iterations_->setValue(s.value(QStringLiteral("match/iterations"), 40).toInt());
+  // A key of its own since the number became a cap: the fixed 40 an earlier version kept would
+  // otherwise cut every run short of the command line's result.
+  iterations_->setValue(
+      s.value(QStringLiteral("match/iterationCap"), matching::kDefaultIterations).toInt());
+}
 
+void MatchPage::connectControls() {
   const auto sweepFields = [this](bool on) {
     duration_->setEnabled(on);
     step_->setEnabled(on);
@@ -178,8 +253,6 @@ MatchPage::MatchPage(AnalysisSession& session, QWidget* parent)
     match_->setEnabled(true);
     showOutcome();
   });
-  showChoice();
-  showOutcome();
 }
 
 void MatchPage::showChoice() {
@@ -224,6 +297,31 @@ void MatchPage::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
 }
 
+namespace {
+
+// What a run left, as the page keeps it: the record named after its source, and the rule's
+// verdict on it; the closest record of a failed run is checked too, so that the page shows
+// where it fell short.
+MatchOutcome outcomeOf(const matching::RuleMatch& m, const check::Target& target,
+                       const check::RuleParameters& parameters, const matching::MatchSource& source,
+                       int iterations, unsigned threads) {
+  MatchOutcome out;
+  out.passed = m.match.passed;
+  out.iterations = iterations;
+  out.lowestRatio = m.match.lowestRatio;
+  out.highestRatio = m.match.highestRatio;
+  out.record.name = (source.seed ? source.seed->name : std::string("sweep")) + "-match";
+  out.record.format = "aks";
+  out.record.units = "m/s2";
+  out.record.dt = m.dt;
+  out.record.accel = m.match.accel;
+  out.seed = source.seed;
+  out.check = m.check ? *m.check : check::checkRecords(target, parameters, {out.record}, threads);
+  return out;
+}
+
+}  // namespace
+
 void MatchPage::runMatch() {
   check::Target target;
   check::RuleParameters parameters;
@@ -248,7 +346,7 @@ void MatchPage::runMatch() {
   s.setValue(QStringLiteral("match/seed"), seed_->isChecked());
   s.setValue(QStringLiteral("match/duration"), duration_->text());
   s.setValue(QStringLiteral("match/step"), step_->text());
-  s.setValue(QStringLiteral("match/iterations"), iterations_->value());
+  s.setValue(QStringLiteral("match/iterationCap"), iterations_->value());
 
   const QString key = inputsKey();
   const std::uint64_t seedId = source.seed ? session_.current()->id : 0;
@@ -271,20 +369,7 @@ void MatchPage::runMatch() {
         };
         const matching::RuleMatch m = matching::matchToRule(target, parameters, source, iterations,
                                                             threads, progress, c.stopToken());
-        MatchOutcome out;
-        out.passed = m.match.passed;
-        out.iterations = iterations;
-        out.lowestRatio = m.match.lowestRatio;
-        out.highestRatio = m.match.highestRatio;
-        out.record.name = (source.seed ? source.seed->name : std::string("sweep")) + "-match";
-        out.record.format = "aks";
-        out.record.units = "m/s2";
-        out.record.dt = m.dt;
-        out.record.accel = m.match.accel;
-        // The closest record of a failed run is checked too, so that the page shows where it
-        // fell short.
-        out.check =
-            m.check ? *m.check : check::checkRecords(target, parameters, {out.record}, threads);
+        MatchOutcome out = outcomeOf(m, target, parameters, source, iterations, threads);
         const std::lock_guard lock(live->mutex);
         out.steps = live->steps;
         return out;
@@ -322,8 +407,11 @@ void MatchPage::showSteps(const std::vector<MatchStep>& steps, int iterations) {
 
 void MatchPage::showOutcome() {
   for (QPushButton* b : {save_, send_, add_}) b->setEnabled(usable());
-  spectrum_->clear();
-  spectrum_->setAxes(u8("Частота, Гц"), true, u8("Ускорение, м/с²"), true);
+  drawSpectrum();
+  // Six plots of a long record cost the window tens of milliseconds: they are drawn when their
+  // tab is seen, not at every run's end.
+  historiesDrawn_ = false;
+  if (results_->currentIndex() == 1) drawHistories();
   if (!outcome_) {
     result_->setText(u8("Подбора ещё не было."));
     showSteps({}, iterations_->value());
@@ -340,20 +428,67 @@ void MatchPage::showOutcome() {
                        .arg(QString::fromLatin1(check::ruleName(o.check.parameters.rule)),
                             num(o.lowestRatio), num(o.highestRatio)));
   showFreshness();
-  std::vector<QPointF> target, matched, lower, upper;
-  for (const auto& p : o.check.points) {
-    target.emplace_back(p.frequency, p.target);
-    matched.emplace_back(p.frequency, p.computed);
-    if (p.judged) {
-      lower.emplace_back(p.frequency, p.target * o.check.lowerBand);
-      if (o.check.upperBand > 0) upper.emplace_back(p.frequency, p.target * o.check.upperBand);
+}
+
+// The matched spectrum against the target and the rule's bands, along the frequency or the
+// period as the axis choice says.
+void MatchPage::drawSpectrum() {
+  const bool byPeriod = axis_->currentIndex() == 1;
+  spectrum_->clear();
+  spectrum_->setAxes(byPeriod ? u8("Период, с") : u8("Частота, Гц"), true, u8("Ускорение, м/с²"),
+                     true);
+  if (outcome_) {
+    const check::CheckResult& c = outcome_->check;
+    std::vector<QPointF> target, matched, lower, upper;
+    for (const auto& p : c.points) {
+      const double x = byPeriod ? p.period : p.frequency;
+      target.emplace_back(x, p.target);
+      matched.emplace_back(x, p.computed);
+      if (p.judged) {
+        lower.emplace_back(x, p.target * c.lowerBand);
+        if (c.upperBand > 0) upper.emplace_back(x, p.target * c.upperBand);
+      }
+    }
+    spectrum_->addSeries(u8("цель"), std::move(target), QColor(Qt::black));
+    spectrum_->addSeries(u8("подобранная запись"), std::move(matched), kLow);
+    spectrum_->addGuide(std::move(lower), kBand, u8("нижняя граница"));
+    if (!upper.empty()) spectrum_->addGuide(std::move(upper), kBand, u8("верхняя граница"));
+  }
+  spectrum_->refresh();
+}
+
+// The seed's and the matched record's a, v and d side by side, each row on one scale so that
+// the columns compare at a glance; the sweep, made inside the run, leaves its column empty.
+void MatchPage::drawHistories() {
+  historiesDrawn_ = true;
+  std::vector<double> motion[2][3];
+  double dt[2] = {0, 0};
+  if (outcome_) {
+    const records::Record* records[2] = {outcome_->seed ? &*outcome_->seed : nullptr,
+                                         &outcome_->record};
+    for (int k = 0; k < 2; ++k) {
+      if (!records[k]) continue;
+      dt[k] = records[k]->dt;
+      motion[k][0] = records[k]->accel;
+      motionFromRest(motion[k][0], dt[k], motion[k][1], motion[k][2]);
     }
   }
-  spectrum_->addSeries(u8("цель"), std::move(target), QColor(Qt::black));
-  spectrum_->addSeries(u8("подобранная запись"), std::move(matched), kLow);
-  spectrum_->addGuide(std::move(lower), kBand, u8("нижняя граница"));
-  if (!upper.empty()) spectrum_->addGuide(std::move(upper), kBand, u8("верхняя граница"));
-  spectrum_->refresh();
+  for (int i = 0; i < 3; ++i) {
+    double peak = 0, end = 0;
+    for (int k = 0; k < 2; ++k) {
+      for (double v : motion[k][i]) peak = std::max(peak, std::fabs(v));
+      end = std::max(end, static_cast<double>(motion[k][i].size()) * dt[k]);
+    }
+    for (int k = 0; k < 2; ++k) {
+      Plot* p = histories_[i][k];
+      p->clear();
+      if (!motion[k][i].empty())
+        p->addSeries(k == 0 ? u8("исходная") : u8("подобранная"), timeHistory(motion[k][i], dt[k]),
+                     k == 0 ? QColor(0x55, 0x55, 0x55) : kLow);
+      if (peak > 0 && end > 0) p->setRanges(0, end, -peak * 1.05, peak * 1.05);
+      p->refresh();
+    }
+  }
 }
 
 bool MatchPage::saveAks(const QString& path) {

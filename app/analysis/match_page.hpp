@@ -12,11 +12,14 @@
 #include "matching/match_to_rule.hpp"
 #include "records/record.hpp"
 
+class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
+class QTabWidget;
 
 namespace accelspec {
 
@@ -35,10 +38,11 @@ struct MatchStep {
 /// there.
 struct MatchOutcome {
   bool passed = false;
-  records::Record record;        ///< m/s², the matched (or, failed, the closest) record
-  check::CheckResult check;      ///< the rule's verdict on `record`
-  std::vector<MatchStep> steps;  ///< every iteration's ratio range
-  int iterations = 0;            ///< asked for
+  records::Record record;               ///< m/s², the matched (or, failed, the closest) record
+  std::optional<records::Record> seed;  ///< the seed it started from (none: the sweep)
+  check::CheckResult check;             ///< the rule's verdict on `record`
+  std::vector<MatchStep> steps;         ///< every iteration's ratio range
+  int iterations = 0;                   ///< asked for
   double lowestRatio = 0, highestRatio = 0;
 };
 
@@ -72,12 +76,20 @@ class MatchPage : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
+  QGroupBox* buildSourceBox(QWidget* parent);
+  QGroupBox* buildGoalBox(QWidget* parent);
+  QWidget* buildSide();
+  QWidget* buildPlots();
+  void loadSettings();
+  void connectControls();
   QString inputsKey() const;
   void showFreshness();
   bool usable() const;
   void showChoice();
   void showOutcome();
   void showSteps(const std::vector<MatchStep>& steps, int iterations);
+  void drawSpectrum();
+  void drawHistories();
   void saveClicked();
 
   AnalysisSession& session_;
@@ -109,6 +121,12 @@ class MatchPage : public QWidget {
   QPushButton* add_ = nullptr;
   Plot* progress_ = nullptr;
   Plot* spectrum_ = nullptr;
+  QComboBox* axis_ = nullptr;  // frequency or period along x of the spectrum
+  // The seed's (column 0) and the matched record's (column 1) acceleration, velocity and
+  // displacement, side by side on the same scales.
+  Plot* histories_[3][2] = {};
+  QTabWidget* results_ = nullptr;  // the spectrum and the histories
+  bool historiesDrawn_ = false;    // the histories show the outcome (drawn when first seen)
 };
 
 }  // namespace accelspec

@@ -2,10 +2,13 @@
 
 #include <QBuffer>
 #include <QChart>
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGraphicsScene>
+#include <QGraphicsSimpleTextItem>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -19,7 +22,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 
+#include "analysis/trapezoid.hpp"
 #include "app/decimate.hpp"
 #include "app/error_box.hpp"
 #include "data/error.hpp"
@@ -29,7 +34,9 @@ namespace accelspec {
 
 namespace {
 
-constexpr std::size_t kThinAbove = 20000;
+// Past some thousands of points a line costs the window more than its pixels show: each
+// change of range lays every point out again.
+constexpr std::size_t kThinAbove = 5000;
 constexpr int kThinColumns = 2000;
 constexpr int kPrintWidth = 2480;  // A4 width at 300 dpi
 
@@ -82,7 +89,74 @@ QAbstractAxis* makeAxis(const QString& title, bool log) {
 
 QString number(double v) { return QString::number(v, 'g', 5); }
 
+// The text of a linear tick at `v`, ticks being `step` apart: rounded to a thousandth of the
+// step, so that a sum of steps that misses zero or a round value by its last bits reads as that
+// value ("0", not "2.77556e-17" or "-0").
+QString linearTick(double v, double step) {
+  const double unit = std::pow(10.0, std::floor(std::log10(step)) - 3);
+  v = std::round(v / unit) * unit;
+  if (v == 0) v = 0;  // no negative zero
+  return QString::number(v, 'g', 12);
+}
+
+struct Tick {
+  double value;
+  QString text;
+  int rank;  // the lower, the sooner it is placed when labels would overlap
+};
+
+// A logarithmic axis's labels at 1, 2 and 5 in each decade of [lo, hi], the decades first and
+// the lowest value of the axis always among them.
+std::vector<Tick> logTicks(double lo, double hi) {
+  std::vector<Tick> ticks;
+  const double tolerance = 1e-9;
+  bool lowest = false;
+  for (int e = static_cast<int>(std::floor(std::log10(lo))) - 1;
+       e <= static_cast<int>(std::ceil(std::log10(hi))); ++e)
+    for (int m : {1, 2, 5}) {
+      const double v = m * std::pow(10.0, e);
+      if (v < lo * (1 - tolerance) || v > hi * (1 + tolerance)) continue;
+      lowest = lowest || v <= lo * (1 + tolerance);
+      ticks.push_back({v, QString::number(v, 'g', 6), m == 1 ? 1 : m == 5 ? 2 : 3});
+    }
+  if (!lowest) ticks.push_back({lo, QString::number(lo, 'g', 4), 0});
+  return ticks;
+}
+
+enum MarkKind { kTickMark = 1, kGuideMark = 2 };
+
 }  // namespace
+
+void motionFromRest(const std::vector<double>& accel, double dt, std::vector<double>& velocity,
+                    std::vector<double>& displacement) {
+  velocity.assign(accel.size(), 0);
+  displacement.assign(accel.size(), 0);
+  analysis::Trapezoid motion;
+  for (std::size_t i = 1; i < accel.size(); ++i) {
+    motion.step(accel[i - 1], accel[i], dt);
+    velocity[i] = static_cast<double>(motion.velocity);
+    displacement[i] = static_cast<double>(motion.displacement);
+  }
+}
+
+std::vector<QPointF> timeHistory(const std::vector<double>& values, double dt) {
+  std::vector<QPointF> points(values.size());
+  for (std::size_t i = 0; i < values.size(); ++i)
+    points[i] = QPointF(static_cast<double>(static_cast<long double>(i) * dt), values[i]);
+  return points;
+}
+
+QComboBox* axisChoice(const QString& objectName, QWidget* parent) {
+  auto* row = new QWidget(parent);
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(4, 0, 4, 0);
+  layout->addWidget(new QLabel(QString::fromUtf8("Ось X:"), row));
+  auto* combo = new QComboBox(row);
+  combo->setObjectName(objectName);
+  combo->addItems({QString::fromUtf8("частота"), QString::fromUtf8("период")});
+  layout->addWidget(combo);
+  return combo;
+}
 
 void PlotView::paintEvent(QPaintEvent* event) {
   QChartView::paintEvent(event);
@@ -136,6 +210,13 @@ Plot::Plot(QWidget* parent) : QWidget(parent) {
           [this](QPointF pos) { readout_->setText(readoutAt(pos.toPoint())); });
   connect(view_, &PlotView::menuRequested, this, &Plot::showMenu);
   connect(view_, &PlotView::resetRequested, this, &Plot::refresh);
+  connect(chart_, &QChart::plotAreaChanged, this, &Plot::placeMarks);
+}
+
+Plot::~Plot() {
+  // The chart and its axes go after this object's part of it: they must not call back.
+  chart_->disconnect(this);
+  for (QAbstractAxis* axis : chart_->axes()) axis->disconnect(this);
 }
 
 void Plot::clear() {
@@ -148,8 +229,10 @@ void Plot::clear() {
   }
   data_.clear();
   bandValues_.clear();
+  guideWritten_.clear();
   fixedRanges_ = false;
   readout_->clear();
+  placeMarks();
 }
 
 void Plot::setTitle(const QString& title) { chart_->setTitle(title); }
@@ -165,6 +248,18 @@ void Plot::setAxes(const QString& xTitle, bool xLog, const QString& yTitle, bool
   axisY_ = makeAxis(yTitle, yLog);
   chart_->addAxis(axisX_, Qt::AlignBottom);
   chart_->addAxis(axisY_, Qt::AlignLeft);
+  // The axes keep their own labels, unseen, for the room they take; the plot writes the labels
+  // (placeMarks), since the axes would write a sum of steps as "2.77556e-17" or "-0" and a
+  // logarithmic one only the powers of ten.
+  markFont_ = axisX_->labelsFont();
+  markBrush_ = axisX_->labelsBrush();
+  for (QAbstractAxis* axis : {axisX_, axisY_}) {
+    axis->setLabelsBrush(QBrush(Qt::transparent));
+    if (auto* v = qobject_cast<QValueAxis*>(axis))
+      connect(v, &QValueAxis::rangeChanged, this, &Plot::placeMarks);
+    else if (auto* l = qobject_cast<QLogValueAxis*>(axis))
+      connect(l, &QLogValueAxis::rangeChanged, this, &Plot::placeMarks);
+  }
   for (QAbstractSeries* s : chart_->series()) {
     s->attachAxis(axisX_);
     s->attachAxis(axisY_);
@@ -211,7 +306,7 @@ void Plot::addBand(double y, const QString& name, QColor color) {
   bandValues_.push_back(y);
 }
 
-void Plot::addGuide(std::vector<QPointF> points, QColor color, const QString& label) {
+void Plot::addGuide(std::vector<QPointF> points, QColor color, const QString& label, bool written) {
   auto* line = new QLineSeries;
   line->setName(label);
   addLine(line, color);
@@ -224,6 +319,7 @@ void Plot::addGuide(std::vector<QPointF> points, QColor color, const QString& la
   line->replace(shown);
   for (QLegendMarker* marker : chart_->legend()->markers(line)) marker->setVisible(false);
   guides_.push_back(line);
+  guideWritten_.push_back(written);
 }
 
 void Plot::setRanges(double x0, double x1, double y0, double y1) {
@@ -272,27 +368,142 @@ void Plot::refresh() {
   roundRange(x0, x1, xLog_);
   roundRange(y0, y1, yLog_);
   if (fixedRanges_) x0 = x0_, x1 = x1_, y0 = y0_, y1 = y1_;
+  // The axes first: each change of range lays out every point of every series again.
+  for (QLineSeries* line : series_) line->clear();
+  axisX_->setRange(x0, x1);
+  axisY_->setRange(y0, y1);
+  for (auto [axis, log] : {std::pair{axisX_, xLog_}, std::pair{axisY_, yLog_}})
+    if (!log) static_cast<QValueAxis*>(axis)->applyNiceNumbers();
   for (std::size_t i = 0; i < series_.size(); ++i) series_[i]->replace(shown[i]);
   for (std::size_t i = 0; i < bands_.size(); ++i)
     bands_[i]->replace(QList<QPointF>{{x0, bandValues_[i]}, {x1, bandValues_[i]}});
-  // Back to a fixed count first: an interval left from the last fill over a new, wider range
-  // would ask for millions of ticks.
-  for (QAbstractAxis* axis : {axisX_, axisY_})
-    if (auto* v = qobject_cast<QValueAxis*>(axis)) v->setTickType(QValueAxis::TicksFixed);
-  axisX_->setRange(x0, x1);
-  axisY_->setRange(y0, y1);
-  for (auto [axis, log] : {std::pair{axisX_, xLog_}, std::pair{axisY_, yLog_}}) {
-    if (log) continue;
+  placeMarks();
+}
+
+QGraphicsSimpleTextItem* Plot::mark(const QString& text, const QFont& font, const QBrush& brush,
+                                    int kind) {
+  auto* item = new QGraphicsSimpleTextItem(text, chart_);
+  item->setFont(font);
+  item->setBrush(brush);
+  item->setData(0, kind);
+  item->setZValue(10);
+  marks_.push_back(item);
+  return item;
+}
+
+void Plot::placeMarks() {
+  for (QGraphicsSimpleTextItem* item : marks_) delete item;
+  marks_.clear();
+  if (!axisX_ || !axisY_ || chart_->plotArea().isEmpty()) return;
+  placeAxisMarks(Qt::Horizontal);
+  placeAxisMarks(Qt::Vertical);
+  for (std::size_t i = 0; i < guides_.size(); ++i)
+    if (guideWritten_[i]) placeGuideMark(i);
+}
+
+namespace {
+
+// Where `v` lies along an axis from `lo` to `hi`, 0 to 1.
+double fraction(double v, double lo, double hi, bool log) {
+  return log ? (std::log10(v) - std::log10(lo)) / (std::log10(hi) - std::log10(lo))
+             : (v - lo) / (hi - lo);
+}
+
+void axisRange(QAbstractAxis* axis, double& lo, double& hi) {
+  if (auto* l = qobject_cast<QLogValueAxis*>(axis)) {
+    lo = l->min();
+    hi = l->max();
+  } else {
     auto* v = static_cast<QValueAxis*>(axis);
-    v->applyNiceNumbers();
-    // Ticks counted from zero, not from the range's end: min + k·step would label zero
-    // "2.77556e-17" or "-0".
-    const double step = (v->max() - v->min()) / std::max(1, v->tickCount() - 1);
-    if (step > 0) {
-      v->setTickType(QValueAxis::TicksDynamic);
-      v->setTickAnchor(0.0);
-      v->setTickInterval(step);
+    lo = v->min();
+    hi = v->max();
+  }
+}
+
+}  // namespace
+
+void Plot::placeAxisMarks(Qt::Orientation orientation) {
+  const bool horizontal = orientation == Qt::Horizontal;
+  QAbstractAxis* axis = horizontal ? axisX_ : axisY_;
+  const bool log = horizontal ? xLog_ : yLog_;
+  double lo = 0, hi = 0;
+  axisRange(axis, lo, hi);
+  if (!(hi > lo) || (log && !(lo > 0)) || !std::isfinite(hi)) return;
+  std::vector<Tick> ticks;
+  if (log) {
+    ticks = logTicks(lo, hi);
+  } else {
+    // The axis's own ticks: after a fill its nice numbers, after a zoom its even division.
+    const int count = std::max(2, static_cast<QValueAxis*>(axis)->tickCount());
+    const double step = (hi - lo) / (count - 1);
+    for (int i = 0; i < count; ++i)
+      ticks.push_back({lo + i * step, linearTick(lo + i * step, step), 1});
+  }
+  std::stable_sort(ticks.begin(), ticks.end(),
+                   [](const Tick& a, const Tick& b) { return a.rank < b.rank; });
+  const QRectF area = chart_->plotArea();
+  std::vector<QRectF> taken;
+  for (const Tick& t : ticks) {
+    const double f = fraction(t.value, lo, hi, log);
+    auto* item = mark(t.text, markFont_, markBrush_, kTickMark);
+    const QSizeF size = item->boundingRect().size();
+    const QPointF at =
+        horizontal ? QPointF(area.left() + f * area.width() - size.width() / 2, area.bottom() + 5)
+                   : QPointF(area.left() - 7 - size.width(),
+                             area.bottom() - f * area.height() - size.height() / 2);
+    const QRectF room = QRectF(at, size).adjusted(-4, -1, 4, 1);
+    if (std::any_of(taken.begin(), taken.end(),
+                    [&](const QRectF& r) { return r.intersects(room); })) {
+      marks_.pop_back();
+      delete item;
+      continue;
     }
+    item->setPos(at);
+    taken.push_back(room);
+  }
+}
+
+void Plot::placeGuideMark(std::size_t guide) {
+  const QList<QPointF> points = guides_[guide]->points();
+  if (points.size() < 2) return;
+  double x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+  axisRange(axisX_, x0, x1);
+  axisRange(axisY_, y0, y1);
+  const QRectF area = chart_->plotArea();
+  auto at = [&](const QPointF& v) {
+    return QPointF(area.left() + fraction(v.x(), x0, x1, xLog_) * area.width(),
+                   area.bottom() - fraction(v.y(), y0, y1, yLog_) * area.height());
+  };
+  // The line from its first to its last point, clipped to the plot area (Liang–Barsky).
+  const QPointF a = at(points.front()), b = at(points.back());
+  const QPointF d = b - a;
+  double t0 = 0, t1 = 1;
+  const double p[] = {-d.x(), d.x(), -d.y(), d.y()};
+  const double q[] = {a.x() - area.left(), area.right() - a.x(), a.y() - area.top(),
+                      area.bottom() - a.y()};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return;
+      continue;
+    }
+    const double r = q[i] / p[i];
+    if (p[i] < 0)
+      t0 = std::max(t0, r);
+    else
+      t1 = std::min(t1, r);
+  }
+  if (!(t0 < t1) || !std::isfinite(t0) || !std::isfinite(t1)) return;
+  // The label ends near the line's right end inside the area, written along it and above it.
+  const QPointF end = a + d * (t0 + 0.92 * (t1 - t0));
+  const double angle = std::atan2(d.y(), d.x()) * 180 / std::numbers::pi;
+  auto* item = mark(guides_[guide]->name(), markFont_, guides_[guide]->pen().color(), kGuideMark);
+  const QRectF box = item->boundingRect();
+  item->setTransform(QTransform().rotate(angle).translate(-box.width(), -box.height()));
+  item->setPos(end);
+  if (!area.contains(item->mapToParent(box).boundingRect()) ||
+      std::hypot(d.x(), d.y()) * (t1 - t0) < box.width() * 1.2) {
+    marks_.pop_back();
+    delete item;
   }
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QBrush>
 #include <QChartView>
 #include <QColor>
+#include <QFont>
 #include <QPointF>
 #include <QString>
 #include <QWidget>
@@ -10,10 +12,24 @@
 
 class QAbstractAxis;
 class QChart;
+class QComboBox;
+class QGraphicsSimpleTextItem;
 class QLabel;
 class QLineSeries;
 
 namespace accelspec {
+
+/// Velocity (m/s) and displacement (m) of `accel` (m/s², step dt s) from rest by the trapezoid
+/// rule in extended precision, as the intensity measures integrate them, so that the plots'
+/// peaks are the measures' PGV and PGD.
+void motionFromRest(const std::vector<double>& accel, double dt, std::vector<double>& velocity,
+                    std::vector<double>& displacement);
+/// The points (t, value) of a time history of step dt s from t = 0.
+std::vector<QPointF> timeHistory(const std::vector<double>& values, double dt);
+
+/// A choice of "частота" (0) or "период" (1) along x, named `objectName`, in a row of its own
+/// with its caption "Ось X:" (the combo's parent widget, made a child of `parent`).
+QComboBox* axisChoice(const QString& objectName, QWidget* parent);
 
 /// The chart view inside a Plot: it reports the mouse and each paint, and leaves the right
 /// button to the plot's menu.
@@ -40,12 +56,13 @@ class PlotView : public QChartView {
 /// One chart of the analysis window: named series, linear or logarithmic axes, a legend,
 /// horizontal band lines and unnamed guide lines, a read-out of the values under the mouse, a
 /// rubber band to zoom (double click shows everything again), and export as PNG or SVG from its
-/// menu. A series of more than 20000 points is thinned for display; its points stay whole.
+/// menu. A series of more than 5000 points is thinned for display; its points stay whole.
 class Plot : public QWidget {
   Q_OBJECT
 
  public:
   explicit Plot(QWidget* parent = nullptr);
+  ~Plot() override;
 
   /// Removes every series, band and guide.
   void clear();
@@ -59,7 +76,9 @@ class Plot : public QWidget {
   /// A dashed horizontal line across the plot at `y`, named in the legend.
   void addBand(double y, const QString& name, QColor color);
   /// A thin line that is not a series of data (no legend, no read-out): grids of other units.
-  void addGuide(std::vector<QPointF> points, QColor color, const QString& label = {});
+  /// A `written` guide carries its label along the line, inside the plot, near its right end.
+  void addGuide(std::vector<QPointF> points, QColor color, const QString& label = {},
+                bool written = false);
   /// Fixes the axis ranges; without it the axes fit the data of the series and bands.
   void setRanges(double x0, double x1, double y0, double y1);
   /// Lays the series onto the axes; call after a fill.
@@ -101,6 +120,12 @@ class Plot : public QWidget {
   void showMenu(QPoint globalPos);
   void exportAs(int kind);
   QImage image(QSize size) const;
+  /// Writes the axes' tick labels and the guides' labels where the plot area now lies.
+  void placeMarks();
+  void placeAxisMarks(Qt::Orientation orientation);
+  void placeGuideMark(std::size_t guide);
+  QGraphicsSimpleTextItem* mark(const QString& text, const QFont& font, const QBrush& brush,
+                                int kind);
 
   QChart* chart_ = nullptr;
   PlotView* view_ = nullptr;
@@ -115,6 +140,10 @@ class Plot : public QWidget {
   std::vector<QLineSeries*> bands_;
   std::vector<double> bandValues_;
   std::vector<QLineSeries*> guides_;
+  std::vector<bool> guideWritten_;
+  std::vector<QGraphicsSimpleTextItem*> marks_;
+  QFont markFont_;
+  QBrush markBrush_;
   std::function<QString(QPointF)> readoutFormat_;
   std::function<QString()> getFolder_;
   std::function<void(const QString&)> setFolder_;

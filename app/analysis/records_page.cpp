@@ -18,7 +18,6 @@
 
 #include "analysis/measures.hpp"
 #include "analysis/number_text.hpp"
-#include "analysis/trapezoid.hpp"
 #include "app/analysis/analysis_session.hpp"
 #include "app/analysis/background_task.hpp"
 #include "app/analysis/plot.hpp"
@@ -46,27 +45,6 @@ double peakOf(const std::vector<double>& values) {
   double peak = 0;
   for (double v : values) peak = std::max(peak, std::fabs(v));
   return peak;
-}
-
-// Velocity and displacement from rest by the trapezoid rule in extended precision, as the
-// intensity measures integrate them, so that the plots' peaks are the table's PGV and PGD.
-void integrate(const std::vector<double>& accel, double dt, std::vector<double>& velocity,
-               std::vector<double>& displacement) {
-  velocity.assign(accel.size(), 0);
-  displacement.assign(accel.size(), 0);
-  analysis::Trapezoid motion;
-  for (std::size_t i = 1; i < accel.size(); ++i) {
-    motion.step(accel[i - 1], accel[i], dt);
-    velocity[i] = static_cast<double>(motion.velocity);
-    displacement[i] = static_cast<double>(motion.displacement);
-  }
-}
-
-std::vector<QPointF> history(const std::vector<double>& values, double dt) {
-  std::vector<QPointF> points(values.size());
-  for (std::size_t i = 0; i < values.size(); ++i)
-    points[i] = QPointF(static_cast<double>(static_cast<long double>(i) * dt), values[i]);
-  return points;
 }
 
 QPushButton* button(const char* name, const char* text, QWidget* parent) {
@@ -131,6 +109,42 @@ RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
   setObjectName(QStringLiteral("RecordsPage"));
   task_ = new BackgroundTask(this);
 
+  QHBoxLayout* buttons = buildButtons();
+  buildList();
+  buildMeasures();
+  QWidget* plots = buildPlots();
+
+  auto* left = new QWidget(this);
+  auto* leftLayout = new QVBoxLayout(left);
+  leftLayout->setContentsMargins(0, 0, 0, 0);
+  leftLayout->addWidget(list_, 1);
+  leftLayout->addWidget(measuresTitle_);
+  leftLayout->addWidget(measures_);
+  leftLayout->addWidget(new TaskProgress(*task_, left));
+
+  auto* split = new QSplitter(Qt::Horizontal, this);
+  split->addWidget(left);
+  split->addWidget(plots);
+  split->setStretchFactor(0, 2);
+  split->setStretchFactor(1, 3);
+  split->setSizes({580, 520});
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(buttons);
+  layout->addWidget(split, 1);
+
+  connect(remove_, &QPushButton::clicked, this, &RecordsPage::removeClicked);
+  connect(baseline_, &QPushButton::clicked, this, &RecordsPage::baselineClicked);
+  connect(send_, &QPushButton::clicked, this, &RecordsPage::sendClicked);
+  connect(list_, &QTableWidget::itemSelectionChanged, this, &RecordsPage::listSelectionChanged);
+  connect(&session_, &AnalysisSession::recordsChanged, this, &RecordsPage::fillList);
+  connect(&session_, &AnalysisSession::selectionChanged, this, &RecordsPage::showSelection);
+  connect(&session_, &AnalysisSession::measuresChanged, this, &RecordsPage::showMeasures);
+  fillList();
+  showSelection();
+}
+
+// The row of actions over the list, with the step for one-column records.
+QHBoxLayout* RecordsPage::buildButtons() {
   auto* open = button("ButtonOpen", "Открыть записи…", this);
   remove_ = button("ButtonRemove", "Удалить", this);
   baseline_ = button("ButtonBaseline", "Коррекция базовой линии", this);
@@ -153,7 +167,12 @@ RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
   buttons->addWidget(step_);
   for (QPushButton* b : {remove_, baseline_, send_}) buttons->addWidget(b);
   buttons->addStretch(1);
+  connect(open, &QPushButton::clicked, this, &RecordsPage::openClicked);
+  return buttons;
+}
 
+// The list of the session's records.
+void RecordsPage::buildList() {
   list_ = new QTableWidget(0, 6, this);
   list_->setObjectName(QStringLiteral("RecordsTable"));
   list_->setHorizontalHeaderLabels({tr8("Запись"), tr8("Формат"), tr8("Шаг, с"), tr8("Отсчётов"),
@@ -169,7 +188,11 @@ RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
   list_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
   for (int c = 1; c < 6; ++c)
     list_->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+}
 
+// The intensity measures of the selected record, every row in sight (after buildList, whose
+// rows it sizes alike).
+void RecordsPage::buildMeasures() {
   measuresTitle_ = new QLabel(tr8("Меры интенсивности"), this);
   measures_ = new QTableWidget(static_cast<int>(std::size(kMeasureRows)), 3, this);
   measures_->setObjectName(QStringLiteral("MeasuresTable"));
@@ -190,15 +213,10 @@ RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
     measures_->setItem(r, 2, new QTableWidgetItem(tr8(kMeasureRows[r].unit)));
     measures_->item(r, 1)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
   }
+}
 
-  auto* left = new QWidget(this);
-  auto* leftLayout = new QVBoxLayout(left);
-  leftLayout->setContentsMargins(0, 0, 0, 0);
-  leftLayout->addWidget(list_, 1);
-  leftLayout->addWidget(measuresTitle_);
-  leftLayout->addWidget(measures_);
-  leftLayout->addWidget(new TaskProgress(*task_, left));
-
+// The selected record's acceleration, velocity and displacement, one above the other.
+QWidget* RecordsPage::buildPlots() {
   auto* plots = new QSplitter(Qt::Vertical, this);
   const char* titles[3][2] = {
       {"Ускорение", "a, м/с²"}, {"Скорость", "v, м/с"}, {"Смещение", "d, м"}};
@@ -213,27 +231,7 @@ RecordsPage::RecordsPage(AnalysisSession& session, QWidget* parent)
                                [this](const QString& f) { session_.setLastFolder(f); });
     plots->addWidget(plots_[i]);
   }
-
-  auto* split = new QSplitter(Qt::Horizontal, this);
-  split->addWidget(left);
-  split->addWidget(plots);
-  split->setStretchFactor(0, 2);
-  split->setStretchFactor(1, 3);
-  split->setSizes({580, 520});
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(buttons);
-  layout->addWidget(split, 1);
-
-  connect(open, &QPushButton::clicked, this, &RecordsPage::openClicked);
-  connect(remove_, &QPushButton::clicked, this, &RecordsPage::removeClicked);
-  connect(baseline_, &QPushButton::clicked, this, &RecordsPage::baselineClicked);
-  connect(send_, &QPushButton::clicked, this, &RecordsPage::sendClicked);
-  connect(list_, &QTableWidget::itemSelectionChanged, this, &RecordsPage::listSelectionChanged);
-  connect(&session_, &AnalysisSession::recordsChanged, this, &RecordsPage::fillList);
-  connect(&session_, &AnalysisSession::selectionChanged, this, &RecordsPage::showSelection);
-  connect(&session_, &AnalysisSession::measuresChanged, this, &RecordsPage::showMeasures);
-  fillList();
-  showSelection();
+  return plots;
 }
 
 void RecordsPage::openClicked() {
@@ -338,11 +336,11 @@ void RecordsPage::showSelection() {
   if (current) {
     const records::Record& r = current->record;
     std::vector<double> velocity, displacement;
-    integrate(r.accel, r.dt, velocity, displacement);
+    motionFromRest(r.accel, r.dt, velocity, displacement);
     const QString name = QString::fromStdString(r.name);
-    plots_[0]->addSeries(name, history(r.accel, r.dt));
-    plots_[1]->addSeries(name, history(velocity, r.dt));
-    plots_[2]->addSeries(name, history(displacement, r.dt));
+    plots_[0]->addSeries(name, timeHistory(r.accel, r.dt));
+    plots_[1]->addSeries(name, timeHistory(velocity, r.dt));
+    plots_[2]->addSeries(name, timeHistory(displacement, r.dt));
   }
   for (Plot* plot : plots_) plot->refresh();
   showMeasures();

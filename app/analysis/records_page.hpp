@@ -5,6 +5,7 @@
 #include <functional>
 
 class QFileDialog;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -53,6 +54,10 @@ class RecordsPage : public QWidget {
   void sendClicked();
 
  private:
+  QHBoxLayout* buildButtons();
+  void buildList();
+  void buildMeasures();
+  QWidget* buildPlots();
   void fillList();
   void showSelection();
   void listSelectionChanged();

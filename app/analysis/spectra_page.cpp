@@ -16,6 +16,7 @@
 #include <cmath>
 #include <exception>
 #include <numbers>
+#include <optional>
 #include <thread>
 
 #include "analysis/grid.hpp"
@@ -79,25 +80,22 @@ QString dampingName(double zeta) { return QString::number(zeta, 'g', 6); }
 QString shortNumber(double v) { return QString::number(v, 'g', 4); }
 
 // Lines of constant SD (slope −1) and constant PSA (slope +1, in g) across a log-log box of
-// period [t0, t1] and PSV [v0, v1], one for each power of ten that crosses the box.
+// period [t0, t1] and PSV [v0, v1], one for each power of ten that crosses the box, each
+// written with its value.
 void tripartiteGuides(Plot& plot, double t0, double t1, double v0, double v1) {
   const QColor sdColor(120, 120, 200), psaColor(200, 120, 120);
   const double g = records::kStandardGravity;
-  bool first = true;
   for (int e = static_cast<int>(std::floor(std::log10(v0 * t0 / kTwoPi)));
        e <= static_cast<int>(std::ceil(std::log10(v1 * t1 / kTwoPi))); ++e) {
     const double sd = std::pow(10.0, e);
     plot.addGuide({{t0, kTwoPi * sd / t0}, {t1, kTwoPi * sd / t1}}, sdColor,
-                  first ? tr8("SD = 10ⁿ м") : QString());
-    first = false;
+                  tr8("SD %1 м").arg(shortNumber(sd)), true);
   }
-  first = true;
   for (int e = static_cast<int>(std::floor(std::log10(v0 * kTwoPi / t1 / g)));
        e <= static_cast<int>(std::ceil(std::log10(v1 * kTwoPi / t0 / g))); ++e) {
     const double psa = std::pow(10.0, e) * g;
     plot.addGuide({{t0, psa * t0 / kTwoPi}, {t1, psa * t1 / kTwoPi}}, psaColor,
-                  first ? tr8("PSA = 10ⁿ g") : QString());
-    first = false;
+                  tr8("PSA %1 g").arg(shortNumber(std::pow(10.0, e))), true);
   }
 }
 
@@ -128,6 +126,36 @@ SpectraPage::SpectraPage(AnalysisSession& session, QWidget* parent)
   setObjectName(QStringLiteral("SpectraPage"));
   task_ = new BackgroundTask(this);
 
+  status_ = new QLabel(this);
+  status_->setObjectName(QStringLiteral("SpectraStatus"));
+  QGridLayout* controls = buildComputeControls();
+  QHBoxLayout* viewRow = buildViewRow();
+
+  plot_ = new Plot(this);
+  plot_->setObjectName(QStringLiteral("PlotSpectra"));
+  plot_->setExportFolder([this] { return session_.lastFolder(); },
+                         [this](const QString& f) { session_.setLastFolder(f); });
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(controls);
+  layout->addLayout(viewRow);
+  layout->addWidget(plot_, 1);
+  layout->addWidget(status_);
+  layout->addWidget(new TaskProgress(*task_, this));
+
+  restoreSettings();
+  gridKindChanged();
+  connect(gridKind_, &QComboBox::currentIndexChanged, this, &SpectraPage::gridKindChanged);
+  connect(gridBrowse_, &QPushButton::clicked, this, &SpectraPage::chooseGridFile);
+  connect(csv_, &QPushButton::clicked, this, &SpectraPage::csvClicked);
+  for (QComboBox* box : {quantity_, axisX_, view_})
+    connect(box, &QComboBox::currentIndexChanged, this, &SpectraPage::redraw);
+  for (QCheckBox* box : {logX_, logY_})
+    connect(box, &QCheckBox::toggled, this, &SpectraPage::redraw);
+  redraw();
+}
+
+// What a run computes: the grid, the dampings, the quantity and the peaks.
+QGridLayout* SpectraPage::buildComputeControls() {
   gridKind_ = new QComboBox(this);
   gridKind_->setObjectName(QStringLiteral("ComboGrid"));
   for (const char* label : kGridLabels) gridKind_->addItem(tr8(label));
@@ -153,6 +181,30 @@ SpectraPage::SpectraPage(AnalysisSession& session, QWidget* parent)
   peaks_ = new QComboBox(this);
   peaks_->setObjectName(QStringLiteral("ComboPeaks"));
   peaks_->addItems({tr8("между отсчётами (уточнённые)"), tr8("в отсчётах записи")});
+
+  auto* controls = new QGridLayout;
+  controls->addWidget(new QLabel(tr8("Сетка:"), this), 0, 0);
+  controls->addWidget(gridKind_, 0, 1);
+  controls->addWidget(fromLabel_, 0, 2);
+  controls->addWidget(gridFrom_, 0, 3);
+  controls->addWidget(toLabel_, 0, 4);
+  controls->addWidget(gridTo_, 0, 5);
+  controls->addWidget(stepLabel_, 0, 6);
+  controls->addWidget(gridStep_, 0, 7);
+  controls->addWidget(gridFile_, 0, 8);
+  controls->addWidget(gridBrowse_, 0, 9);
+  controls->addWidget(new QLabel(tr8("Затухания:"), this), 1, 0);
+  controls->addWidget(dampings_, 1, 1);
+  controls->addWidget(new QLabel(tr8("Величина:"), this), 1, 2);
+  controls->addWidget(quantity_, 1, 3, 1, 3);
+  controls->addWidget(new QLabel(tr8("Пики:"), this), 1, 6);
+  controls->addWidget(peaks_, 1, 7, 1, 2);
+  controls->setColumnStretch(8, 1);
+  return controls;
+}
+
+// How the results are drawn, and the run and export buttons.
+QHBoxLayout* SpectraPage::buildViewRow() {
   axisX_ = new QComboBox(this);
   axisX_->setObjectName(QStringLiteral("ComboAxisX"));
   axisX_->addItems({tr8("частота"), tr8("период")});
@@ -173,27 +225,7 @@ SpectraPage::SpectraPage(AnalysisSession& session, QWidget* parent)
   csv_ = new QPushButton(tr8("Экспорт CSV…"), this);
   csv_->setObjectName(QStringLiteral("ButtonCsv"));
   csv_->setEnabled(false);
-  status_ = new QLabel(this);
-  status_->setObjectName(QStringLiteral("SpectraStatus"));
 
-  auto* controls = new QGridLayout;
-  controls->addWidget(new QLabel(tr8("Сетка:"), this), 0, 0);
-  controls->addWidget(gridKind_, 0, 1);
-  controls->addWidget(fromLabel_, 0, 2);
-  controls->addWidget(gridFrom_, 0, 3);
-  controls->addWidget(toLabel_, 0, 4);
-  controls->addWidget(gridTo_, 0, 5);
-  controls->addWidget(stepLabel_, 0, 6);
-  controls->addWidget(gridStep_, 0, 7);
-  controls->addWidget(gridFile_, 0, 8);
-  controls->addWidget(gridBrowse_, 0, 9);
-  controls->addWidget(new QLabel(tr8("Затухания:"), this), 1, 0);
-  controls->addWidget(dampings_, 1, 1);
-  controls->addWidget(new QLabel(tr8("Величина:"), this), 1, 2);
-  controls->addWidget(quantity_, 1, 3, 1, 3);
-  controls->addWidget(new QLabel(tr8("Пики:"), this), 1, 6);
-  controls->addWidget(peaks_, 1, 7, 1, 2);
-  controls->setColumnStretch(8, 1);
   auto* viewRow = new QHBoxLayout;
   viewRow->addWidget(new QLabel(tr8("Ось X:"), this));
   viewRow->addWidget(axisX_);
@@ -204,29 +236,8 @@ SpectraPage::SpectraPage(AnalysisSession& session, QWidget* parent)
   viewRow->addStretch(1);
   viewRow->addWidget(compute);
   viewRow->addWidget(csv_);
-
-  plot_ = new Plot(this);
-  plot_->setObjectName(QStringLiteral("PlotSpectra"));
-  plot_->setExportFolder([this] { return session_.lastFolder(); },
-                         [this](const QString& f) { session_.setLastFolder(f); });
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(controls);
-  layout->addLayout(viewRow);
-  layout->addWidget(plot_, 1);
-  layout->addWidget(status_);
-  layout->addWidget(new TaskProgress(*task_, this));
-
-  restoreSettings();
-  gridKindChanged();
-  connect(gridKind_, &QComboBox::currentIndexChanged, this, &SpectraPage::gridKindChanged);
-  connect(gridBrowse_, &QPushButton::clicked, this, &SpectraPage::chooseGridFile);
   connect(compute, &QPushButton::clicked, this, &SpectraPage::computeClicked);
-  connect(csv_, &QPushButton::clicked, this, &SpectraPage::csvClicked);
-  for (QComboBox* box : {quantity_, axisX_, view_})
-    connect(box, &QComboBox::currentIndexChanged, this, &SpectraPage::redraw);
-  for (QCheckBox* box : {logX_, logY_})
-    connect(box, &QCheckBox::toggled, this, &SpectraPage::redraw);
-  redraw();
+  return viewRow;
 }
 
 void SpectraPage::gridKindChanged() {
@@ -282,13 +293,8 @@ std::string SpectraPage::gridText() const {
   }
 }
 
-void SpectraPage::computeClicked() {
-  saveSettings();
-  std::vector<std::size_t> chosen = session_.selection();
-  if (chosen.empty()) {
-    status_->setText(tr8("Выберите записи на странице «Записи»."));
-    return;
-  }
+// The run the fields ask for; none, with the error box shown, when a field is wrong.
+std::optional<analysis::SpectraRequest> SpectraPage::requestFromFields() {
   analysis::SpectraRequest request;
   try {
     const int kind = gridKind_->currentIndex();
@@ -321,11 +327,24 @@ void SpectraPage::computeClicked() {
     }
   } catch (...) {
     showErrorBox(this, userMessage(std::current_exception()));
-    return;
+    return std::nullopt;
   }
   request.quantities.assign(std::begin(kQuantities), std::end(kQuantities));
   request.peaks = peaks_->currentIndex() == 0 ? analysis::Peaks::Refined : analysis::Peaks::Samples;
   request.threads = std::max(1u, std::thread::hardware_concurrency());
+  return request;
+}
+
+void SpectraPage::computeClicked() {
+  saveSettings();
+  std::vector<std::size_t> chosen = session_.selection();
+  if (chosen.empty()) {
+    status_->setText(tr8("Выберите записи на странице «Записи»."));
+    return;
+  }
+  const std::optional<analysis::SpectraRequest> asked = requestFromFields();
+  if (!asked) return;
+  const analysis::SpectraRequest request = *asked;
 
   struct Job {
     std::uint64_t id;

@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -70,6 +73,9 @@ class SpectraPage : public QWidget {
   void drawn();
 
  private:
+  std::optional<analysis::SpectraRequest> requestFromFields();
+  QGridLayout* buildComputeControls();
+  QHBoxLayout* buildViewRow();
   void gridKindChanged();
   void chooseGridFile();
   void drawSpectra(std::size_t quantity);

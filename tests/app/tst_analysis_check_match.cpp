@@ -2,7 +2,9 @@
 // raw record that fails an ec8 target, through a match (cancelled midway, then run to the end),
 // to a record that passes, its *.aks file and its PDF report.
 
+#include <QAbstractAxis>
 #include <QApplication>
+#include <QChart>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -11,9 +13,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QValueAxis>
 #include <QtTest>
 #include <cstdlib>
 #include <string>
@@ -22,6 +26,7 @@
 #include "app/analysis/background_task.hpp"
 #include "app/analysis/check_page.hpp"
 #include "app/analysis/match_page.hpp"
+#include "app/analysis/plot.hpp"
 #include "app/analysis/plural.hpp"
 #include "records/record.hpp"
 #include "tests/app/analysis_harness.hpp"
@@ -202,7 +207,7 @@ class TestCheckMatch : public QObject {
     QVERIFY(match_->saveAks(mine));
     const QString cli = dir_.filePath(QStringLiteral("cli.aks"));
     const std::string command = std::string(ACCELSPEC_CLI) + " match '" + cli.toStdString() +
-                                "' --target ec8:1:B:2.943 --rule ec8 --t1 1 --iterations 40";
+                                "' --target ec8:1:B:2.943 --rule ec8 --t1 1";
     QCOMPARE(std::system(command.c_str()), 0);
     QFile a(mine), b(cli);
     QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
@@ -407,9 +412,11 @@ class TestCheckMatch : public QObject {
     QCOMPARE(enabled(), 3);
     QCOMPARE(result->text(), text);
 
-    child<QSpinBox>(match_, "SpinIterations")->setValue(39);
+    auto* cap = child<QSpinBox>(match_, "SpinIterations");
+    const int allowed = cap->value();
+    cap->setValue(allowed - 1);
     QCOMPARE(enabled(), 0);
-    child<QSpinBox>(match_, "SpinIterations")->setValue(40);
+    cap->setValue(allowed);
     type("EditDamping", "0.03");
     QCOMPARE(enabled(), 0);
     type("EditDamping", "0.05");
@@ -419,6 +426,99 @@ class TestCheckMatch : public QObject {
     QCOMPARE(enabled(), 3);
     child<QRadioButton>(match_, "RadioSeed")->setChecked(true);
     QCOMPARE(enabled(), 0);
+  }
+
+  // The iterations start at the command line's cap, also for a user whose settings still hold
+  // the fixed count of earlier versions; a cap chosen here is kept.
+  void iterationCapIsTheCommandLines() {
+    QSettings& s = session_->settings();
+    s.remove(QStringLiteral("match/iterationCap"));
+    s.setValue(QStringLiteral("match/iterations"), 40);
+    {
+      MatchPage page(*session_);
+      QCOMPARE(child<QSpinBox>(&page, "SpinIterations")->value(), matching::kDefaultIterations);
+      QCOMPARE(matching::kDefaultIterations, 200);
+      QCOMPARE(child<QSpinBox>(&page, "SpinIterations")->maximum(), 1000);
+    }
+    child<QRadioButton>(match_, "RadioSweep")->setChecked(true);
+    child<QLineEdit>(match_, "EditSweepDuration")->setText("0.5");
+    child<QSpinBox>(match_, "SpinIterations")->setValue(3);
+    match_->runMatch();
+    QVERIFY(match_->task().wait());
+    MatchPage again(*session_);
+    QCOMPARE(child<QSpinBox>(&again, "SpinIterations")->value(), 3);
+    s.remove(QStringLiteral("match/iterationCap"));
+    s.remove(QStringLiteral("match/duration"));
+  }
+
+  // Both pages draw along the period when asked, and keep the choice; the match page shows the
+  // seed's and the matched record's a, v and d side by side, each row on one scale.
+  void periodAxesAndTimeHistories() {
+    session_->add(rawRecord(4));
+    QVERIFY(checked());
+    const check::CheckResult& r = *check_->result();
+    auto* ratios = child<Plot>(check_, "PlotRatio");
+    QCOMPARE(ratios->points(0).front().x(), r.points.front().frequency);
+    child<QComboBox>(check_, "ComboCheckAxis")->setCurrentIndex(1);
+    for (Plot* p : {ratios, child<Plot>(check_, "PlotCheckSpectra")}) {
+      QCOMPARE(p->points(0).front().x(), r.points.back().period);
+      QCOMPARE(p->points(0).back().x(), r.points.front().period);
+      QCOMPARE(p->chart()->axes(Qt::Horizontal).front()->titleText(),
+               QString::fromUtf8("Период, с"));
+    }
+
+    child<QRadioButton>(match_, "RadioSeed")->setChecked(true);
+    child<QSpinBox>(match_, "SpinIterations")->setValue(2);
+    match_->runMatch();
+    QVERIFY(match_->task().wait());
+    QVERIFY(match_->outcome() && match_->outcome()->seed);
+    const MatchOutcome& o = *match_->outcome();
+    // Drawn once their tab is seen.
+    QCOMPARE(child<Plot>(match_, "PlotMatchedAcceleration")->seriesCount(), 0);
+    child<QTabWidget>(match_, "MatchPlots")->setCurrentIndex(1);
+    const char* rows[] = {"Acceleration", "Velocity", "Displacement"};
+    for (const char* row : rows) {
+      auto* seed = child<Plot>(match_, qPrintable(QStringLiteral("PlotSeed") + row));
+      auto* matched = child<Plot>(match_, qPrintable(QStringLiteral("PlotMatched") + row));
+      QCOMPARE(seed->seriesCount(), 1);
+      QCOMPARE(matched->seriesCount(), 1);
+      QCOMPARE(seed->points(0).size(), o.seed->accel.size());
+      QCOMPARE(matched->points(0).size(), o.record.accel.size());
+      auto* a = qobject_cast<QValueAxis*>(seed->chart()->axes(Qt::Vertical).front());
+      auto* b = qobject_cast<QValueAxis*>(matched->chart()->axes(Qt::Vertical).front());
+      QVERIFY(a->max() > 0);
+      QCOMPARE(a->min(), b->min());
+      QCOMPARE(a->max(), b->max());
+    }
+    for (std::size_t i = 0; i < o.record.accel.size(); i += 97) {
+      QCOMPARE(child<Plot>(match_, "PlotMatchedAcceleration")->points(0)[i].y(), o.record.accel[i]);
+      QCOMPARE(child<Plot>(match_, "PlotSeedAcceleration")->points(0)[i].y(), o.seed->accel[i]);
+    }
+    auto* spectrum = child<Plot>(match_, "PlotMatchSpectrum");
+    QCOMPARE(spectrum->points(0).front().x(), o.check.points.front().frequency);
+    child<QComboBox>(match_, "ComboMatchAxis")->setCurrentIndex(1);
+    QCOMPARE(spectrum->points(0).front().x(), o.check.points.back().period);
+    {
+      CheckPage check(*session_);
+      MatchPage match(*session_);
+      QCOMPARE(child<QComboBox>(&check, "ComboCheckAxis")->currentIndex(), 1);
+      QCOMPARE(child<QComboBox>(&match, "ComboMatchAxis")->currentIndex(), 1);
+    }
+    child<QComboBox>(check_, "ComboCheckAxis")->setCurrentIndex(0);
+    child<QComboBox>(match_, "ComboMatchAxis")->setCurrentIndex(0);
+
+    // From the sweep, made inside the run, only the matched column is drawn.
+    child<QRadioButton>(match_, "RadioSweep")->setChecked(true);
+    child<QLineEdit>(match_, "EditSweepDuration")->setText("5");
+    match_->runMatch();
+    QVERIFY(match_->task().wait());
+    QVERIFY(match_->outcome() && !match_->outcome()->seed);
+    QCOMPARE(child<Plot>(match_, "PlotSeedAcceleration")->seriesCount(), 0);
+    QCOMPARE(child<Plot>(match_, "PlotMatchedAcceleration")->seriesCount(), 1);
+    child<QTabWidget>(match_, "MatchPlots")->setCurrentIndex(0);
+    child<QLineEdit>(match_, "EditSweepDuration")->setText("20");
+    child<QSpinBox>(match_, "SpinIterations")->setValue(matching::kDefaultIterations);
+    session_->settings().remove(QStringLiteral("match"));
   }
 
   // The match page shows the choice made on the check page.

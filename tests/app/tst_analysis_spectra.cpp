@@ -4,6 +4,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGraphicsScene>
+#include <QGraphicsSimpleTextItem>
 #include <QImage>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -140,8 +142,17 @@ class AnalysisSpectraTest : public QObject {
     const auto& grid = page_->request().grid;
     QCOMPARE(points.front().x(), grid.back().period);
     QCOMPARE(points.front().y(), s.value(1, 3, 300));
-    // The guides of SD and PSA lie in the chart too, out of the data's series.
+    // The guides of SD and PSA lie in the chart too, out of the data's series, written with
+    // their values.
     QVERIFY(plot->chart()->series().size() > 3);
+    QCoreApplication::processEvents();
+    QStringList written;
+    for (QGraphicsItem* item : plot->view()->scene()->items())
+      if (auto* t = dynamic_cast<QGraphicsSimpleTextItem*>(item))
+        if (t->text().startsWith("SD ") || t->text().startsWith("PSA ")) written << t->text();
+    QVERIFY2(written.filter(QRegularExpression("^SD [0-9.e-]+ м$")).size() >= 2 &&
+                 written.filter(QRegularExpression("^PSA [0-9.e-]+ g$")).size() >= 2,
+             qPrintable(written.join('|')));
     // The read-out gives all three quantities at the point under the mouse.
     const QPoint centre =
         plot->view()->mapFromScene(plot->chart()->mapToScene(plot->chart()->plotArea().center()));
@@ -308,8 +319,8 @@ class AnalysisSpectraTest : public QObject {
   }
 
   // Twenty records: no two alike in colour and line style, none black or red as targets and
-  // limits are; a mean drawn thicker. A linear axis labels zero as 0, its ticks counted from it.
-  void seriesLookApartAndZeroIsATick() {
+  // limits are; a mean drawn thicker.
+  void seriesLookApart() {
     Plot plot;
     std::set<std::pair<QRgb, int>> looks;
     for (int k = 0; k < 20; ++k) {
@@ -324,21 +335,12 @@ class AnalysisSpectraTest : public QObject {
     plot.emphasise(0);
     QVERIFY(plot.line(0)->pen().widthF() >= 2 * width);
 
-    plot.refresh();
-    for (QAbstractAxis* a : plot.chart()->axes()) {
-      auto* axis = qobject_cast<QValueAxis*>(a);
-      QVERIFY(axis);
-      QCOMPARE(axis->tickType(), QValueAxis::TicksDynamic);
-      QCOMPARE(axis->tickAnchor(), 0.0);
-      const double k = (0.0 - axis->min()) / axis->tickInterval();
-      QVERIFY2(std::abs(k - std::round(k)) < 1e-9, qPrintable(QString::number(k)));
-    }
     // Filled again with a range a million times wider, the ticks stay a handful.
     plot.clear();
     plot.addSeries("wide", {{0, -3e5}, {1, 3e5}});
     plot.refresh();
     auto* y = qobject_cast<QValueAxis*>(plot.chart()->axes(Qt::Vertical).front());
-    QVERIFY((y->max() - y->min()) / y->tickInterval() < 20);
+    QVERIFY(y->tickCount() < 20);
   }
 
   void settingsKept() {

@@ -194,6 +194,34 @@ class Help : public QObject {
       QVERIFY2(chapters.contains(chapter), qPrintable(chapter));
   }
 
+  // F1 and «?» bring back a minimised guide, maximised if it was.
+  void aMinimisedGuideComesBack() {
+    Session s(dir_->path());
+    QVERIFY(s.show());
+    s.press("SpeedButtonHelp");
+    HelpWindow* help = s.forma->helpWindow();
+    QVERIFY(help && help->isVisible());
+    help->showMinimized();
+    Session::settle();
+    QVERIFY(help->isMinimized());
+    s.press("SpeedButtonHelp");
+    Session::settle();
+    QVERIFY(!help->isMinimized());
+
+    help->showMaximized();
+    Session::settle();
+    help->setWindowState(help->windowState() | Qt::WindowMinimized);
+    Session::settle();
+    QVERIFY(help->isMinimized());
+    s.forma->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(s.forma.get()));
+    s.click("EditFbeg");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+    Session::settle();
+    QVERIFY(!help->isMinimized());
+    QVERIFY(help->isMaximized());
+  }
+
   // Reading the guide and coming back is no new activation: what was typed stays, and the
   // configuration on disk is not read again.
   void theGuideIsNoOtherForm() {
