@@ -94,9 +94,9 @@ int runMatch(const Arguments& a, std::ostream& out, std::ostream& err) {
   const double sweepStep = positiveOption(a, "step", 0.005);
   // The most iterations: a run stops by itself once a record passes within the aim's band or
   // the ratios stop closing in.
-  long long iterations = 200;
+  long long iterations = matching::kDefaultIterations;
   if (a.has("iterations") && (!records::parseInteger(a.get("iterations"), iterations) ||
-                              iterations < 1 || iterations > 1000))
+                              iterations < 1 || iterations > matching::kMaxIterations))
     throw UsageError("--iterations должен быть целым числом от 1 до 1000");
   const std::string& output = a.positional[0];
   if (refuseOutputsThatAreInputs(optionInputs(a), {output}, err)) return 1;

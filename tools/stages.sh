@@ -8,7 +8,7 @@ ran() {
     echo "FAIL: the stage \"$1\" executed no $3" >&2
     return 1
   fi
-  echo "-- $1: $2 $3 executed"
+  echo "-- $1: $3: $2"
 }
 
 # ctest's "100% tests passed, 0 tests failed out of 274"

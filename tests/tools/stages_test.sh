@@ -34,7 +34,7 @@ for count in "" 0 x; do
     failures=$((failures + 1))
   fi
 done
-expect "a stage that ran" "-- stage: 3 tests executed" "$(ran stage 3 tests)"
+expect "a stage that ran" "-- stage: tests: 3" "$(ran stage 3 tests)"
 
 # A build directory configured but never built or run is the fault this guards against. The
 # script checked is test.sh unless another is named (to see an old one fail).
