@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds everything and runs every test: the formatting check, the
 # release build with all tests, the sanitizer build (AddressSanitizer and UndefinedBehaviorSanitizer),
 # the command-line tests under ThreadSanitizer, and short libFuzzer runs over the readers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The texts the spectra and measures commands show, in one place so that tests compare exact

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/number_text.hpp"
 
 #include <charconv>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/chart_view.hpp"
 
 #include <QChart>

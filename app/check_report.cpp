@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/check_report.hpp"
 
 #include <QBuffer>

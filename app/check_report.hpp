@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The one-page PDF of a compatibility check. The header is free of Qt so that the command-line

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/error_box.hpp"
 
 #include <QCoreApplication>

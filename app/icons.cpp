@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/icons.hpp"
 
 #include <QString>

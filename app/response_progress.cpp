@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/response_progress.hpp"
 
 #include <QFontMetrics>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/string_grid.hpp"
 
 #include <QHeaderView>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/tforma.hpp"
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/treport.hpp"
 
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Spectra of a 16396-sample record (NGA-West2 RSN8883, 0.005 s) on the default 301-point grid,
 // dampings 0.02, 0.05 and 0.1, all five quantities, refined peaks: on one and on two threads,
 // and the vectorised numpy float64 peer (bench/peer_numpy.py, run with /usr/bin/python3 and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading and writing a 100000-sample accelerogram file (about 4.9 MB), through the disk and in
 // memory, to see where the time goes.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The analysis window's spectra page under load: from a press of "Рассчитать" until the chart
 // has painted the spectra of a 16396-sample record (NGA-West2 RSN8883, 0.005 s) on the default
 // 301-frequency grid at dampings 0.02, 0.05 and 0.1 (all five quantities are computed). Runs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window under load: from a button press until the chart has painted the result.
 // Runs offscreen unless QT_QPA_PLATFORM says otherwise.
 

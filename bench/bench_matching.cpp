@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Matching times: the published example (NGA-West2 RSN175, 7814 samples at 0.005 s, to its
 // ASCE 7 design spectrum over 0.05–6 s) as `match` runs it with its defaults; a 0.005-s seed
 // of 8000 samples (the first 40 s of NGA-West2 RSN8883) matched to the rg160 spectrum at 0.3 g

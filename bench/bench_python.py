@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """The spectra case through the Python module, beside the core and the numpy peer, in one run.
 
     PYTHONPATH=build/python /usr/bin/python3 bench/bench_python.py [build/bench/bench_analysis]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Response spectrum: the serial reference against the engine, in nanoseconds per time step of one
 // oscillator (the "step" counter; (NF + 1)·(ND − 1) steps per run).
 //

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """A vectorised numpy float64 peer of `accelspec-cli spectra` with refined peaks.
 
     peer_numpy.py RECORD.txt DT OUT.csv [GRID_N_PER_DECADE]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The texts of the target parser and the compatibility check, in one place so that tests

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <new>
 #include <ostream>
 #include <string>

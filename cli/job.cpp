@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/job.hpp"
 
 #include <sys/stat.h>

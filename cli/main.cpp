@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <csignal>
 #include <cstring>
 #include <iostream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/records_cli.hpp"
 
 #include "cli/job.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The options that say how to read a record (READING: --format, --units, --step, --channel),

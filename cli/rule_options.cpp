@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/rule_options.hpp"
 
 #include <cmath>

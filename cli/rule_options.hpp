@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The options that state a compatibility rule (--rule, --damping, --quantity, --t1, --tmin,

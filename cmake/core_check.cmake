@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Fails with FATAL_ERROR when the core file `path` of core folder `folder` includes Qt, the window
 # (app/) or the command line (cli/), or a core folder that comes after `folder` in `order`.
 # Also runs as a script: cmake -D FILE=... -D FOLDER=... -D ORDER="a;b;c" -P core_check.cmake

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "compute/oscillator.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "compute/spectrum_table.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "compute/synthesis.hpp"
 
 #include <algorithm>

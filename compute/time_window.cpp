@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "compute/time_window.hpp"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/chart.hpp"
 
 #include <algorithm>

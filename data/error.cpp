@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/error.hpp"
 
 #include <new>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/messages.hpp"
 
 namespace accelspec::msg {

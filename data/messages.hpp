@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Every text the program shows to the user, in one place, so that tests compare exact strings.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/numbers.hpp"
 
 #include <locale.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/plain_form.hpp"
 
 #include "data/defaults.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "data/store.hpp"
 
 namespace accelspec {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "files/config.hpp"
 
 #include <algorithm>

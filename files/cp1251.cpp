@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "files/cp1251.hpp"
 
 #include <iconv.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "files/formats.hpp"
 
 #include "data/error.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The data files: action spectrum (*.spv), response spectrum (*.spo), accelerogram (*.aks) and

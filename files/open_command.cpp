@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "files/open_command.hpp"
 
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "files/save_command.hpp"
 
 #include <filesystem>

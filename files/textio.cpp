@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "files/textio.hpp"
 
 #include <fcntl.h>

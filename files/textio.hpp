@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Number text and byte-stream reading of the data and configuration files: the fixed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: the *.aks reader, then the writer over what it read, and the
 // same bytes streamed.
 #include "files/formats.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: the *.brl reader, then the accelerogram writer over what it read, and the
 // same bytes streamed.
 #include "files/formats.hpp"

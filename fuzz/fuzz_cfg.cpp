@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: the configuration reader into a plain form, then the writer and the reader
 // again over what it wrote; and the same bytes streamed from a file, which must read alike.
 #include "data/plain_form.hpp"

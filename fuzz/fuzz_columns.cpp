@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: the columns record reader.
 #include "fuzz/fuzz_records.hpp"
 

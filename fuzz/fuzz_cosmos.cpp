@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: the COSMOS record reader, its first and its second channel.
 #include "fuzz/fuzz_records.hpp"
 

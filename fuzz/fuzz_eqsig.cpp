@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: the reader of eqsig motion files.
 #include "fuzz/fuzz_records.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: the spectra grid texts, and the frequency files of file:PATH.
 #include <unistd.h>
 

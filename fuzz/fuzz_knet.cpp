@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: the knet record reader.
 #include "fuzz/fuzz_records.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: a record of any format, found from the content as the commands find it.
 #include "fuzz/fuzz_records.hpp"
 

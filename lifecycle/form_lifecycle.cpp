@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "lifecycle/form_lifecycle.hpp"
 
 #include <algorithm>

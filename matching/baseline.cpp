@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "matching/baseline.hpp"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "matching/match_to_rule.hpp"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The texts of the baseline and matching commands, in one place so that tests compare exact

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "matching/spectral_match.hpp"
 
 #include <algorithm>

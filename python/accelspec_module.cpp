@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // accelspec._core: the core's analysis, check and matching over numpy arrays. The Python layer
 // (accelspec/__init__.py) gives these functions their keyword defaults and result types; here
 // every argument is checked, copied out of Python, and the computation runs without the GIL.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The texts only the Python module shows, in one place so that tests compare exact strings. The

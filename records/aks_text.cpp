@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "records/aks_text.hpp"
 
 #include "data/store.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // COSMOS strong-motion volume files (V1, V2): per channel a text header whose first line gives
 // its length, an integer and a real header each introduced by a line with its count and
 // Fortran format, comment lines, then data blocks (acceleration; velocity and displacement in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "records/fortran_format.hpp"
 
 #include "data/numbers.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Fortran edit descriptors as the strong-motion volume files give them ("(8F10.5)", "(10I8)",

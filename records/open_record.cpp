@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "records/open_record.hpp"
 
 #include <cstddef>

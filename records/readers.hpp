@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The readers of each record format, from file text in memory. Each returns the values in the

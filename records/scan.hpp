@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // What every record reader shares: lines with their numbers, strict number texts, units, and

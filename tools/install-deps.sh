@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages accelspec needs, and only when one is missing.
 set -euo pipefail
 packages=(

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Photographs the main window after the typical road into docs/window.png, and its steps that
 # the user's guide shows into docs/guide-*.png, renders the report's response-spectrum page into
 # docs/report.png, and photographs each page of the analysis window after its road into

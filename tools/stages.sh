@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Counting what each stage of test.sh executed, from the summaries the tools print; sourced by
 # test.sh and tested by tests/tools/stages_test.sh on those summaries.
 

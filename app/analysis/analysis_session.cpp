@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/analysis/analysis_session.hpp"
 
 #include <QDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/analysis/analysis_window.hpp"
 
 #include <QCloseEvent>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/analysis/background_task.hpp"
 
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/analysis/check_page.hpp"
 
 #include <QColor>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/analysis/match_page.hpp"
 
 #include <QButtonGroup>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/analysis/records_page.hpp"
 
 #include <QFileDialog>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/analysis/spectra_page.hpp"
 
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """accelspec: response spectra, record reading, compatibility checks and spectral matching.
 
 The functions run the same core as ``accelspec-cli`` and give the same numbers, bit for bit, with

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Type stubs of the accelspec package (the docstrings are in __init__.py).
 from typing import Callable, Iterable, Literal, Sequence, overload
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Checks the package python3-accelspec that `cpack -G DEB` makes beside accelspec: it holds the
 # module and nothing of the program, depends on python3 and python3-numpy, passes lintian, and
 # the module it unpacks is imported by the system's python3 and computes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The module's computations done through the C++ core directly, each number printed as a
 // hexadecimal float (exact), one a line, for the Python tests to compare bit for bit:
 //   py_reference spectra RECORD GRID DAMPINGS QUANTITIES PEAKS THREADS

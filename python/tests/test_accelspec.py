@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The module against the core and the command line: the same bits, the same messages.
 
 Run by ctest (python_tests), which sets PYTHONPATH to the built package and names the data

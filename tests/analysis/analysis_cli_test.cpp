@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // accelspec-cli spectra and measures, run as the installed tool.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/grid.hpp"
 
 #include <gtest/gtest.h>

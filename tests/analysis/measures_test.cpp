@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/measures.hpp"
 
 #include <gtest/gtest.h>

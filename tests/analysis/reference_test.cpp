@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Spectra and measures of real records against values published by open peers (the files and
 // their origin are described in tests/analysis/data/README.md).
 

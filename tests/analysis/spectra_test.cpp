@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "analysis/spectra.hpp"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The analysis window opened from a running main window, with the user's settings kept in a

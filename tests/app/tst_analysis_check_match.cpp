@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pages "Совместимость" and "Подбор" on a session of their own: the engineer's road from a
 // raw record that fails an ec8 target, through a match (cancelled midway, then run to the end),
 // to a record that passes, its *.aks file and its PDF report.

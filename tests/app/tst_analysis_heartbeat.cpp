@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window answers while its long actions run: a timer on the GUI thread beats every 5 ms,
 // and the longest gap between two beats stays under 100 ms while spectra, a check and a match
 // are started, cancelled midway, started again at once and run to the end; a cancelled run

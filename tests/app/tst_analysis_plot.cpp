@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The analysis window's plots as an engineer reads them: tick labels that are round numbers,
 // logarithmic axes labelled at 1, 2 and 5 with the lowest value named, and guide lines that
 // carry their values on screen and in the exported pictures.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The records page: every reader's format loads with its facts, plots and measures; a bad file
 // is reported as the reader words it; the baseline-corrected copy; and a record sent to the main
 // window arrives exactly as the *.aks file that `accelspec-cli import` writes opens there.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pictures of the analysis window for the README: each page after its road. Under ctest it
 // drives the roads and checks that each page shows its result; with
 // ACCELSPEC_ANALYSIS_SHOTS=<folder> set (tools/screenshot.sh, under a real X server with a window

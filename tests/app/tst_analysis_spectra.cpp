@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The spectra page: the grid each choice names, spectra for three dampings exactly as the core
 // computes them, the tripartite chart, the CSV table to the byte, chart export, cancel, errors
 // and the settings kept.

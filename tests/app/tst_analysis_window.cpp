@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The analysis window beside the main window: how it opens, that the main window does not take
 // it for a new activation, and what it remembers.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The PDF of the compatibility check: one page, the verdicts readable as text.
 
 #include <sys/stat.h>

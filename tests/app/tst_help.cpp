@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The user's guide in the window: F1 over a control opens the place that explains it, the "?"
 // button opens the contents, every link and picture of the guide leads somewhere, the search
 // finds what the guide says, and reading the guide never counts as leaving the main window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's start: where config.cfg lives for a start from the menu or from a terminal, and
 // files named on the command line, which open as the Open command opens them.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Chart1 as a view of the chart model: whole series handed over at once, axes fitted to the
 // visible data, and zooming with the mouse.
 

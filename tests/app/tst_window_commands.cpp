@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The commands as the user reaches them through the window: the typical road from a typed
 // spectrum to a response spectrum in memory and back after a restart, Open and Save of every
 // kind, and how failures are reported.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // When the window's handlers run: leaving EditN and the spectrum table, and activation.
 
 #include <QTest>

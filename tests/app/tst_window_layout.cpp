@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window as it is created: names, places, texts, hints and looks of its controls.
 
 #include <QChart>

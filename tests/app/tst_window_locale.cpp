@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window under a locale that writes numbers with a decimal comma: fields, cells and chart
 // labels use the comma, files keep the point.
 

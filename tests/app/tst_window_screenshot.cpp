@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The picture of the window after the typical road: three response spectra of one record,
 // damped differently, taken into memory and overlaid. Checks that the curves are painted in
 // their slot colours; with ACCELSPEC_SCREENSHOT=<file.png> set (tools/screenshot.sh, under a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The largest response spectrum the store holds, run to its end through the window: 91001
 // frequencies over a record of 100000 samples (about 9·10^9 oscillator steps). The progress box
 // must show it advancing and the finished spectrum must be complete.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Drives the main window as a user would: clicks, typed text, answered dialogs. Every message

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // accelspec-cli check, run as the installed tool: verdicts, exit statuses, the CSV table.
 
 #include <gtest/gtest.h>

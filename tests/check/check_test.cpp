@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Targets and the rules of the compatibility check, on hand-made spectra whose verdicts are
 // known.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Runs accelspec-cli as a user would, from a shell in a folder, and reads what it left behind.

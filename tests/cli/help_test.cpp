@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // accelspec-cli's help, wrong calls and the shared texts: each command's own help, the one-line
 // reason of a wrong call, one parser of the rule options for check and match, Russian counts.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "compute/parallel.hpp"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "compute/response_engine.hpp"
 
 #include <fpu_control.h>

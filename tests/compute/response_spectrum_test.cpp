@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "compute/response_spectrum.hpp"
 
 #include <cmath>

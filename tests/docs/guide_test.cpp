@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The user's guide against what it describes and what the build takes into the program: every
 // command of the tool has its section, every file a chapter links to exists, and the program's
 // resources hold every chapter and every picture the chapters show.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "files/atomic_write.hpp"
 
 #include <fcntl.h>

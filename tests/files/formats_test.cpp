@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "files/formats.hpp"
 
 #include <gtest/gtest.h>

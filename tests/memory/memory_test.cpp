@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "memory/memory.hpp"
 
 #include "../compute/compute_test_support.hpp"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Checks what `cmake --install` and `cpack -G DEB` make of a build.
 # Run as: cmake -DMODE=install|deb|lintian -DBUILD=<build dir> -DWORK=<scratch dir>
 #   [-DEXPECTED=<;-list of paths relative to the prefix>] [-DDEPENDS=<;-list>] [-DABSENT=<;-list>]

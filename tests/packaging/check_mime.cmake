@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The desktop entry and the shared-mime-info file agree: the entry opens files (%F), from the menu
 # with the user's configuration folder, and names exactly the types the MIME file defines, each a
 # text/plain with its one glob that update-mime-database accepts.

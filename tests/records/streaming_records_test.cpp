@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The record readers stream their files: a limit that names itself, a line limit that stops a
 // device at once, Ctrl-Z as the end, and a pipe whose writer stays open after a complete record
 // is not waited on.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The configure step's check of a core file: Qt, the window, the command line and a folder later in
 # the line are refused with the file named; includes of earlier folders and of the standard library pass.
 set -uo pipefail

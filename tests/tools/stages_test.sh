@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The test script's counting: what each tool prints when it ran tests, ran none, or printed nothing,
 # and every build the script configures is also built and counted.
 set -uo pipefail
