@@ -63,10 +63,10 @@ TEST_F(CheckCli, RecordAgainstItsOwnSpectrumPasses) {
   EXPECT_EQ(rows[0], "frequency_hz,period_s,target_m_s2,computed_m_s2,ratio");
   EXPECT_EQ(rows[1].substr(0, 7), "0.1,10,");
   // The table keeps 10 significant digits, as the spectra table does; the text shows 6.
-  const std::vector<std::string> first_row = cells(rows[1]);
+  const std::vector<std::string> firstRow = cells(rows[1]);
   for (std::size_t c = 3; c < 5; ++c) {  // computed, ratio
     std::string digits;
-    for (char ch : first_row[c]) {
+    for (char ch : firstRow[c]) {
       if (ch == 'e' || ch == 'E') break;
       if (ch >= '0' && ch <= '9' && !(digits.empty() && ch == '0')) digits += ch;
     }
