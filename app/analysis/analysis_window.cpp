@@ -15,6 +15,7 @@
 #include "app/analysis/match_page.hpp"
 #include "app/analysis/records_page.hpp"
 #include "app/analysis/spectra_page.hpp"
+#include "app/analysis/suites_page.hpp"
 #include "app/icons.hpp"
 
 namespace accelspec {
@@ -47,11 +48,13 @@ AnalysisWindow::AnalysisWindow(QWidget* parent) : QMainWindow(parent) {
   spectra_ = new SpectraPage(*session_, tabs_);
   check_ = new CheckPage(*session_, tabs_);
   match_ = new MatchPage(*session_, tabs_);
+  suites_ = new SuitesPage(*session_, tabs_);
   const QStringList titles = pageTitles();
   tabs_->addTab(records_, titles[0]);
   tabs_->addTab(spectra_, titles[1]);
   tabs_->addTab(check_, titles[2]);
   tabs_->addTab(match_, titles[3]);
+  tabs_->addTab(suites_, titles[4]);
   setCentralWidget(tabs_);
   restoreSettings();
   connect(this, &AnalysisWindow::filesDropped, records_, &RecordsPage::openFiles);
@@ -70,7 +73,8 @@ AnalysisWindow::~AnalysisWindow() = default;
 
 QStringList AnalysisWindow::pageTitles() {
   return {QString::fromUtf8("Записи"), QString::fromUtf8("Спектры"),
-          QString::fromUtf8("Совместимость"), QString::fromUtf8("Подбор")};
+          QString::fromUtf8("Совместимость"), QString::fromUtf8("Подбор"),
+          QString::fromUtf8("Наборы")};
 }
 
 void AnalysisWindow::showAndRaise() {

@@ -13,10 +13,11 @@ class CheckPage;
 class MatchPage;
 class RecordsPage;
 class SpectraPage;
+class SuitesPage;
 
-/// "Инженерный анализ": the records, their spectra, the compatibility check and matching, each
-/// on its own page, over one session. Non-modal; it keeps its size, place and page in the user's
-/// settings.
+/// "Инженерный анализ": the records, their spectra, the compatibility check, matching and the
+/// suites of motions picked from the record library, each on its own page, over one session.
+/// Non-modal; it keeps its size, place and page in the user's settings.
 class AnalysisWindow : public QMainWindow {
   Q_OBJECT
 
@@ -30,6 +31,7 @@ class AnalysisWindow : public QMainWindow {
   SpectraPage* spectraPage() const { return spectra_; }
   CheckPage* checkPage() const { return check_; }
   MatchPage* matchPage() const { return match_; }
+  SuitesPage* suitesPage() const { return suites_; }
 
   /// Shows the window, or raises it when it is shown already.
   void showAndRaise();
@@ -56,6 +58,7 @@ class AnalysisWindow : public QMainWindow {
   SpectraPage* spectra_ = nullptr;
   CheckPage* check_ = nullptr;
   MatchPage* match_ = nullptr;
+  SuitesPage* suites_ = nullptr;
 };
 
 }  // namespace accelspec
