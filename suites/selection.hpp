@@ -75,8 +75,8 @@ struct Selection {
 std::vector<bool> judgedPoints(const check::Target& target, const check::RuleParameters& rule);
 
 /// The scale factor of least mean squared error of the logarithms over the points where
-/// `mask` is true (and both spectra are above zero), and that error. Returns false when there
-/// is no such point.
+/// `mask` is true (only as far as all three vectors reach), and that error. Returns false when
+/// there is no such point or a value there is not finite and above zero.
 bool fitFactor(const std::vector<double>& target, const std::vector<double>& spectrum,
                const std::vector<bool>& mask, double& factor, double& mse);
 
@@ -85,10 +85,11 @@ bool fitFactor(const std::vector<double>& target, const std::vector<double>& spe
 Selection select(const check::Target& target, const SelectionParameters& parameters,
                  const std::vector<library::Motion>& motions);
 
-/// The rule on the members as they stand (their factors and spectra), the common multiplier
-/// applied when the mean falls short and the limits allow. `selection.members` must be set;
-/// fills check, multiplier and pass. Used by select and by `suite check`.
-void judge(const check::Target& target, Selection& selection);
+/// The rule on the members as they stand (their factors and spectra); with `raise`, the common
+/// multiplier applied when the mean falls short and the limits allow. Fills check, multiplier
+/// and pass. Used by select and (without raising: the suite as it was written) by `suite check`.
+/// Throws AppError for a member spectrum shorter than the check grid of the members' steps.
+void judge(const check::Target& target, Selection& selection, bool raise = true);
 
 /// The table (rank, motion, files, SF, MSE, scaled PGA), the multiplier, the rule's items with
 /// their verdicts, the last line "PASS" or "FAIL"; every line ending in '\n'.
