@@ -157,6 +157,7 @@ SuitesPage::SuitesPage(AnalysisSession& session, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(split);
 
+  source_ = libraryMotions;
   loadSettings();
   showRuleFields();
   connect(&choice_, &RuleChoice::changed, this, [this] {
@@ -551,6 +552,12 @@ void SuitesPage::setLibraryPath(const QString& path) {
   reload();
 }
 
+void SuitesPage::setMotionSource(MotionSource source) {
+  source_ = source ? std::move(source) : MotionSource(libraryMotions);
+  libraryVersion_++;
+  reload();
+}
+
 void SuitesPage::showEvent(QShowEvent* event) {
   // The library is read when the page is first seen, not when the window opens.
   if (model_->rowCount() == 0 && !loadTask_->busy() && libraryVersion_ == 0) {
@@ -565,9 +572,9 @@ void SuitesPage::reload() {
   const std::string path = libraryPath_.toStdString();
   const std::string where = where_->text().trimmed().toStdString();
   loadTask_->start<std::vector<library::Motion>>(
-      [path, where](const TaskControl& c) {
+      [path, where, source = source_](const TaskControl& c) {
         c.report(0, u8("чтение библиотеки"));
-        return libraryMotions(path, where);
+        return source(path, where);
       },
       [this](std::vector<library::Motion>& motions) {
         model_->setMotions(std::move(motions));
@@ -666,9 +673,9 @@ void SuitesPage::runSelection() {
   const std::string path = libraryPath_.toStdString();
   const std::string where = where_->text().trimmed().toStdString();
   selectionTask_->start<suites::Selection>(
-      [target, p, path, where](const TaskControl& c) {
+      [target, p, path, where, source = source_](const TaskControl& c) {
         c.report(0, u8("чтение библиотеки"));
-        const std::vector<library::Motion> motions = libraryMotions(path, where);
+        const std::vector<library::Motion> motions = source(path, where);
         if (motions.empty())
           throw AppError(where.empty() ? "в библиотеке нет ни одного движения: добавьте папку "
                                          "записей"

@@ -93,6 +93,12 @@ class SuitesPage : public QWidget {
     dialogHook_ = std::move(hook);
   }
 
+  /// The motions of a library file under a condition: the library itself unless replaced
+  /// (tests give motions made in memory); called on a background thread.
+  using MotionSource =
+      std::function<std::vector<library::Motion>(const std::string& path, const std::string& where)>;
+  void setMotionSource(MotionSource source);
+
   BackgroundTask& libraryTask() const { return *libraryTask_; }
   BackgroundTask& selectionTask() const { return *selectionTask_; }
   LibraryModel* model() const { return model_; }
@@ -142,6 +148,7 @@ class SuitesPage : public QWidget {
   QString selectionKey_;
   std::optional<AddOutcome> lastAdd_;
   std::function<QStringList(const QString&)> dialogHook_;
+  MotionSource source_;
 
   LibraryModel* model_ = nullptr;
   LibraryFilter* filter_ = nullptr;

@@ -49,11 +49,12 @@ class AnalysisWindowTest : public QObject {
     QVERIFY(w->isVisible());
 
     QTabWidget* tabs = w->tabs();
-    QCOMPARE(tabs->count(), 4);
-    for (int i = 0; i < 4; ++i) QCOMPARE(tabs->tabText(i), AnalysisWindow::pageTitles()[i]);
+    QCOMPARE(tabs->count(), 5);
+    for (int i = 0; i < 5; ++i) QCOMPARE(tabs->tabText(i), AnalysisWindow::pageTitles()[i]);
     QCOMPARE(AnalysisWindow::pageTitles(),
              QStringList({QString::fromUtf8("Записи"), QString::fromUtf8("Спектры"),
-                          QString::fromUtf8("Совместимость"), QString::fromUtf8("Подбор")}));
+                          QString::fromUtf8("Совместимость"), QString::fromUtf8("Подбор"),
+                          QString::fromUtf8("Наборы")}));
   }
 
   // FormActivate reloads the configuration: a field typed over and still showing its new text

@@ -4,16 +4,39 @@
 // table and chart, the exports, and a motion sent to «Записи».
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTableView>
+#include <QTableWidget>
+#include <QTimer>
 #include <QtTest>
 #include <algorithm>
+#include <cmath>
 #include <random>
 
+#include "analysis/number_text.hpp"
+#include "app/analysis/analysis_session.hpp"
+#include "app/analysis/background_task.hpp"
+#include "app/analysis/check_page.hpp"
 #include "app/analysis/library_model.hpp"
+#include "app/analysis/plot.hpp"
+#include "app/analysis/suites_page.hpp"
+#include "check/target.hpp"
+#include "records/record.hpp"
+#include "suites/selection.hpp"
 #include "tests/app/analysis_harness.hpp"
 
 using namespace accelspec;
+using namespace accelspec::testing;
 
 namespace {
 
@@ -50,6 +73,67 @@ std::vector<library::Motion> madeMotions(int n) {
     motions.push_back(std::move(m));
   }
   return motions;
+}
+
+const QString kData = QStringLiteral(ACCELSPEC_TEST_DATA "/analysis/data/");
+const char* const kFiles[] = {"RSN8883_14383980_13849090.AT2", "RSN8883_14383980_13849360.AT2",
+                              "RSN8884_14383980_13873090.AT2", "RSN8884_14383980_13873360.AT2"};
+
+// The target of the tests: ec8 type 1, ground B, ag 0.3 g.
+check::Target ec8Target() { return check::parseTarget("ec8:1:B:2.941995"); }
+
+// Twelve motions over the four NGA-West2 files, whose spectra are the target times a level
+// (0.3 … 2.5) times a wiggle of its own: motion i's misfit grows with its wiggle. Motions 0–5
+// are of the event "A", 6–11 of "B".
+std::vector<library::Motion> suiteMotions() {
+  const check::Target target = ec8Target();
+  std::vector<library::Motion> motions;
+  for (int i = 0; i < 12; ++i) {
+    library::Motion m;
+    m.id = 100 + i;
+    m.name = "M" + std::to_string(i);
+    m.event = i < 6 ? "A" : "B";
+    library::Component c;
+    c.id = 1000 + i;
+    c.path = (kData + QString::fromLatin1(kFiles[i % 4])).toStdString();
+    c.format = "at2";
+    c.dt = 0.005;
+    c.samples = 16000;
+    c.measures.pga = 1.0 + 0.1 * i;
+    const double level = 0.3 + 0.2 * i;
+    const double wiggle = 0.02 + 0.03 * ((i * 5) % 12);
+    for (std::size_t k = 0; k < library::kSpectrumPoints; ++k) {
+      const double f = 0.1 * std::pow(10.0, static_cast<double>(k) / 100.0);
+      c.psa.push_back(target.valueAt(f) * level * (1 + wiggle * std::sin(0.07 * k * (i + 1))));
+    }
+    m.components.push_back(c);
+    motions.push_back(std::move(m));
+  }
+  return motions;
+}
+
+// Runs `action`, closing the message box it opens; returns the box's text ("" when none).
+template <typename Action>
+QString boxOf(Action action) {
+  QString text;
+  QTimer timer;
+  timer.setInterval(10);
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      text = box->text();
+      box->accept();
+    }
+  });
+  timer.start();
+  action();
+  return text;
+}
+
+template <typename T>
+T* child(QWidget* page, const char* name) {
+  T* w = page->findChild<T*>(QString::fromLatin1(name));
+  if (!w) qFatal("no %s", name);
+  return w;
 }
 
 std::vector<int> shownIds(const LibraryFilter& proxy) {
@@ -143,6 +227,256 @@ class SuitesPageTest : public QObject {
              QStringLiteral("/data/nga/RSN5_H1.AT2\n/data/nga/RSN5_H2.AT2"));
     QCOMPARE(proxy.index(6, LibraryModel::Magnitude).data().toString(), QString());
   }
+
+  // exp(μ ± σ) of the logarithms by hand: spectra 1 and 4 at a point give μ = ln 2 and
+  // σ = √2·ln 2 (n − 1), the mean 2.5; a suite of one has no spread; a value at or below zero
+  // leaves the spread out at that point, never a NaN drawn as a line to zero.
+  void curvesByHand() {
+    check::CheckResult r;
+    r.points.resize(2);
+    r.points[0].frequency = 1;
+    r.points[1].frequency = 2;
+    r.spectra = {{1.0, 0.0}, {4.0, 3.0}};
+    const SuiteCurves c = suiteCurves(r);
+    QCOMPARE(c.frequency, std::vector<double>({1, 2}));
+    QCOMPARE(c.mean, std::vector<double>({2.5, 1.5}));
+    QVERIFY(std::fabs(c.lower[0] - 2 * std::pow(2.0, -std::sqrt(2.0))) < 1e-12);
+    QVERIFY(std::fabs(c.upper[0] - 2 * std::pow(2.0, std::sqrt(2.0))) < 1e-12);
+    QVERIFY(std::isnan(c.lower[1]) && std::isnan(c.upper[1]));
+    r.spectra = {{3.0, 5.0}};
+    const SuiteCurves one = suiteCurves(r);
+    QVERIFY(std::fabs(one.lower[0] - 3) < 1e-12 && std::fabs(one.upper[0] - 3) < 1e-12);
+    QCOMPARE(one.mean, std::vector<double>({3, 5}));
+  }
+
+  void init() {
+    QSettings(QStringLiteral("accelspec"), QStringLiteral("accelspec")).clear();
+    QVERIFY(dir_.isValid());
+    session_ = std::make_unique<AnalysisSession>();
+    page_ = std::make_unique<SuitesPage>(*session_);
+    page_->resize(1100, 700);
+    page_->setMotionSource([](const std::string&, const std::string& where) {
+      auto all = suiteMotions();
+      if (where == "event=A") all.resize(6);
+      return all;
+    });
+    QVERIFY(page_->libraryTask().wait() && waitForLoad());
+    for (BackgroundTask* t : {&page_->selectionTask(), &page_->libraryTask()})
+      t->setShowErrors(false);
+  }
+  void cleanup() {
+    page_.reset();
+    session_.reset();
+  }
+
+  // The suite of the page is the selection's over the same motions, target and parameters;
+  // its table, verdict and chart show it; a change of any input greys it until run again.
+  void selectionFillsTableAndChart() {
+    child<QSpinBox>(page_.get(), "SpinSuiteCount")->setValue(4);
+    QCOMPARE(child<QComboBox>(page_.get(), "ComboSuiteRule")->currentText(), QString("ec8"));
+    QCOMPARE(child<QLineEdit>(page_.get(), "EditSuiteT1")->text(), QString("1"));
+    QVERIFY(child<QLabel>(page_.get(), "LabelSuiteTarget")->text().contains("ec8"));
+    page_->runSelection();
+    QVERIFY(page_->selectionTask().wait());
+    QCOMPARE(page_->selectionTask().lastError(), QString());
+    QVERIFY(page_->selection());
+
+    suites::SelectionParameters p;
+    p.rule.rule = check::Rule::Ec8;
+    p.rule.t1 = 1;
+    p.count = 4;
+    const suites::Selection expected = suites::select(ec8Target(), p, suiteMotions());
+    const suites::Selection& got = *page_->selection();
+    QCOMPARE(got.members.size(), std::size_t{4});
+    QTableWidget* table = page_->suiteTable();
+    QCOMPARE(table->rowCount(), 4);
+    for (int r = 0; r < 4; ++r) {
+      const suites::Member& m = expected.members[static_cast<std::size_t>(r)];
+      QCOMPARE(got.members[static_cast<std::size_t>(r)].factor, m.factor);
+      QCOMPARE(table->item(r, 1)->text(), QString::fromStdString(m.name));
+      QCOMPARE(table->item(r, 4)->text(),
+               QString::fromStdString(analysis::formatNumber(m.factor, 4)));
+      QCOMPARE(table->item(r, 5)->text(), QString::fromStdString(analysis::formatNumber(m.mse, 4)));
+    }
+    QCOMPARE(child<QLabel>(page_.get(), "LabelSuiteVerdict")->text(),
+             QString::fromUtf8(expected.pass ? "ПРОХОДИТ" : "НЕ ПРОХОДИТ"));
+
+    // Four thin members under one legend entry, the target, the band, the spread and the mean.
+    Plot* plot = page_->plot();
+    QCOMPARE(plot->seriesCount(), 9);
+    QVERIFY(plot->xLog() && plot->yLog());
+    int shown = 0;
+    for (int i = 0; i < 4; ++i) {
+      QVERIFY(plot->line(i)->pen().widthF() < 1);
+      for (QLegendMarker* marker : plot->chart()->legend()->markers(plot->line(i)))
+        if (marker->isVisible()) {
+          shown++;
+          QCOMPARE(marker->label(), QString::fromUtf8("масштабированные записи (4)"));
+        }
+    }
+    QCOMPARE(shown, 1);
+    const SuiteCurves curves = suiteCurves(got.check);
+    QCOMPARE(plot->seriesName(8), QString::fromUtf8("среднее"));
+    QCOMPARE(plot->points(8).size(), curves.mean.size());
+    // Along the period (the default axis), ascending: the last point is the lowest frequency.
+    QCOMPARE(plot->points(8).back().y(), curves.mean.front());
+    QCOMPARE(plot->points(6).back().y(), curves.lower.front());
+    // The band: 0.9 of the target over ec8's range 0.2·T1 … 2·T1 only.
+    for (const QPointF& p8 : plot->points(5)) QVERIFY(p8.x() >= 0.2 - 1e-9 && p8.x() <= 2 + 1e-9);
+    QCOMPARE(plot->points(5).front().y(),
+             0.9 * ec8Target().valueAt(1 / plot->points(5).front().x()));
+
+    // Stale after a change of the count, fresh again when it is back.
+    auto* save = child<QPushButton>(page_.get(), "ButtonSaveSuite");
+    QVERIFY(save->isEnabled());
+    child<QSpinBox>(page_.get(), "SpinSuiteCount")->setValue(5);
+    QVERIFY(page_->stale());
+    QVERIFY(!save->isEnabled());
+    QVERIFY(child<QLabel>(page_.get(), "LabelSuiteSummary")
+                ->text()
+                .endsWith(QString::fromUtf8("(устарело — пересчитайте)")));
+    QVERIFY(!page_->saveSuite(dir_.filePath("stale.csv")));
+    QVERIFY(!QFile::exists(dir_.filePath("stale.csv")));
+    child<QSpinBox>(page_.get(), "SpinSuiteCount")->setValue(4);
+    QVERIFY(!page_->stale());
+    QVERIFY(save->isEnabled());
+    QVERIFY(!child<QLabel>(page_.get(), "LabelSuiteSummary")
+                 ->text()
+                 .contains(QString::fromUtf8("устарело")));
+    // The target is the page «Совместимость»'s: a change there greys the suite too.
+    RuleChoice& choice = ruleChoice(*session_);
+    choice.ag = QStringLiteral("0.4");
+    choice.touch();
+    QVERIFY(page_->stale());
+    choice.ag = QStringLiteral("0.3");
+    choice.touch();
+    QVERIFY(!page_->stale());
+
+    // At most two of one event; the condition reaches the source.
+    child<QSpinBox>(page_.get(), "SpinMaxPerEvent")->setValue(1);
+    page_->runSelection();
+    QVERIFY(page_->selectionTask().wait());
+    QCOMPARE(page_->selection()->members.size(), std::size_t{2});
+    QVERIFY(page_->selection()->members[0].event != page_->selection()->members[1].event);
+    child<QSpinBox>(page_.get(), "SpinMaxPerEvent")->setValue(0);
+    child<QLineEdit>(page_.get(), "EditWhere")->setText(QStringLiteral("event=A"));
+    page_->runSelection();
+    QVERIFY(page_->selectionTask().wait());
+    QCOMPARE(page_->selection()->candidates, std::size_t{6});
+  }
+
+  // Fields that hold no number are named in the box, and nothing runs; the last suite stays.
+  void badParametersRefused() {
+    child<QLineEdit>(page_.get(), "EditScaleMin")->setText(QStringLiteral("abc"));
+    QCOMPARE(boxOf([&] { page_->runSelection(); }),
+             QString::fromUtf8("Множитель, от: ожидается число, например 0.5."));
+    QVERIFY(!page_->selectionTask().busy());
+    child<QLineEdit>(page_.get(), "EditScaleMin")->setText(QStringLiteral("5"));
+    QCOMPARE(boxOf([&] { page_->runSelection(); }),
+             QString::fromUtf8("Множитель: нижний предел больше верхнего."));
+    child<QLineEdit>(page_.get(), "EditScaleMin")->setText(QStringLiteral("0,25"));
+    child<QLineEdit>(page_.get(), "EditSuiteT1")->setText(QString());
+    QVERIFY(!boxOf([&] { page_->runSelection(); }).isEmpty());
+    QVERIFY(!page_->selection());
+  }
+
+  // The suite file reads back to the same members; every scaled component is its record times
+  // the factor; nothing is written of a stale suite.
+  void exportsWriteFiles() {
+    child<QSpinBox>(page_.get(), "SpinSuiteCount")->setValue(3);
+    page_->runSelection();
+    QVERIFY(page_->selectionTask().wait());
+    const suites::Selection sel = *page_->selection();
+
+    QVERIFY(page_->saveSuite(dir_.filePath("suite")));
+    QFile file(dir_.filePath("suite.csv"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const std::string text = file.readAll().toStdString();
+    QCOMPARE(text, suites::suiteFileText(sel));
+    const suites::Selection back = suites::parseSuiteFile(text, "suite.csv");
+    QCOMPARE(back.members.size(), sel.members.size());
+    for (std::size_t i = 0; i < sel.members.size(); ++i)
+      QCOMPARE(back.members[i].factor, sel.members[i].factor);
+
+    const QString out = dir_.filePath("scaled");
+    QVERIFY(QDir().mkpath(out));
+    QVERIFY(page_->exportRecords(out));
+    for (const suites::Member& m : sel.members) {
+      const records::Record raw = records::readRecord(m.files[0].path);
+      const records::Record scaled =
+          records::readRecord((out + "/" + QString::fromStdString(m.name) + ".aks").toStdString());
+      QCOMPARE(scaled.accel.size(), raw.accel.size());
+      double worst = 0;
+      double peak = 0;
+      for (std::size_t j = 0; j < raw.accel.size(); ++j) {
+        worst = std::max(worst, std::fabs(scaled.accel[j] - m.factor * raw.accel[j]));
+        peak = std::max(peak, std::fabs(raw.accel[j]));
+      }
+      QVERIFY2(worst <= 1e-6 * peak * m.factor, qPrintable(QString::number(worst)));
+    }
+    // A folder that cannot take files is told, not passed over.
+    QString box = boxOf([&] { QVERIFY(!page_->exportRecords(dir_.filePath("missing/folder"))); });
+    QVERIFY2(!box.isEmpty(), "no message for a folder that does not exist");
+
+    child<QCheckBox>(page_.get(), "CheckSuitePairs")->setChecked(true);
+    QVERIFY(!page_->exportRecords(out + "2"));
+    QVERIFY(!page_->writeReport(dir_.filePath("stale.pdf")));
+    QVERIFY(!QFile::exists(dir_.filePath("stale.pdf")));
+  }
+
+  // A motion of the table into «Записи» as its file reads; a suite's member scaled by its
+  // factor and named with it; the records added are selected.
+  void sendingToRecords() {
+    page_->filter()->sort(LibraryModel::Name, Qt::DescendingOrder);  // M9 … M0, M11, M10
+    QCOMPARE(page_->filter()->motion(0).name, std::string("M11"));
+    QVERIFY(page_->sendLibraryMotion(0));
+    QCOMPARE(session_->records().size(), std::size_t{1});
+    const records::Record raw = records::readRecord((kData + kFiles[11 % 4]).toStdString());
+    QCOMPARE(session_->at(0).record.accel, raw.accel);
+    QCOMPARE(session_->selection(), std::vector<std::size_t>({0}));
+    QVERIFY(!page_->sendLibraryMotion(99));
+
+    child<QSpinBox>(page_.get(), "SpinSuiteCount")->setValue(3);
+    page_->runSelection();
+    QVERIFY(page_->selectionTask().wait());
+    const suites::Member m = page_->selection()->members[1];
+    QVERIFY(page_->sendSuiteMember(1));
+    QCOMPARE(session_->records().size(), std::size_t{2});
+    const records::Record& sent = session_->at(1).record;
+    QCOMPARE(QString::fromStdString(sent.name),
+             QString::fromStdString(m.name + " ×" + analysis::formatNumber(m.factor, 4)));
+    const records::Record memberRaw = records::readRecord(m.files[0].path);
+    QCOMPARE(sent.accel[100], memberRaw.accel[100] * m.factor);
+    QCOMPARE(session_->selection(), std::vector<std::size_t>({1}));
+    // The table's button sends the selected row.
+    page_->libraryTable()->selectRow(2);
+    child<QPushButton>(page_.get(), "ButtonLibraryToRecords")->click();
+    QCOMPARE(session_->records().size(), std::size_t{3});
+  }
+
+  // The page's fields come back in a new window from the user's settings.
+  void settingsKept() {
+    child<QSpinBox>(page_.get(), "SpinSuiteCount")->setValue(7);
+    child<QComboBox>(page_.get(), "ComboSuiteRule")->setCurrentIndex(2);
+    child<QLineEdit>(page_.get(), "EditScaleMax")->setText(QStringLiteral("3"));
+    child<QCheckBox>(page_.get(), "CheckSuitePairs")->setChecked(true);
+    child<QLineEdit>(page_.get(), "EditWhere")->setText(QStringLiteral("magnitude>=6"));
+    page_ = std::make_unique<SuitesPage>(*session_);
+    QCOMPARE(child<QSpinBox>(page_.get(), "SpinSuiteCount")->value(), 7);
+    QCOMPARE(child<QComboBox>(page_.get(), "ComboSuiteRule")->currentText(), QString("asce7"));
+    QCOMPARE(child<QLineEdit>(page_.get(), "EditScaleMax")->text(), QString("3"));
+    QVERIFY(child<QCheckBox>(page_.get(), "CheckSuitePairs")->isChecked());
+    QCOMPARE(child<QLineEdit>(page_.get(), "EditWhere")->text(), QString("magnitude>=6"));
+  }
+
+ private:
+  bool waitForLoad() {
+    return waitFor([&] { return page_->model()->rowCount() == 12; }, 10000);
+  }
+
+  QTemporaryDir dir_;
+  std::unique_ptr<AnalysisSession> session_;
+  std::unique_ptr<SuitesPage> page_;
 };
 
 ACCELSPEC_ANALYSIS_TEST_MAIN(SuitesPageTest, "C.UTF-8")
