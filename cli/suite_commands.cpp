@@ -150,8 +150,15 @@ int runSelect(const Arguments& c, std::ostream& out, std::ostream& err) {
   if (refuseOutputsThatAreInputs(optionInputs(c), outputs, err)) return 1;
   check::Target target = targetOption(c, p.rule);
   if (target.kind == check::TargetKind::File) target.text = absoluteTarget(target.text);
-  const std::vector<library::Motion> motions = libraryMotions(
-      c.has("library") ? c.get("library") : "", c.has("where") ? c.get("where") : "");
+  // The filter is read before the library is opened: a wrong expression is a wrong call.
+  library::Filter filter;
+  try {
+    filter = library::parseWhere(c.has("where") ? c.get("where") : "");
+  } catch (const AppError& e) {
+    throw UsageError(e.what());  // the message names --where itself
+  }
+  const std::vector<library::Motion> motions =
+      libraryMotions(c.has("library") ? c.get("library") : "", filter);
   const suites::Selection sel = suites::select(target, p, motions);
   std::vector<std::pair<std::string, std::string>> files;
   if (c.has("csv")) files.emplace_back(c.get("csv"), suites::suiteFileText(sel));

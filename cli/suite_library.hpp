@@ -10,8 +10,8 @@
 
 namespace accelspec::cli {
 
-/// The motions of the library at `path` ("" = the default place) that `where` lets through
-/// ("" = all). Throws AppError with the library's message.
-std::vector<library::Motion> libraryMotions(const std::string& path, const std::string& where);
+/// The motions of the library at `path` ("" = the default place) that `filter` lets through.
+/// Throws AppError with the library's message.
+std::vector<library::Motion> libraryMotions(const std::string& path, const library::Filter& filter);
 
 }  // namespace accelspec::cli
