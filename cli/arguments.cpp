@@ -8,7 +8,8 @@
 
 namespace accelspec::cli {
 
-Arguments parseArguments(int argc, const char* const* argv, const std::set<std::string>& allowed) {
+Arguments parseArguments(int argc, const char* const* argv, const std::set<std::string>& allowed,
+                         const std::set<std::string>& flags) {
   Arguments a;
   a.command = argv[1];
   bool options = true;
@@ -31,6 +32,9 @@ Arguments parseArguments(int argc, const char* const* argv, const std::set<std::
     if (eq != std::string::npos) {
       value = name.substr(eq + 1);
       name.erase(eq);
+      if (flags.count(name)) throw UsageError("параметр --" + name + " не принимает значения");
+    } else if (flags.count(name)) {
+      // A flag: nothing after it is its value.
     } else {
       if (i + 1 >= argc) throw UsageError("у параметра --" + name + " нет значения");
       value = argv[++i];

@@ -35,7 +35,10 @@ struct Arguments {
 /// `-h` where an option may stand, `--` ends the options. An option's value and a file name are
 /// never taken for a help request. Throws UsageError for an unknown, repeated or valueless
 /// option.
-Arguments parseArguments(int argc, const char* const* argv, const std::set<std::string>& allowed);
+/// The names of `flags` (a subset of `allowed`) stand alone, `--name`, and are kept with an empty
+/// value; `--name=value` is refused for them.
+Arguments parseArguments(int argc, const char* const* argv, const std::set<std::string>& allowed,
+                         const std::set<std::string>& flags = {});
 
 /// The kind named by `name` ("spv", "aks", "spo", "cfg", "brl"), or 0.
 int kindByName(const std::string& name);

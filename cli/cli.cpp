@@ -16,8 +16,9 @@ namespace accelspec::cli {
 // while this file's are being made.
 const std::vector<const Command*>& commands() {
   static const std::vector<const Command*> all = {
-      &synthCommand(),   &responseCommand(), &windowCommand(), &convertCommand(),  &importCommand(),
-      &spectraCommand(), &measuresCommand(), &checkCommand(),  &baselineCommand(), &matchCommand(),
+      &synthCommand(),    &responseCommand(), &windowCommand(),   &convertCommand(),
+      &importCommand(),   &spectraCommand(),  &measuresCommand(), &checkCommand(),
+      &baselineCommand(), &matchCommand(),    &selectCommand(),   &suiteCommand(),
   };
   return all;
 }
@@ -100,8 +101,8 @@ std::string usage() {
       "--version печатает версию.\n"
       "Код выхода: " +
       std::string(kStatuses) +
-      ", 3 записи не прошли проверку (check)\n"
-      "или совместимая запись не найдена (match).\n";
+      ", 3 записи не прошли проверку (check), набор не выполняет\n"
+      "правило (select, suite check) или совместимая запись не найдена (match).\n";
   return text;
 }
 
@@ -143,7 +144,7 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
       helpOf = "";
       throw UsageError("неизвестная команда " + command);
     }
-    const Arguments a = parseArguments(argc, argv, c->options);
+    const Arguments a = parseArguments(argc, argv, c->options, c->flags);
     if (a.help) {
       out << commandHelp(*c);
       return 0;

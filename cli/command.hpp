@@ -37,6 +37,8 @@ struct Command {
   std::string example;
   /// What exit status 3 means for this command ("" when it never gives 3).
   std::string status3 = {};
+  /// Options of `options` that take no value (`--pairs`).
+  std::set<std::string> flags = {};
 };
 
 /// Every command, in the order of the usage text.
@@ -59,5 +61,7 @@ const Command& measuresCommand();
 const Command& checkCommand();
 const Command& baselineCommand();
 const Command& matchCommand();
+const Command& selectCommand();
+const Command& suiteCommand();
 
 }  // namespace accelspec::cli
