@@ -6,7 +6,10 @@
 #include <system_error>
 #include <thread>
 
+#include "app/check_report.hpp"
+#include "app/suite_report.hpp"
 #include "data/error.hpp"
+#include "files/atomic_write.hpp"
 
 namespace accelspec {
 
@@ -46,8 +49,13 @@ AddCounts addToLibrary(const std::string& path, const std::vector<std::string>& 
   return counts;
 }
 
-void writeSuiteReport(const std::string&, const suites::Selection&) {
-  throw AppError("отчёт недоступен");
+void writeSuiteReport(const std::string& path, const suites::Selection& selection) {
+  const std::string pdf = suiteReportPdf(selection);
+  try {
+    replaceFile(path, pdf);
+  } catch (const IoError& e) {
+    throw AppError(reportWriteFailure(path, e));
+  }
 }
 
 }  // namespace accelspec
