@@ -414,6 +414,12 @@ class SuitesPageTest : public QObject {
       }
       QVERIFY2(worst <= 1e-6 * peak * m.factor, qPrintable(QString::number(worst)));
     }
+    // The report: a PDF, ".pdf" added to a name without it.
+    QVERIFY(page_->writeReport(dir_.filePath("report")));
+    QFile pdf(dir_.filePath("report.pdf"));
+    QVERIFY(pdf.open(QIODevice::ReadOnly));
+    QVERIFY(pdf.read(5) == "%PDF-");
+    QVERIFY(pdf.size() > 10000);
     // A folder that cannot take files is told, not passed over.
     QString box = boxOf([&] { QVERIFY(!page_->exportRecords(dir_.filePath("missing/folder"))); });
     QVERIFY2(!box.isEmpty(), "no message for a folder that does not exist");
