@@ -72,6 +72,7 @@ void BackgroundTask::startErased(std::function<void(const TaskControl&)> work,
 
 void BackgroundTask::deliver(std::uint64_t run, std::exception_ptr error,
                              const std::function<void()>& done) {
+  emit workEnded();
   if (run != run_) return;  // cancelled, or replaced by a newer run
   busy_ = false;
   if (error) {

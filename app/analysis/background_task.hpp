@@ -78,6 +78,9 @@ class BackgroundTask : public QObject {
   void progress(int percent, const QString& text);
   /// After every run: succeeded, failed or cancelled.
   void finished(bool succeeded);
+  /// When the work of a run has returned, cancelled or not (a cancelled run's work goes on until
+  /// it notices; what it changed outside the task, such as files, is complete only then).
+  void workEnded();
 
  private:
   // What a run's thread reaches this object through: null once the object is gone.

@@ -250,8 +250,12 @@ QWidget* SuitesPage::buildLibraryBox(QWidget* parent) {
   connect(libraryTask_, &BackgroundTask::finished, this, [this] {
     add_->setEnabled(true);
     libraryFile_->setEnabled(true);
-    // A cancelled add keeps every file it finished: the table shows them.
+  });
+  // A cancelled add keeps every file it finished: the table shows them once its last file is
+  // written, which may be after the run was let go.
+  connect(libraryTask_, &BackgroundTask::workEnded, this, [this] {
     libraryVersion_++;
+    showFreshness();
     reload();
   });
   return box;

@@ -95,8 +95,8 @@ class SuitesPage : public QWidget {
 
   /// The motions of a library file under a condition: the library itself unless replaced
   /// (tests give motions made in memory); called on a background thread.
-  using MotionSource =
-      std::function<std::vector<library::Motion>(const std::string& path, const std::string& where)>;
+  using MotionSource = std::function<std::vector<library::Motion>(const std::string& path,
+                                                                  const std::string& where)>;
   void setMotionSource(MotionSource source);
 
   BackgroundTask& libraryTask() const { return *libraryTask_; }

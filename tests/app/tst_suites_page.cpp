@@ -29,6 +29,7 @@
 #include "app/analysis/check_page.hpp"
 #include "app/analysis/library_model.hpp"
 #include "app/analysis/plot.hpp"
+#include "app/analysis/plural.hpp"
 #include "app/analysis/suites_page.hpp"
 #include "check/target.hpp"
 #include "records/record.hpp"
@@ -458,6 +459,59 @@ class SuitesPageTest : public QObject {
     page_->libraryTable()->selectRow(2);
     child<QPushButton>(page_.get(), "ButtonLibraryToRecords")->click();
     QCOMPARE(session_->records().size(), std::size_t{3});
+  }
+
+  // Forty copies of the NGA-West2 records added and cancelled midway: the library keeps every
+  // file finished and opens whole; the table shows them; a second add indexes the rest and
+  // passes over those kept.
+  void addWithCancel() {
+    page_->setMotionSource({});
+    const QString folder = dir_.filePath("records");
+    QVERIFY(QDir().mkpath(folder + "/nested"));
+    for (int copy = 0; copy < 10; ++copy)
+      for (const char* name : kFiles)
+        QVERIFY(QFile::copy(kData + name, QStringLiteral("%1/%2/%3_%4")
+                                              .arg(folder, copy % 2 ? "nested" : ".")
+                                              .arg(copy)
+                                              .arg(name)));
+    QVERIFY(writeFile(folder + "/notes.txt", "не запись\n"));
+    const QString library = dir_.filePath("library.sqlite");
+    page_->setLibraryPath(library);
+    QVERIFY(waitFor([&] { return !page_->libraryTask().busy(); }));
+
+    int ended = 0;
+    connect(&page_->libraryTask(), &BackgroundTask::workEnded, this, [&ended] { ++ended; });
+    QMetaObject::Connection cancel =
+        connect(&page_->libraryTask(), &BackgroundTask::progress, this, [this](int percent) {
+          if (percent > 0 && page_->libraryTask().busy()) page_->libraryTask().cancel();
+        });
+    bool reloaded = false;
+    connect(page_.get(), &SuitesPage::reloaded, this, [&reloaded] { reloaded = true; });
+    page_->addFolders({folder});
+    QVERIFY(waitFor([&] { return ended == 1 && reloaded; }));
+    disconnect(cancel);
+    QVERIFY(!page_->lastAdd());  // a cancelled run reports nothing
+    const int kept = page_->model()->rowCount();
+    QVERIFY2(kept < 40, qPrintable(QString::number(kept)));
+    {
+      const library::Info info = library::Library::open(library.toStdString(), false).info();
+      QCOMPARE(static_cast<int>(info.motions), kept);
+    }
+
+    reloaded = false;
+    page_->addFolders({folder});
+    QVERIFY(waitFor([&] { return ended == 2 && reloaded; }));
+    QVERIFY(page_->lastAdd());
+    QCOMPARE(page_->lastAdd()->indexed + page_->lastAdd()->unchanged, 40);
+    QVERIFY(page_->lastAdd()->unchanged >= 1);
+    QCOMPARE(page_->lastAdd()->refused.size(), 1);
+    QVERIFY(page_->lastAdd()->refused.front().contains("notes.txt"));
+    QVERIFY(!page_->lastAdd()->cancelled);
+    QCOMPARE(child<QLabel>(page_.get(), "LabelAddOutcome")->text(),
+             QString::fromUtf8("Внесено: %1, без изменений: %2; не прочитано: 1")
+                 .arg(russianCount(page_->lastAdd()->indexed, "файл", "файла", "файлов"))
+                 .arg(page_->lastAdd()->unchanged));
+    QVERIFY(page_->model()->rowCount() > kept);
   }
 
   // The page's fields come back in a new window from the user's settings.
