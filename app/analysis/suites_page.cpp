@@ -160,11 +160,15 @@ SuitesPage::SuitesPage(AnalysisSession& session, QWidget* parent)
   source_ = libraryMotions;
   loadSettings();
   showRuleFields();
-  connect(&choice_, &RuleChoice::changed, this, [this] {
-    target_->setText(choice_.summary());
+  // The target only: the rule of a suite is this page's own.
+  const auto showTarget = [this] {
+    target_->setText(choice_.summary().section(QStringLiteral("; "), 0, 0));
+  };
+  connect(&choice_, &RuleChoice::changed, this, [this, showTarget] {
+    showTarget();
     showFreshness();
   });
-  target_->setText(choice_.summary());
+  showTarget();
   showSelection();
 }
 

@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
 
@@ -20,6 +21,7 @@
 #include "app/analysis/plot.hpp"
 #include "app/analysis/records_page.hpp"
 #include "app/analysis/spectra_page.hpp"
+#include "app/analysis/suites_page.hpp"
 #include "tests/app/analysis_harness.hpp"
 
 using namespace accelspec;
@@ -112,6 +114,30 @@ class AnalysisScreenshot : public QObject {
     QVERIFY(page->task().wait());
     QCOMPARE(page->findChild<QLabel*>("LabelVerdict")->text(), QString::fromUtf8("ПРОХОДИТ"));
     shoot("check");
+  }
+
+  // The public records of the tests added to a library of the run's own; five motions picked
+  // and scaled to the same ec8 target, along the period.
+  void suitesRoad() {
+    SuitesPage* page = w_->suitesPage();
+    w_->tabs()->setCurrentWidget(page);
+    page->setLibraryPath(dir_.filePath("library.sqlite"));
+    QVERIFY(waitFor([&] { return !page->libraryTask().busy(); }));
+    bool reloaded = false;
+    connect(page, &SuitesPage::reloaded, this, [&] { reloaded = true; });
+    page->addFolders({QStringLiteral(ACCELSPEC_TEST_DATA "/analysis/data"),
+                      QStringLiteral(ACCELSPEC_TEST_DATA "/records/data"),
+                      QStringLiteral(ACCELSPEC_TEST_DATA "/matching/data")});
+    QVERIFY(waitFor([&] { return page->lastAdd().has_value() && reloaded; }));
+    QVERIFY(page->model()->rowCount() >= 5);
+    page->findChild<QComboBox*>("ComboSuiteRule")->setCurrentIndex(1);
+    page->findChild<QSpinBox*>("SpinSuiteCount")->setValue(5);
+    page->findChild<QLineEdit*>("EditSuiteT1")->setText("1");
+    page->runSelection();
+    QVERIFY(page->selectionTask().wait());
+    QCOMPARE(page->selectionTask().lastError(), QString());
+    QCOMPARE(page->suiteTable()->rowCount(), 5);
+    shoot("suites");
   }
 
   void cleanupTestCase() { s_.reset(); }

@@ -276,7 +276,8 @@ class SuitesPageTest : public QObject {
     child<QSpinBox>(page_.get(), "SpinSuiteCount")->setValue(4);
     QCOMPARE(child<QComboBox>(page_.get(), "ComboSuiteRule")->currentText(), QString("ec8"));
     QCOMPARE(child<QLineEdit>(page_.get(), "EditSuiteT1")->text(), QString("1"));
-    QVERIFY(child<QLabel>(page_.get(), "LabelSuiteTarget")->text().contains("ec8"));
+    QCOMPARE(child<QLabel>(page_.get(), "LabelSuiteTarget")->text(),
+             QString::fromUtf8("Цель: ec8, тип 1, грунт B, ag 0.3 g"));
     page_->runSelection();
     QVERIFY(page_->selectionTask().wait());
     QCOMPARE(page_->selectionTask().lastError(), QString());
