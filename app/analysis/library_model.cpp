@@ -88,16 +88,15 @@ double motionPga(const library::Motion& motion) {
 
 LibraryModel::LibraryModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void LibraryModel::setMotions(std::vector<library::Motion> motions) {
-  beginResetModel();
-  motions_ = std::move(motions);
-  keys_.clear();
-  keys_.resize(motions_.size());
+std::shared_ptr<LibraryModel::Rows> LibraryModel::prepare(std::vector<library::Motion> motions) {
+  auto rows = std::make_shared<Rows>();
+  rows->motions = std::move(motions);
+  rows->keys.resize(rows->motions.size());
   // Names such as RSN8883 and RSN175 sort by their numbers; a text's key is made once here, so
   // that a sort compares plain strings.
-  for (std::size_t i = 0; i < motions_.size(); ++i) {
-    const library::Motion& m = motions_[i];
-    Keys& k = keys_[i];
+  for (std::size_t i = 0; i < rows->motions.size(); ++i) {
+    const library::Motion& m = rows->motions[i];
+    Keys& k = rows->keys[i];
     const QString texts[] = {qs(m.name),
                              qs(m.event),
                              qs(firstOf(m, &library::Component::date)),
@@ -120,7 +119,18 @@ void LibraryModel::setMotions(std::vector<library::Motion> motions) {
     for (const auto& c : m.components) hay << qs(c.path) << qs(c.component);
     k.haystack = hay.join(QChar(0x1f)).toLower();
   }
+  return rows;
+}
+
+void LibraryModel::setRows(std::shared_ptr<Rows> rows) {
+  beginResetModel();
+  motions_ = std::move(rows->motions);
+  keys_ = std::move(rows->keys);
   endResetModel();
+}
+
+void LibraryModel::setMotions(std::vector<library::Motion> motions) {
+  setRows(prepare(std::move(motions)));
 }
 
 std::optional<int> LibraryModel::rowOf(std::int64_t id) const {

@@ -4,6 +4,7 @@
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
 #include <QString>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -38,7 +39,13 @@ class LibraryModel : public QAbstractTableModel {
 
   explicit LibraryModel(QObject* parent = nullptr);
 
-  /// Replaces every row.
+  /// The rows of `motions` with what they are sorted and filtered by, worked out: made on any
+  /// thread (the page makes them beside its read of the library), set on the model's.
+  struct Rows;
+  static std::shared_ptr<Rows> prepare(std::vector<library::Motion> motions);
+  /// Replaces every row; `rows` is taken.
+  void setRows(std::shared_ptr<Rows> rows);
+  /// Replaces every row (prepare and setRows on this thread).
   void setMotions(std::vector<library::Motion> motions);
   const std::vector<library::Motion>& motions() const { return motions_; }
   const library::Motion& motion(int row) const {
@@ -62,15 +69,22 @@ class LibraryModel : public QAbstractTableModel {
   bool matches(int row, const QString& needle) const;
 
  private:
-  // What a row is sorted and filtered by, worked out once when the rows are set.
-  struct Keys {
-    std::optional<double> number[ColumnCount];
-    QString text[ColumnCount];  // natural sort keys; empty: unknown
-    QString haystack;           // lower case, for the filter
-  };
+  struct Keys;
 
   std::vector<library::Motion> motions_;
   std::vector<Keys> keys_;
+};
+
+// What a row is sorted and filtered by, worked out once when the rows are made.
+struct LibraryModel::Keys {
+  std::optional<double> number[ColumnCount];
+  QString text[ColumnCount];  // natural sort keys; empty: unknown
+  QString haystack;           // lower case, for the filter
+};
+
+struct LibraryModel::Rows {
+  std::vector<library::Motion> motions;
+  std::vector<Keys> keys;
 };
 
 /// The sorting and filtering in front of a LibraryModel: a text typed into the filter field shows

@@ -579,13 +579,14 @@ void SuitesPage::showEvent(QShowEvent* event) {
 void SuitesPage::reload() {
   const std::string path = libraryPath_.toStdString();
   const std::string where = where_->text().trimmed().toStdString();
-  loadTask_->start<std::vector<library::Motion>>(
+  loadTask_->start<std::shared_ptr<LibraryModel::Rows>>(
       [path, where, source = source_](const TaskControl& c) {
         c.report(0, u8("чтение библиотеки"));
-        return source(path, where);
+        // The rows' sort keys too: the window only swaps them in.
+        return LibraryModel::prepare(source(path, where));
       },
-      [this](std::vector<library::Motion>& motions) {
-        model_->setMotions(std::move(motions));
+      [this](std::shared_ptr<LibraryModel::Rows>& rows) {
+        model_->setRows(std::move(rows));
         filter_->sort(filter_->sortColumn(), filter_->sortOrder());
         count_->setText(filter_->rowCount() == model_->rowCount()
                             ? russianCount(model_->rowCount(), "движение", "движения", "движений")
