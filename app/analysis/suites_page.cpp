@@ -154,6 +154,7 @@ SuitesPage::SuitesPage(AnalysisSession& session, QWidget* parent)
   split->addWidget(side);
   split->addWidget(tabs_);
   split->setStretchFactor(1, 1);
+  split->setSizes({340, 760});
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(split);
 
@@ -460,7 +461,8 @@ QWidget* SuitesPage::buildSuiteTab() {
   split->addWidget(plotBox);
   split->addWidget(tableBox);
   split->setStretchFactor(0, 3);
-  split->setStretchFactor(1, 2);
+  split->setStretchFactor(1, 1);
+  split->setSizes({440, 180});
   auto* layout = new QVBoxLayout(tab);
   layout->addLayout(head);
   layout->addWidget(split, 1);
