@@ -187,7 +187,6 @@ Selection select(const check::Target& target, const SelectionParameters& paramet
     if (m.fitFactor < parameters.scaleMin || m.fitFactor > parameters.scaleMax) return;
     ++sel.withinLimits;
     m.factor = m.fitFactor;
-    m.spectrum = spectrum;
     fitted.push_back(std::move(m));
   };
   // Source: ASCE 7-16 §16.2.3: the maximum-direction spectrum of a pair (RotD100); the median
