@@ -44,7 +44,10 @@ class GridSizes {
 };
 
 // ln SF = mean(ln T − ln S) and MSE = mean((ln T − ln(SF·S))²) over the masked points, from the
-// logarithms of the target already taken. ln(SF·S) is written ln SF + ln S: the residual of a
+// logarithms of the target already taken.
+// Source: Technical Report for the PEER Ground Motion Database Web Application (Beta, 1 October
+// 2010), §2.3.2, the scale factor and MSE of the NGA-West2 database's selection tool, here with
+// every point's weight equal. ln(SF·S) is written ln SF + ln S: the residual of a
 // point is (ln T − ln S) − ln SF.
 bool fitLogs(const std::vector<double>& lnTarget, const std::vector<double>& spectrum,
              const std::vector<bool>& mask, std::size_t size, double& factor, double& mse) {
