@@ -44,7 +44,10 @@ class GridSizes {
 };
 
 // ln SF = mean(ln T − ln S) and MSE = mean((ln T − ln(SF·S))²) over the masked points, from the
-// logarithms of the target already taken. ln(SF·S) is written ln SF + ln S: the residual of a
+// logarithms of the target already taken.
+// Source: Technical Report for the PEER Ground Motion Database Web Application (Beta, 1 October
+// 2010), §2.3.2, the scale factor and MSE of the NGA-West2 database's selection tool, here with
+// every point's weight equal. ln(SF·S) is written ln SF + ln S: the residual of a
 // point is (ln T − ln S) − ln SF.
 bool fitLogs(const std::vector<double>& lnTarget, const std::vector<double>& spectrum,
              const std::vector<bool>& mask, std::size_t size, double& factor, double& mse) {
@@ -179,7 +182,9 @@ Selection select(const check::Target& target, const SelectionParameters& paramet
     lnTarget[j] = std::log(target.valueAt(grid[j].frequency, parameters.rule.damping));
 
   GridSizes sizes;
-  std::vector<Member> fitted;
+  // The candidates within the limits, each with the spectrum it was fitted on (the motions
+  // outlive the selection: only the members copy theirs).
+  std::vector<std::pair<Member, const std::vector<double>*>> fitted;
   auto offer = [&](Member m, const std::vector<double>& spectrum) {
     ++sel.candidates;
     const std::size_t size = std::min({sizes.of(m.dt), spectrum.size(), mask.size()});
@@ -187,7 +192,7 @@ Selection select(const check::Target& target, const SelectionParameters& paramet
     if (m.fitFactor < parameters.scaleMin || m.fitFactor > parameters.scaleMax) return;
     ++sel.withinLimits;
     m.factor = m.fitFactor;
-    fitted.push_back(std::move(m));
+    fitted.emplace_back(std::move(m), &spectrum);
   };
   // Source: ASCE 7-16 §16.2.3: the maximum-direction spectrum of a pair (RotD100); the median
   // (RotD50) for the other rules.
@@ -228,22 +233,21 @@ Selection select(const check::Target& target, const SelectionParameters& paramet
     }
   }
   // Least misfit first; ties by name and id so that a run gives the same suite every time.
-  std::sort(fitted.begin(), fitted.end(), [](const Member& x, const Member& y) {
+  std::sort(fitted.begin(), fitted.end(), [](const auto& a, const auto& b) {
+    const Member &x = a.first, &y = b.first;
     if (x.mse != y.mse) return x.mse < y.mse;
     if (x.name != y.name) return x.name < y.name;
     return x.motionId < y.motionId;
   });
   std::unordered_map<std::string, std::size_t> perEvent;
-  for (Member& m : fitted) {
+  for (auto& [m, spectrum] : fitted) {
     if (sel.members.size() == parameters.count) break;
     if (parameters.maxPerEvent > 0 && perEvent[m.event] >= parameters.maxPerEvent) continue;
     ++perEvent[m.event];
     m.rank = sel.members.size() + 1;
+    m.spectrum = *spectrum;
     sel.members.push_back(std::move(m));
   }
-  // Only the members keep their spectra; the rest is let go here.
-  fitted.clear();
-  fitted.shrink_to_fit();
   judge(target, sel, true);
   return sel;
 }

@@ -206,6 +206,7 @@ std::string suiteFileText(const Selection& sel) {
 Selection parseSuiteFile(const std::string& text, const std::string& path) {
   Reader in(splitLines(text, path), path);
   {
+    if (in.done()) in.fail(msg::kSuiteHeader);
     const Line& first = in.peek();
     long long version = 0;
     if (first.cells.size() != 2 || first.cells[0] != kMagic ||
