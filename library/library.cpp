@@ -859,8 +859,9 @@ std::size_t Library::formPairs(const AddOptions& options) {
   };
   std::vector<Candidate> candidates;
   std::set<std::int64_t> taken;
-  const std::string select = std::string("SELECT ") + kComponentColumns +
-                             ", c.pair_key, c.pair_name FROM components c JOIN files f ON f.id = c.file_id ";
+  const std::string select =
+      std::string("SELECT ") + kComponentColumns +
+      ", c.pair_key, c.pair_name FROM components c JOIN files f ON f.id = c.file_id ";
   {
     Statement s(db_, path_,
                 (select + "JOIN manual_pairs m ON (m.path1 = f.path AND m.channel1 = c.channel) "
