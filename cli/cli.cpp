@@ -164,8 +164,10 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     const bool group = isGroup(command);
     if (group) {
       const std::string second = argc > 2 ? argv[2] : "";
-      if (second.empty() || second == "--help" || second == "-h")
+      if (second.empty() || second == "--help" || second == "-h") {
+        helpOf = "";
         throw UsageError(command + ": укажите команду: " + groupCommands(command));
+      }
       helpOf = command + " " + second;
     }
     const Command* c = findCommand(helpOf);

@@ -12,6 +12,7 @@
 
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <xxhash.h>
 
 #include <algorithm>
@@ -90,7 +91,7 @@ CREATE TABLE manual_pairs(
 
 // --- SQLite helpers ----------------------------------------------------------------------------
 
-std::string sqliteWords(sqlite3* db, int code) {
+std::string sqliteWords(sqlite3* db, const std::string& path, int code) {
   const int primary = code & 0xff;
   if (primary == SQLITE_READONLY) return std::string(msg::kLibraryReadOnly);
   if (primary == SQLITE_FULL) return std::string(msg::kLibraryFull);
@@ -101,15 +102,21 @@ std::string sqliteWords(sqlite3* db, int code) {
     const int e = db ? sqlite3_system_errno(db) : 0;
     if (e == ENOSPC || e == EFBIG || e == EDQUOT) return std::string(msg::kLibraryFull);
     if (e == EROFS || e == EACCES || e == EPERM) return std::string(msg::kLibraryReadOnly);
-    return std::string("ошибка ввода-вывода: ") + (e ? std::strerror(e) : sqlite3_errstr(code)) +
-           "; записанное раньше сохранено";
+    // SQLite does not always keep the cause (a short write, a size limit): a nearly full disk
+    // is said as such, anything else as a failed write or read.
+    struct statvfs fsInfo {};
+    const std::string folder = fs::path(path).parent_path().string();
+    if (::statvfs(folder.c_str(), &fsInfo) == 0 &&
+        static_cast<double>(fsInfo.f_bavail) * static_cast<double>(fsInfo.f_frsize) < 1 << 20)
+      return std::string(msg::kLibraryFull);
+    return std::string(msg::kLibraryIo);
   }
   if (primary == SQLITE_CANTOPEN) return "файл не открывается (нет доступа или папки)";
   return db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
 }
 
 [[noreturn]] void fail(sqlite3* db, const std::string& path, int code) {
-  throw AppError(msg::libraryError(path, sqliteWords(db, code)));
+  throw AppError(msg::libraryError(path, sqliteWords(db, path, code)));
 }
 
 class Statement {
@@ -496,8 +503,11 @@ std::string motionEvent(const Component& c) {
   return fs::path(c.path).parent_path().filename().string();
 }
 
+// A single component is named by its file (with the extension: a K-NET vertical and its
+// station's pair share the stem), and the channel in a file of several.
 std::string singleName(const Component& c, bool severalChannels) {
-  return stemOf(c.path) + (severalChannels ? ":" + std::to_string(c.channel) : "");
+  return fs::path(c.path).filename().string() +
+         (severalChannels ? ":" + std::to_string(c.channel) : "");
 }
 
 // The accelerations of a stored component, read again; throws AppError when the file is gone
