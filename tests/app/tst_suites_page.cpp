@@ -477,8 +477,12 @@ class SuitesPageTest : public QObject {
                                               .arg(name)));
     QVERIFY(writeFile(folder + "/notes.txt", "не запись\n"));
     const QString library = dir_.filePath("library.sqlite");
+    bool reloaded = false;
+    connect(page_.get(), &SuitesPage::reloaded, this, [&reloaded] { reloaded = true; });
     page_->setLibraryPath(library);
-    QVERIFY(waitFor([&] { return !page_->libraryTask().busy(); }));
+    QVERIFY(waitFor([&] { return reloaded; }));
+    QCOMPARE(page_->model()->rowCount(), 0);  // a library not made yet is an empty one
+    QVERIFY(!QFile::exists(library));
 
     int ended = 0;
     connect(&page_->libraryTask(), &BackgroundTask::workEnded, this, [&ended] { ++ended; });
@@ -486,8 +490,7 @@ class SuitesPageTest : public QObject {
         connect(&page_->libraryTask(), &BackgroundTask::progress, this, [this](int percent) {
           if (percent > 0 && page_->libraryTask().busy()) page_->libraryTask().cancel();
         });
-    bool reloaded = false;
-    connect(page_.get(), &SuitesPage::reloaded, this, [&reloaded] { reloaded = true; });
+    reloaded = false;
     page_->addFolders({folder});
     QVERIFY(waitFor([&] { return ended == 1 && reloaded; }));
     disconnect(cancel);
