@@ -688,9 +688,10 @@ void SuitesPage::runSelection() {
         c.report(0, u8("чтение библиотеки"));
         const std::vector<library::Motion> motions = source(path, where);
         if (motions.empty())
-          throw AppError(where.empty() ? "в библиотеке нет ни одного движения: добавьте папку "
-                                         "записей"
-                                       : "ни одно движение библиотеки не отвечает условию");
+          throw AppError(where.empty()
+                             ? "в библиотеке нет ни одного движения: добавьте папку "
+                               "записей"
+                             : "ни одно движение библиотеки не отвечает условию «" + where + "»");
         c.report(30, u8("подбор из %1")
                          .arg(russianCount(static_cast<long long>(motions.size()), "движения",
                                            "движений", "движений")));

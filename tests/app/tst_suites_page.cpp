@@ -516,6 +516,32 @@ class SuitesPageTest : public QObject {
                  .arg(russianCount(page_->lastAdd()->indexed, "файл", "файла", "файлов"))
                  .arg(page_->lastAdd()->unchanged));
     QVERIFY(page_->model()->rowCount() > kept);
+
+    // The condition goes to the library's parser: a wrong one is told with its place, and the
+    // table keeps its rows; one that no motion meets gives no suite, and says why.
+    const int all = page_->model()->rowCount();
+    auto* where = child<QLineEdit>(page_.get(), "EditWhere");
+    where->setText(QStringLiteral("magnitude >"));
+    QString box;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&box] {
+      if (auto* b = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        box = b->text();
+        b->accept();
+      }
+    });
+    closer.start(10);
+    QTest::keyClick(where, Qt::Key_Return);
+    QVERIFY(waitFor([&box] { return !box.isEmpty(); }, 10000));
+    closer.stop();
+    QVERIFY2(box.contains(QString::fromUtf8("магнитуд")) || box.contains("12"), qPrintable(box));
+    QCOMPARE(page_->model()->rowCount(), all);
+    where->setText(QStringLiteral("pga > 1000"));
+    page_->runSelection();
+    QVERIFY(page_->selectionTask().wait());
+    QCOMPARE(page_->selectionTask().lastError(),
+             QString::fromUtf8("ни одно движение библиотеки не отвечает условию «pga > 1000»."));
+    QVERIFY(!page_->selection());
   }
 
   // The page's fields come back in a new window from the user's settings.
