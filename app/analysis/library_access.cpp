@@ -21,15 +21,33 @@ std::string defaultLibraryFile() {
   }
 }
 
+namespace {
+
+// The parser's messages name the command's option; here the condition is a field.
+[[noreturn]] void rethrowForTheWindow(const AppError& e) {
+  const std::string text = e.what();
+  const std::string option = "неверное условие --where";
+  if (text.rfind(option, 0) == 0) throw AppError("Условие" + text.substr(option.size()));
+  throw;
+}
+
+library::Filter parsedWhere(const std::string& where) {
+  try {
+    return library::parseWhere(where);
+  } catch (const AppError& e) {
+    rethrowForTheWindow(e);
+  }
+}
+
+}  // namespace
+
 std::vector<library::Motion> libraryMotions(const std::string& path, const std::string& where) {
   // A library not made yet is an empty one: the page shows no motions and offers to add.
   const std::string file = path.empty() ? library::defaultLibraryPath() : path;
   std::error_code error;
-  if (!std::filesystem::exists(file, error)) {
-    library::parseWhere(where);  // a bad condition is still told
-    return {};
-  }
-  return library::Library::open(file, false).motions(where);
+  const library::Filter filter = parsedWhere(where);  // a bad condition is told either way
+  if (!std::filesystem::exists(file, error)) return {};
+  return library::Library::open(file, false).motions(filter);
 }
 
 AddCounts addToLibrary(const std::string& path, const std::vector<std::string>& paths,
