@@ -468,7 +468,8 @@ QWidget* SuitesPage::buildSuiteTab() {
   layout->addWidget(split, 1);
 
   connect(axis_, &QComboBox::currentIndexChanged, this, [this] {
-    session_.settings().setValue(QStringLiteral("suites/axis"), axis_->currentIndex());
+    if (!loading_)
+      session_.settings().setValue(QStringLiteral("suites/axis"), axis_->currentIndex());
     drawChart();
   });
   connect(suiteToRecords_, &QPushButton::clicked, this, [this] {
@@ -479,27 +480,43 @@ QWidget* SuitesPage::buildSuiteTab() {
 }
 
 void SuitesPage::loadSettings() {
+  // Every value is read before any field is set: a field set fires its handler, which saves the
+  // page's fields (under the group, were it still open) before the rest are read.
   QSettings& s = session_.settings();
   s.beginGroup(QString::fromLatin1(kGroup));
-  libraryPath_ = s.value(QStringLiteral("library")).toString();
+  const auto text = [&s](const char* key, const QString& fallback = {}) {
+    return s.value(QString::fromLatin1(key), fallback).toString();
+  };
+  libraryPath_ = text("library");
   const int rule = s.value(QStringLiteral("rule"), static_cast<int>(choice_.rule)).toInt();
-  rule_->setCurrentIndex(rule >= 0 && rule <= 2 ? rule : 0);
-  countEdit_->setValue(s.value(QStringLiteral("count"), 11).toInt());
-  t1_->setText(s.value(QStringLiteral("t1"), choice_.t1).toString());
-  tmin_->setText(s.value(QStringLiteral("tmin")).toString());
-  tmax_->setText(s.value(QStringLiteral("tmax")).toString());
-  pairs_->setChecked(s.value(QStringLiteral("pairs"), false).toBool());
-  scaleMin_->setText(s.value(QStringLiteral("scaleMin"), QStringLiteral("0.25")).toString());
-  scaleMax_->setText(s.value(QStringLiteral("scaleMax"), QStringLiteral("4")).toString());
-  perEvent_->setValue(s.value(QStringLiteral("maxPerEvent"), 0).toInt());
-  where_->setText(s.value(QStringLiteral("where")).toString());
+  const int count = s.value(QStringLiteral("count"), 11).toInt();
+  const QString t1 = text("t1", choice_.t1), tmin = text("tmin"), tmax = text("tmax");
+  const bool pairs = s.value(QStringLiteral("pairs"), false).toBool();
+  const QString scaleMin = text("scaleMin", QStringLiteral("0.25"));
+  const QString scaleMax = text("scaleMax", QStringLiteral("4"));
+  const int perEvent = s.value(QStringLiteral("maxPerEvent"), 0).toInt();
+  const QString where = text("where");
   const int axis = s.value(QStringLiteral("axis"), 1).toInt();
-  axis_->setCurrentIndex(axis == 0 ? 0 : 1);
   s.endGroup();
+
+  loading_ = true;
+  rule_->setCurrentIndex(rule >= 0 && rule <= 2 ? rule : 0);
+  countEdit_->setValue(count);
+  t1_->setText(t1);
+  tmin_->setText(tmin);
+  tmax_->setText(tmax);
+  pairs_->setChecked(pairs);
+  scaleMin_->setText(scaleMin);
+  scaleMax_->setText(scaleMax);
+  perEvent_->setValue(perEvent);
+  where_->setText(where);
+  axis_->setCurrentIndex(axis == 0 ? 0 : 1);
+  loading_ = false;
   libraryLabel_->setText(libraryPath_.isEmpty() ? qs(defaultLibraryFile()) : libraryPath_);
 }
 
 void SuitesPage::saveSettings() {
+  if (loading_) return;
   QSettings& s = session_.settings();
   s.beginGroup(QString::fromLatin1(kGroup));
   s.setValue(QStringLiteral("library"), libraryPath_);

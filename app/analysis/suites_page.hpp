@@ -149,6 +149,7 @@ class SuitesPage : public QWidget {
   std::optional<AddOutcome> lastAdd_;
   std::function<QStringList(const QString&)> dialogHook_;
   MotionSource source_;
+  bool loading_ = false;  // the fields are being filled from the settings
 
   LibraryModel* model_ = nullptr;
   LibraryFilter* filter_ = nullptr;

@@ -552,12 +552,19 @@ class SuitesPageTest : public QObject {
     child<QLineEdit>(page_.get(), "EditScaleMax")->setText(QStringLiteral("3"));
     child<QCheckBox>(page_.get(), "CheckSuitePairs")->setChecked(true);
     child<QLineEdit>(page_.get(), "EditWhere")->setText(QStringLiteral("magnitude>=6"));
+    QCOMPARE(child<QComboBox>(page_.get(), "ComboSuiteAxisX")->currentIndex(), 1);  // period
+    child<QComboBox>(page_.get(), "ComboSuiteAxisX")->setCurrentIndex(0);
     page_ = std::make_unique<SuitesPage>(*session_);
+    QCOMPARE(child<QComboBox>(page_.get(), "ComboSuiteAxisX")->currentIndex(), 0);
     QCOMPARE(child<QSpinBox>(page_.get(), "SpinSuiteCount")->value(), 7);
     QCOMPARE(child<QComboBox>(page_.get(), "ComboSuiteRule")->currentText(), QString("asce7"));
     QCOMPARE(child<QLineEdit>(page_.get(), "EditScaleMax")->text(), QString("3"));
     QVERIFY(child<QCheckBox>(page_.get(), "CheckSuitePairs")->isChecked());
     QCOMPARE(child<QLineEdit>(page_.get(), "EditWhere")->text(), QString("magnitude>=6"));
+    // Filling the fields from the settings writes nothing back, and nothing beside them.
+    const QStringList keys = session_->settings().allKeys();
+    for (const QString& key : keys)
+      QVERIFY2(!key.startsWith(QLatin1String("suites/suites")), qPrintable(key));
   }
 
  private:
