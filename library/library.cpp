@@ -526,14 +526,11 @@ struct PairSpectra {
 };
 
 PairSpectra rotdOf(const records::Record& a, const records::Record& b) {
-  analysis::SpectraRequest request = psaRequest();
+  const auto [s50, s100] =
+      analysis::computeRotD50And100(a.accel, b.accel, a.dt, b.dt, psaRequest());
   PairSpectra out;
-  request.rotd = 50;
-  auto s = analysis::computeRotD(a.accel, b.accel, a.dt, b.dt, request);
-  out.rotd50.assign(s.values.begin(), s.values.begin() + s.points);
-  request.rotd = 100;
-  s = analysis::computeRotD(a.accel, b.accel, a.dt, b.dt, request);
-  out.rotd100.assign(s.values.begin(), s.values.begin() + s.points);
+  out.rotd50.assign(s50.values.begin(), s50.values.begin() + s50.points);
+  out.rotd100.assign(s100.values.begin(), s100.values.begin() + s100.points);
   return out;
 }
 

@@ -153,11 +153,14 @@ TEST_F(Library_, StoresWhatTheCoreComputesAndPairsByTheNamingRule) {
   ASSERT_EQ(rsn.components[0].psa.size(), kSpectrumPoints);
   r.rotd = 100;
   const analysis::Spectra rotd100 = analysis::computeRotD(a.accel, b.accel, a.dt, b.dt, r);
+  r.rotd = 50;
+  const analysis::Spectra rotd50 = analysis::computeRotD(a.accel, b.accel, a.dt, b.dt, r);
   ASSERT_EQ(rsn.rotd100.size(), kSpectrumPoints);
   ASSERT_EQ(rsn.rotd50.size(), kSpectrumPoints);
   for (std::size_t k = 0; k < kSpectrumPoints; ++k) {
     EXPECT_EQ(rsn.components[0].psa[k], psa.values[k]) << k;
     EXPECT_EQ(rsn.rotd100[k], rotd100.values[k]) << k;
+    EXPECT_EQ(rsn.rotd50[k], rotd50.values[k]) << k;
     // RotD100 is the largest over the angles, which include both components' own.
     EXPECT_LE(rsn.rotd50[k], rsn.rotd100[k]) << k;
     EXPECT_GE(rsn.rotd100[k], rsn.components[1].psa[k] * (1 - 1e-12)) << k;
