@@ -416,6 +416,45 @@ TEST_F(Library_, AFullDiskStopsWithAMessageAndKeepsWhatWasWritten) {
             "0\n");
 }
 
+// A library in a folder that may not be written: read as it is; adding says why it cannot.
+TEST_F(Library_, AReadOnlyLibraryIsReadAndRefusesWritesClearly) {
+  copyPublic();
+  const fs::path folder = dir / "ro";
+  fs::create_directories(folder);
+  const std::string ro = (folder / "lib.sqlite").string();
+  ASSERT_EQ(runCli(dir, "library add knet --library '" + ro + "'").status, 0);
+  // Root writes anything: the commands then run as nobody.
+  std::string as;
+  if (::geteuid() == 0) {
+    if (!fs::exists("/usr/bin/setpriv")) GTEST_SKIP() << "setpriv is needed to drop root";
+    as = "/usr/bin/setpriv --reuid=65534 --regid=65534 --clear-groups ";
+  }
+  fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                              fs::perms::group_exec | fs::perms::others_read |
+                              fs::perms::others_exec);
+  fs::permissions(ro, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(dir, fs::perms::all);
+  const std::string cli = as + "'" ACCELSPEC_CLI "' library ";
+  const auto run = [&](const std::string& args) {
+    return runCli(dir, "true; " + cli + args + " --library '" + ro + "'");
+  };
+  test::CliResult r = run("info");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("составляющих: 7\n"), std::string::npos) << r.out;
+  r = run("list --where pair=1");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(test::lines(r.out).size(), 7u);
+  r = run("add records");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "библиотека записей «" + ro +
+                       "»: файл или папка только для чтения — записать нельзя; записанное раньше "
+                       "сохранено.\n");
+  fs::permissions(folder, fs::perms::owner_all);
+  fs::permissions(ro, fs::perms::owner_read | fs::perms::owner_write);
+  Library lib = Library::open(ro, false);
+  EXPECT_EQ(lib.info().components, 7u);
+}
+
 TEST_F(Library_, CommandLine) {
   copyPublic();
   const std::string lib = " --library '" + db + "'";
