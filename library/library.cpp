@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -37,6 +38,7 @@
 #include "library/library_messages.hpp"
 #include "records/readers.hpp"
 #include "records/record.hpp"
+#include "records/scan.hpp"
 
 namespace accelspec::library {
 
@@ -278,7 +280,7 @@ std::string contentHash(std::string_view data) {
 bool readFile(const std::string& path, std::string& text, std::string& error) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    error = path + ": файл не открывается: " + std::strerror(errno);
+    error = path + ": файл не открывается: " + records::errnoWords(errno);
     return false;
   }
   in.seekg(0, std::ios::end);
@@ -526,14 +528,11 @@ struct PairSpectra {
 };
 
 PairSpectra rotdOf(const records::Record& a, const records::Record& b) {
-  analysis::SpectraRequest request = psaRequest();
+  const auto [s50, s100] =
+      analysis::computeRotD50And100(a.accel, b.accel, a.dt, b.dt, psaRequest());
   PairSpectra out;
-  request.rotd = 50;
-  auto s = analysis::computeRotD(a.accel, b.accel, a.dt, b.dt, request);
-  out.rotd50.assign(s.values.begin(), s.values.begin() + s.points);
-  request.rotd = 100;
-  s = analysis::computeRotD(a.accel, b.accel, a.dt, b.dt, request);
-  out.rotd100.assign(s.values.begin(), s.values.begin() + s.points);
+  out.rotd50.assign(s50.values.begin(), s50.values.begin() + s50.points);
+  out.rotd100.assign(s100.values.begin(), s100.values.begin() + s100.points);
   return out;
 }
 
@@ -543,6 +542,44 @@ std::string canonicalPath(const std::string& p) {
   if (ec) return p;
   fs::path c = fs::weakly_canonical(abs, ec);
   return ec ? abs.lexically_normal().string() : c.string();
+}
+
+// The schema version, application id and number of schema entries; the SQLite result code.
+int readHeader(sqlite3* db, std::int64_t& version, std::int64_t& appId, std::int64_t& tables) {
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  const char* queries[] = {"PRAGMA user_version", "PRAGMA application_id",
+                           "SELECT count(*) FROM sqlite_master"};
+  std::int64_t* out[] = {&version, &appId, &tables};
+  for (int i = 0; i < 3; ++i) {
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, queries[i], -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
+      rc = sqlite3_step(stmt);
+      if (rc == SQLITE_ROW) {
+        *out[i] = sqlite3_column_int64(stmt, 0);
+        rc = SQLITE_OK;
+      }
+    }
+    if (rc != SQLITE_OK) rc = sqlite3_extended_errcode(db);
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_OK) return rc;
+  }
+  return SQLITE_OK;
+}
+
+// A path for a file: URI, with the characters that URIs reserve escaped.
+std::string uriPath(const std::string& path) {
+  std::string out;
+  for (unsigned char c : path) {
+    if (c == '?' || c == '#' || c == '%' || c < 0x20) {
+      char buf[4];
+      std::snprintf(buf, sizeof buf, "%%%02X", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -600,17 +637,29 @@ Library Library::open(const std::string& pathIn, bool create) {
   }
   Library lib(raw, path);
   if (rc != SQLITE_OK) fail(raw, path, rc);
+  std::int64_t version = 0, appId = 0, tables = 0;
+  rc = readHeader(raw, version, appId, tables);
+  if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_NOTADB) {
+    // A library in WAL mode in a folder we may not write cannot make its shared-memory file:
+    // it is read as an immutable file (no writer can be at work where nobody may write).
+    sqlite3_close(raw);
+    raw = nullptr;
+    lib.db_ = nullptr;
+    const std::string uri = "file:" + uriPath(path) + "?immutable=1";
+    const int again =
+        sqlite3_open_v2(uri.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    lib.db_ = raw;
+    if (again != SQLITE_OK) fail(raw, path, rc);
+    const int second = readHeader(raw, version, appId, tables);
+    if (second != SQLITE_OK)
+      rc = second;
+    else
+      rc = SQLITE_OK;
+  }
+  if ((rc & 0xff) == SQLITE_NOTADB) throw AppError(msg::libraryNotDatabase(path));
+  if (rc != SQLITE_OK) fail(raw, path, rc);
   sqlite3_extended_result_codes(raw, 1);
   sqlite3_busy_timeout(raw, kBusyTimeoutMs);
-
-  std::int64_t version = 0, appId = 0, tables = 0;
-  try {
-    version = pragmaInteger(raw, path, "PRAGMA user_version");
-    appId = pragmaInteger(raw, path, "PRAGMA application_id");
-    tables = pragmaInteger(raw, path, "SELECT count(*) FROM sqlite_master");
-  } catch (const AppError&) {
-    throw AppError(msg::libraryNotDatabase(path));
-  }
   if (appId != kApplicationId && (appId != 0 || version != 0 || tables != 0))
     throw AppError(msg::libraryNotDatabase(path));
   if (version > kSchemaVersion)
