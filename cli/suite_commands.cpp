@@ -165,6 +165,8 @@ int runSelect(const Arguments& c, std::ostream& out, std::ostream& err) {
   if (c.has("report") && !sel.members.empty())
     files.emplace_back(c.get("report"), reportOf(c, sel));
   writeAll(files);
+  if (c.has("report") && sel.members.empty())
+    err << "предупреждение: " << c.get("report") << ": набор пуст, отчёт PDF не записан\n";
   out << suites::selectionText(sel) << std::flush;
   return sel.pass ? 0 : 3;
 }
