@@ -16,9 +16,11 @@ namespace accelspec::cli {
 // while this file's are being made.
 const std::vector<const Command*>& commands() {
   static const std::vector<const Command*> all = {
-      &synthCommand(),    &responseCommand(), &windowCommand(),   &convertCommand(),
-      &importCommand(),   &spectraCommand(),  &measuresCommand(), &checkCommand(),
-      &baselineCommand(), &matchCommand(),    &selectCommand(),   &suiteCommand(),
+      &synthCommand(),       &responseCommand(),     &windowCommand(),      &convertCommand(),
+      &importCommand(),      &spectraCommand(),      &measuresCommand(),    &checkCommand(),
+      &baselineCommand(),    &matchCommand(),        &libraryAddCommand(),  &libraryListCommand(),
+      &libraryPairCommand(), &libraryPruneCommand(), &libraryInfoCommand(), &selectCommand(),
+      &suiteCheckCommand(),  &suiteExportCommand(),
   };
   return all;
 }
@@ -34,6 +36,22 @@ const Command* findCommand(const std::string& name) {
   for (const Command* c : commands())
     if (c->name == name) return c;
   return nullptr;
+}
+
+// Whether `word` begins the names of a group of commands ("library" of "library add").
+bool isGroup(const std::string& word) {
+  for (const Command* c : commands())
+    if (c->name.rfind(word + " ", 0) == 0) return true;
+  return false;
+}
+
+// The commands of the group `word`, for a call that names none of them.
+std::string groupCommands(const std::string& word) {
+  std::string names;
+  for (const Command* c : commands())
+    if (c->name.rfind(word + " ", 0) == 0)
+      names += (names.empty() ? "" : ", ") + c->name.substr(word.size() + 1);
+  return names;
 }
 
 constexpr std::size_t kWidth = 100;
@@ -88,7 +106,8 @@ std::string usage() {
       "  accelspec-cli --version\n\n";
   for (const Command* c : commands()) {
     text += c->name;
-    text.append(c->name.size() < kNameColumn ? kNameColumn - c->name.size() : 1, ' ');
+    const std::size_t w = width(c->name);
+    text.append(w < kNameColumn ? kNameColumn - w : 1, ' ');
     text += c->summary + "\n";
   }
   text +=
@@ -133,18 +152,31 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
   try {
     if (command == "help") {
       helpOf = "";
-      if (argc > 3) throw UsageError("help: укажите одну команду");
-      const Command* c = findCommand(argv[2]);
-      if (!c) throw UsageError("неизвестная команда " + std::string(argv[2]));
+      const std::string name = argc == 4 && isGroup(argv[2]) ? std::string(argv[2]) + " " + argv[3]
+                                                             : std::string(argv[2]);
+      if (argc > 4 || (argc == 4 && !isGroup(argv[2])))
+        throw UsageError("help: укажите одну команду");
+      const Command* c = findCommand(name);
+      if (!c) throw UsageError("неизвестная команда " + name);
       out << commandHelp(*c);
       return 0;
     }
-    const Command* c = findCommand(command);
+    // A command of a group takes the group's word and its own: the options follow both.
+    const bool group = isGroup(command);
+    if (group) {
+      const std::string second = argc > 2 ? argv[2] : "";
+      if (second.empty() || second == "--help" || second == "-h")
+        throw UsageError(command + ": укажите команду: " + groupCommands(command));
+      helpOf = command + " " + second;
+    }
+    const Command* c = findCommand(helpOf);
     if (!c) {
       helpOf = "";
-      throw UsageError("неизвестная команда " + command);
+      throw UsageError("неизвестная команда " + (group ? command + " " + argv[2] : command));
     }
-    const Arguments a = parseArguments(argc, argv, c->options, c->flags);
+    Arguments a = group ? parseArguments(argc - 1, argv + 1, c->options, c->flags)
+                        : parseArguments(argc, argv, c->options, c->flags);
+    a.command = c->name;
     if (a.help) {
       out << commandHelp(*c);
       return 0;

@@ -19,6 +19,8 @@ struct OptionHelp {
 /// A command of accelspec-cli. Each lives in a file of its own and is registered by one line in
 /// the table of cli.cpp, which gives it its place in the dispatch and in the usage text.
 struct Command {
+  /// One word, or two for a command of a group ("library add"): the group's word, then the
+  /// command's.
   std::string name;
   /// Each way of calling it: what follows "accelspec-cli " in the usage (a long one may go on
   /// over further lines, each begun with "\n" and blanks).
@@ -61,7 +63,13 @@ const Command& measuresCommand();
 const Command& checkCommand();
 const Command& baselineCommand();
 const Command& matchCommand();
+const Command& libraryAddCommand();
+const Command& libraryListCommand();
+const Command& libraryPairCommand();
+const Command& libraryPruneCommand();
+const Command& libraryInfoCommand();
 const Command& selectCommand();
-const Command& suiteCommand();
+const Command& suiteCheckCommand();
+const Command& suiteExportCommand();
 
 }  // namespace accelspec::cli

@@ -172,6 +172,9 @@ class Library {
 
  private:
   Library(sqlite3* db, std::string path);
+  // Forms the pairs the rule and the hand-set list find among the stored components; returns
+  // how many.
+  std::size_t formPairs(const AddOptions& options);
   sqlite3* db_ = nullptr;
   std::string path_;
 };

@@ -16,6 +16,8 @@ namespace {
 
 // The real header's sampling interval, ms (value 62, counted from 1).
 constexpr std::size_t kSamplingIntervalValue = 62;
+// The text header lines that describe the recording (cosmosMetadata reads lines 1–9).
+constexpr long long kMetadataTextLines = 9;
 
 // The first integer of a line (its count).
 bool leadingInteger(std::string_view line, long long& out) {
@@ -126,8 +128,10 @@ constexpr UnitCode kAccelerationUnits[] = {
     {2, "g"}, {4, "cm/s2"}, {7, "in/s2"}, {10, "gal"}, {11, "mg"}};
 
 // The channel's text header: blank lines before it skipped, its first line checked for the
-// volume and the count of text lines, those lines passed. Returns the first line's number.
-long textHeader(LineCursor& lines, const std::string& path, int ch, int channel) {
+// volume and the count of text lines, those lines passed (kept in `text` when it is given, up to
+// the lines metadata reads). Returns the first line's number.
+long textHeader(LineCursor& lines, const std::string& path, int ch, int channel,
+                std::vector<std::string>* text) {
   std::string_view line;
   // Blank lines may separate channels.
   do {
@@ -151,11 +155,14 @@ long textHeader(LineCursor& lines, const std::string& path, int ch, int channel)
            "ожидается первая строка заголовка COSMOS «… (Format v01.20 with 13 text lines) …», "
            "найдено " +
                shown(line));
-  for (long long i = 1; i < textLines; ++i)
+  if (text) text->assign(1, std::string(line));
+  for (long long i = 1; i < textLines; ++i) {
     if (!lines.next(line))
       failAt(path, lines.number() + 1,
              "файл кончается внутри текстового заголовка (в строке " + std::to_string(first) +
                  " объявлено строк: " + std::to_string(textLines) + ")");
+    if (text && i < kMetadataTextLines) text->emplace_back(line);
+  }
   return first;
 }
 
@@ -256,7 +263,8 @@ double timeStep(const std::vector<double>& real, const Block& reals, const std::
 
 ParsedRecord parseCosmos(LineCursor lines, const std::string& path, int channel) {
   for (int ch = 1;; ++ch) {
-    const long first = textHeader(lines, path, ch, channel);
+    std::vector<std::string> text;
+    const long first = textHeader(lines, path, ch, channel, ch == channel ? &text : nullptr);
     const Block ints = headerBlock(lines, path, "Integer-header",
                                    "<n> Integer-header values follow on <k> lines, Format= (…)");
     readBlock(lines, ints, path, "целочисленный заголовок");
@@ -272,6 +280,7 @@ ParsedRecord parseCosmos(LineCursor lines, const std::string& path, int channel)
       failAt(path, first, "в канале " + std::to_string(channel) + " нет блока ускорений");
     r.dt = timeStep(real, reals, path);
     r.stepLine = reals.headerLine;
+    r.metadata = cosmosMetadata(text, real);
     return r;
   }
 }

@@ -89,6 +89,7 @@ Record readLines(const LineCursor& start, LineSource* source, const std::string&
   r.path = path;
   r.name = std::filesystem::path(path).stem().string();
   r.format = format;
+  r.metadata = std::move(p.metadata);
   if (p.dt) {
     // A step given on the command line must agree with the file's own.
     if (reading.step && std::fabs(*reading.step - *p.dt) > 1e-6 * *p.dt)

@@ -98,6 +98,7 @@ ParsedRecord parseAt2(LineCursor lines, const std::string& path) {
   if (!(dt > 0)) failAt(path, 4, "шаг DT = " + numberText(dt) + ": ожидается больше нуля");
   r.dt = dt;
   r.stepLine = 4;
+  r.metadata = at2Metadata(header[1]);
 
   reserveFor(r.values, npts);
   std::string_view line;
@@ -183,6 +184,7 @@ ParsedRecord parseKnet(LineCursor lines, const std::string& path) {
            "неизвестная единица " + shown(unitText) + ": ожидается " + std::string(kUnitChoices));
   r.unit = *unit;
   field(17, "Memo");
+  r.metadata = knetMetadata(header);
 
   std::vector<long double> counts;
   const double announced = duration * freq;

@@ -11,6 +11,20 @@ namespace accelspec::records {
 /// Standard gravity used for every conversion from g, m/s².
 inline constexpr double kStandardGravity = 9.80665;
 
+/// What a record file's header says about the recording; empty or unset where the format or
+/// the file says nothing. Texts are trimmed, with control bytes and broken UTF-8 shown as "?".
+struct Metadata {
+  std::string event;              ///< the event's name or id
+  std::string date;               ///< the event's date, "YYYY-MM-DD", with " hh:mm:ss" where given
+  std::string station;            ///< the station's code or name
+  std::string component;          ///< the component as the header names it ("90", "E-W", "Up")
+  std::optional<double> azimuth;  ///< degrees clockwise from north, 0 ≤ a < 360
+  bool vertical = false;          ///< the header calls the component vertical
+  std::optional<double> magnitude;  ///< as the header gives it (moment magnitude first)
+  std::optional<double> distance;   ///< epicentral, km
+  std::optional<double> vs30;       ///< m/s
+};
+
 /// A ground-motion record as the analysis commands use it: uniform step, SI units.
 struct Record {
   std::string path;    ///< the file it was read from
@@ -22,6 +36,7 @@ struct Record {
   std::string units;  ///< the units the values were read in: g|gal|cm/s2|m/s2|mm/s2|in/s2|mg
   /// What the reading had to assume (a unit the file does not state), for "предупреждение: …".
   std::vector<std::string> warnings;
+  Metadata metadata;  ///< the header's description of the recording
 };
 
 /// How to read a record; an empty field means "take it from the file".
