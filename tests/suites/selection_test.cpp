@@ -135,7 +135,7 @@ TEST(SuiteSelection, ScaleLimitsDropCandidatesAndKeepTheirEdges) {
   s = select(flatTarget(), narrow, motions);
   EXPECT_TRUE(s.members.empty());
   EXPECT_FALSE(s.pass);
-  EXPECT_NE(selectionText(s).find(std::string(msg::kSuiteNoCandidates) + "\nFAIL\n"),
+  EXPECT_NE(selectionText(s).find(std::string(msg::kSuiteNoneWithin) + "\nFAIL\n"),
             std::string::npos);
 }
 

@@ -71,7 +71,9 @@ TEST(SuiteCli, CheckAgreesWithCheckOfTheExportedRecords) {
   ASSERT_TRUE(checked.status == 0 || checked.status == 3) << checked.err;
   EXPECT_EQ(checked.err, "");
   EXPECT_TRUE(checked.out.starts_with(
-      "# ec8, цель ec8, тип 1, грунт B, ag 0.5 м/с², затухание 0.05, psa\nrank  motion"))
+      "# ec8, цель ec8, тип 1, грунт B, ag 0.5 м/с², затухание 0.05, psa\n"
+      "# отбор: правило ec8, цель ec8:1:B:0.5; кандидатов 0, в пределах масштаба 0.25…4: 0\n"
+      "rank  motion"))
       << checked.out;
 
   const CliResult exported = runCli(dir.path, "suite export s.csv --out-dir out");
@@ -141,6 +143,55 @@ TEST(SuiteCli, PairsAreCheckedByTheirRotDAndExportedAsH1H2) {
   ASSERT_EQ(exported.status, 0) << exported.err;
   EXPECT_EQ(exported.out,
             "out/RSN8883_H1.aks\nout/RSN8883_H2.aks\nout/RSN8884_H1.aks\nout/RSN8884_H2.aks\n");
+}
+
+// The whole road: index the records, select a suite from the library, check it again from the
+// files alone. The library's spectra and the ones suite check computes from the files give the
+// same items to the digits printed.
+TEST(SuiteCli, SelectFromTheLibraryAndCheckAgainFromTheFiles) {
+  Folder dir;
+  fs::create_directories(dir.path / "records");
+  for (const char* f : {"RSN8883_14383980_13849090", "RSN8883_14383980_13849360",
+                        "RSN8884_14383980_13873090", "RSN8884_14383980_13873360"})
+    fs::copy_file(kData + f + ".AT2", dir.path / "records" / (std::string(f) + ".AT2"));
+  const CliResult added = runCli(dir.path, "library add records --library lib.sqlite");
+  ASSERT_EQ(added.status, 0) << added.err;
+
+  const CliResult pairs = runCli(dir.path,
+                                 "select --target ec8:1:B:0.5 --rule asce7 --range 0.1:2 --pairs "
+                                 "--count 2 --library lib.sqlite --csv pairs.csv");
+  EXPECT_EQ(pairs.status, 3) << pairs.err;  // two motions; asce7 asks for eleven
+  EXPECT_NE(pairs.out.find("\n   1  RSN8883  RSN8883_14383980_13849090.AT2 + "), std::string::npos)
+      << pairs.out;
+  const CliResult again = runCli(dir.path, "suite check pairs.csv");
+  EXPECT_EQ(again.status, pairs.status) << again.err;
+  EXPECT_EQ(items(again.out), items(pairs.out)) << again.out << pairs.out;
+
+  const CliResult ec8 = runCli(dir.path,
+                               "select --target ec8:1:B:0.5 --rule ec8 --t1 0.5 --count 3 "
+                               "--max-per-event 3 --library lib.sqlite --csv ec8.csv");
+  ASSERT_TRUE(ec8.status == 0 || ec8.status == 3) << ec8.err;
+  EXPECT_EQ(lines(ec8.out).size(),
+            3u + 1 + 3 + 3 + (ec8.out.find("# общий множитель") != std::string::npos))
+      << ec8.out;
+  const CliResult ec8Again = runCli(dir.path, "suite check ec8.csv");
+  EXPECT_EQ(items(ec8Again.out), items(ec8.out)) << ec8Again.out << ec8.out;
+  // All four components come from one event: one of it a suite with --max-per-event 1.
+  const CliResult one = runCli(dir.path,
+                               "select --target ec8:1:B:0.5 --rule ec8 --t1 0.5 --count 3 "
+                               "--max-per-event 1 --library lib.sqlite");
+  EXPECT_EQ(one.status, 3);
+  EXPECT_NE(one.out.find("нет  записей в наборе не меньше запрошенного (набрано 1 из 3)"),
+            std::string::npos)
+      << one.out;
+  // A filter that lets nothing through: an empty suite, told, and FAIL.
+  const CliResult none = runCli(dir.path,
+                                "select --target ec8:1:B:0.5 --count 3 --where 'pga>1000' "
+                                "--library lib.sqlite");
+  EXPECT_EQ(none.status, 3);
+  EXPECT_TRUE(none.out.ends_with(
+      "ни одна запись не подходит: кандидатов нет (при --pairs берутся только пары)\nFAIL\n"))
+      << none.out;
 }
 
 TEST(SuiteCli, DamagedSuitesAndMissingRecordsFailWithoutWriting) {
