@@ -147,7 +147,14 @@ int runSelect(const Arguments& c, std::ostream& out, std::ostream& err) {
   if (outputs.size() == 2 && std::filesystem::absolute(outputs[0]).lexically_normal() ==
                                  std::filesystem::absolute(outputs[1]).lexically_normal())
     throw UsageError("--csv и --report называют один файл");
-  if (refuseOutputsThatAreInputs(optionInputs(c), outputs, err)) return 1;
+  // The library file is read too: a suite file or report written over it would destroy it.
+  std::vector<std::string> inputs = optionInputs(c);
+  try {
+    inputs.push_back(c.has("library") ? c.get("library") : library::defaultLibraryPath());
+  } catch (const AppError&) {
+    // No place for the default library: opening it fails below with its own message.
+  }
+  if (refuseOutputsThatAreInputs(inputs, outputs, err)) return 1;
   check::Target target = targetOption(c, p.rule);
   if (target.kind == check::TargetKind::File) target.text = absoluteTarget(target.text);
   // The filter is read before the library is opened: a wrong expression is a wrong call.
@@ -190,6 +197,8 @@ int runSuiteCheck(const Arguments& c, std::ostream& out, std::ostream& err) {
   suites::recomputeSpectra(sel, threads);
   suites::judge(target, sel, false);
   if (c.has("report") && !sel.members.empty()) writeAll({{c.get("report"), reportOf(c, sel)}});
+  if (c.has("report") && sel.members.empty())
+    err << "предупреждение: " << c.get("report") << ": набор пуст, отчёт PDF не записан\n";
   out << suites::selectionText(sel) << std::flush;
   return sel.pass ? 0 : 3;
 }

@@ -184,6 +184,22 @@ TEST(SuiteCli, SelectFromTheLibraryAndCheckAgainFromTheFiles) {
   EXPECT_NE(one.out.find("нет  записей в наборе не меньше запрошенного (набрано 1 из 3)"),
             std::string::npos)
       << one.out;
+  // Neither the suite file nor the report may be written over the library they are read from,
+  // nor over the suite file suite check reads.
+  const std::string library = slurp(dir.path / "lib.sqlite");
+  for (const char* option : {"--csv", "--report"}) {
+    const CliResult over = runCli(dir.path,
+                                  "select --target ec8:1:B:0.5 --count 2 --library "
+                                  "lib.sqlite " +
+                                      std::string(option) + " lib.sqlite");
+    EXPECT_EQ(over.status, 1) << option;
+    EXPECT_NE(over.err.find("ничего не записано"), std::string::npos) << over.err;
+  }
+  EXPECT_EQ(slurp(dir.path / "lib.sqlite"), library);
+  const std::string suite = slurp(dir.path / "ec8.csv");
+  EXPECT_EQ(runCli(dir.path, "suite check ec8.csv --report ec8.csv").status, 1);
+  EXPECT_EQ(runCli(dir.path, "suite export ec8.csv --out-dir records").status, 0);
+  EXPECT_EQ(slurp(dir.path / "ec8.csv"), suite);
   // A filter that lets nothing through: an empty suite, told, and FAIL.
   const CliResult none = runCli(dir.path,
                                 "select --target ec8:1:B:0.5 --count 3 --where 'pga>1000' "
