@@ -172,6 +172,11 @@ Selection select(const check::Target& target, const SelectionParameters& paramet
   if (!(parameters.scaleMin > 0) || !(parameters.scaleMin <= parameters.scaleMax) ||
       !std::isfinite(parameters.scaleMax))
     throw AppError(msg::kSuiteScaleLimits);
+  // The library keeps 5 % PSA only: a fit at another damping or quantity would compare unlike
+  // spectra without a word.
+  if (parameters.rule.damping != library::kSpectrumDamping ||
+      parameters.rule.quantity != analysis::Quantity::Psa)
+    throw AppError(msg::kSuiteLibrarySpectra);
   Selection sel;
   sel.parameters = parameters;
   sel.targetText = target.text;
