@@ -293,6 +293,25 @@ TEST(SuiteCli, TheReportShowsTheRuleAndEveryMotionOnAsManyPagesAsItTakes) {
 }
 #endif
 
+// The group's word alone sends the user to `suite --help`: that help must exist.
+TEST(SuiteCli, TheGroupsHelpListsItsCommands) {
+  Folder dir;
+  const CliResult alone = runCli(dir.path, "suite");
+  EXPECT_EQ(alone.status, 2);
+  EXPECT_EQ(alone.err,
+            "accelspec-cli: suite: укажите команду: check, export\n"
+            "Подробнее: accelspec-cli suite --help\n");
+  const CliResult help = runCli(dir.path, "suite --help");
+  EXPECT_EQ(help.status, 0) << help.err;
+  EXPECT_NE(help.out.find("  accelspec-cli suite check SUITE.csv [--report OUT.pdf]\n"),
+            std::string::npos)
+      << help.out;
+  EXPECT_NE(help.out.find("  accelspec-cli suite export SUITE.csv --out-dir DIR\n"),
+            std::string::npos);
+  EXPECT_EQ(runCli(dir.path, "help suite").out, help.out);
+  EXPECT_EQ(runCli(dir.path, "suite -h").out, help.out);
+}
+
 TEST(SuiteCli, WrongCallsAreTold) {
   Folder dir;
   struct Case {
