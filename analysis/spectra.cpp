@@ -501,8 +501,13 @@ struct PairResponse {
 
 }  // namespace
 
-Spectra computeRotD(const std::vector<double>& accel1, const std::vector<double>& accel2,
-                    double dt1, double dt2, const SpectraRequest& r) {
+namespace {
+
+// The RotD spectra of the percentiles `percentiles` (50 or 100) from one pass over each
+// oscillator: the rotated peaks do not depend on the percentile, only the pick among them.
+std::vector<Spectra> rotdRun(const std::vector<double>& accel1, const std::vector<double>& accel2,
+                             double dt1, double dt2, const SpectraRequest& r,
+                             const std::vector<int>& percentiles) {
   checkRecord(accel1, dt1);
   checkRecord(accel2, dt2);
   if (dt1 != dt2 || accel1.size() != accel2.size()) throw AppError(msg::kRotdMismatch);
@@ -515,7 +520,7 @@ Spectra computeRotD(const std::vector<double>& accel1, const std::vector<double>
     displacement |= q == Quantity::Sd || q == Quantity::Psv || q == Quantity::Psa;
   }
 
-  Spectra s = emptySpectra(r);
+  std::vector<Spectra> out(percentiles.size(), emptySpectra(r));
   // Each running oscillator keeps four sample histories of the record's length: the memory
   // grows with the record and the threads, never with the sub-steps or the angles.
   parallelFor(all.size(), r.threads, [&](std::size_t i) {
@@ -544,13 +549,28 @@ Spectra computeRotD(const std::vector<double>& accel1, const std::vector<double>
       if (velocity) sv.take(v1, v2);
       if (acceleration) sa.take(twoZetaW * v1 + w2 * u1, twoZetaW * v2 + w2 * u2);
     });
-    store(s, r, o, displacement ? sd.result(r.rotd) : 0, velocity ? sv.result(r.rotd) : 0,
-          acceleration ? sa.result(r.rotd) : 0);
+    for (std::size_t p = 0; p < percentiles.size(); ++p)
+      store(out[p], r, o, displacement ? sd.result(percentiles[p]) : 0,
+            velocity ? sv.result(percentiles[p]) : 0, acceleration ? sa.result(percentiles[p]) : 0);
     if (r.progress) r.progress(1);
   });
   if (r.stop.stop_requested()) throw SpectraCancelled();
-  checkFinite(s);
-  return s;
+  for (const Spectra& s : out) checkFinite(s);
+  return out;
+}
+
+}  // namespace
+
+Spectra computeRotD(const std::vector<double>& accel1, const std::vector<double>& accel2,
+                    double dt1, double dt2, const SpectraRequest& r) {
+  return std::move(rotdRun(accel1, accel2, dt1, dt2, r, {r.rotd}).front());
+}
+
+std::pair<Spectra, Spectra> computeRotD50And100(const std::vector<double>& accel1,
+                                                const std::vector<double>& accel2, double dt1,
+                                                double dt2, const SpectraRequest& r) {
+  std::vector<Spectra> both = rotdRun(accel1, accel2, dt1, dt2, r, {50, 100});
+  return {std::move(both[0]), std::move(both[1])};
 }
 
 std::string spectraCsv(const SpectraRequest& r, const Spectra& s) {

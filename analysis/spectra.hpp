@@ -6,6 +6,7 @@
 #include <functional>
 #include <stop_token>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/grid.hpp"
@@ -99,6 +100,13 @@ Spectra computeSpectra(const std::vector<double>& accel, double dt, const Spectr
 /// and msg::kRotdMismatch for components of different step or length.
 Spectra computeRotD(const std::vector<double>& accel1, const std::vector<double>& accel2,
                     double dt1, double dt2, const SpectraRequest& request);
+
+/// RotD50 and RotD100 of one pair from one run (request.rotd is not read): the values of two
+/// computeRotD runs with rotd 50 and 100, bit for bit, for half their work. Throws as
+/// computeRotD.
+std::pair<Spectra, Spectra> computeRotD50And100(const std::vector<double>& accel1,
+                                                const std::vector<double>& accel2, double dt1,
+                                                double dt2, const SpectraRequest& request);
 
 /// RotD50 (`percentile` 50: the mean of the 90th and 91st of the 180 sorted values) or RotD100
 /// of max_t |x(t)·cos θ + y(t)·sin θ| over θ = 0°, 1°, … 179°; x and y of the same length.

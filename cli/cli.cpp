@@ -182,8 +182,9 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
         out << groupHelp(command);
         return 0;
       }
-      if (second.empty())
+      if (second.empty()) {
         throw UsageError(command + ": укажите команду: " + groupCommands(command));
+      }
       helpOf = command + " " + second;
     }
     const Command* c = findCommand(helpOf);

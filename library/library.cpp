@@ -12,6 +12,7 @@
 
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <xxhash.h>
 
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -90,7 +92,7 @@ CREATE TABLE manual_pairs(
 
 // --- SQLite helpers ----------------------------------------------------------------------------
 
-std::string sqliteWords(sqlite3* db, int code) {
+std::string sqliteWords(sqlite3* db, const std::string& path, int code) {
   const int primary = code & 0xff;
   if (primary == SQLITE_READONLY) return std::string(msg::kLibraryReadOnly);
   if (primary == SQLITE_FULL) return std::string(msg::kLibraryFull);
@@ -101,15 +103,21 @@ std::string sqliteWords(sqlite3* db, int code) {
     const int e = db ? sqlite3_system_errno(db) : 0;
     if (e == ENOSPC || e == EFBIG || e == EDQUOT) return std::string(msg::kLibraryFull);
     if (e == EROFS || e == EACCES || e == EPERM) return std::string(msg::kLibraryReadOnly);
-    return std::string("ошибка ввода-вывода: ") + (e ? std::strerror(e) : sqlite3_errstr(code)) +
-           "; записанное раньше сохранено";
+    // SQLite does not always keep the cause (a short write, a size limit): a nearly full disk
+    // is said as such, anything else as a failed write or read.
+    struct statvfs fsInfo {};
+    const std::string folder = fs::path(path).parent_path().string();
+    if (::statvfs(folder.c_str(), &fsInfo) == 0 &&
+        static_cast<double>(fsInfo.f_bavail) * static_cast<double>(fsInfo.f_frsize) < 1 << 20)
+      return std::string(msg::kLibraryFull);
+    return std::string(msg::kLibraryIo);
   }
   if (primary == SQLITE_CANTOPEN) return "файл не открывается (нет доступа или папки)";
   return db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
 }
 
 [[noreturn]] void fail(sqlite3* db, const std::string& path, int code) {
-  throw AppError(msg::libraryError(path, sqliteWords(db, code)));
+  throw AppError(msg::libraryError(path, sqliteWords(db, path, code)));
 }
 
 class Statement {
@@ -496,8 +504,11 @@ std::string motionEvent(const Component& c) {
   return fs::path(c.path).parent_path().filename().string();
 }
 
+// A single component is named by its file (with the extension: a K-NET vertical and its
+// station's pair share the stem), and the channel in a file of several.
 std::string singleName(const Component& c, bool severalChannels) {
-  return stemOf(c.path) + (severalChannels ? ":" + std::to_string(c.channel) : "");
+  return fs::path(c.path).filename().string() +
+         (severalChannels ? ":" + std::to_string(c.channel) : "");
 }
 
 // The accelerations of a stored component, read again; throws AppError when the file is gone
@@ -516,14 +527,11 @@ struct PairSpectra {
 };
 
 PairSpectra rotdOf(const records::Record& a, const records::Record& b) {
-  analysis::SpectraRequest request = psaRequest();
+  const auto [s50, s100] =
+      analysis::computeRotD50And100(a.accel, b.accel, a.dt, b.dt, psaRequest());
   PairSpectra out;
-  request.rotd = 50;
-  auto s = analysis::computeRotD(a.accel, b.accel, a.dt, b.dt, request);
-  out.rotd50.assign(s.values.begin(), s.values.begin() + s.points);
-  request.rotd = 100;
-  s = analysis::computeRotD(a.accel, b.accel, a.dt, b.dt, request);
-  out.rotd100.assign(s.values.begin(), s.values.begin() + s.points);
+  out.rotd50.assign(s50.values.begin(), s50.values.begin() + s50.points);
+  out.rotd100.assign(s100.values.begin(), s100.values.begin() + s100.points);
   return out;
 }
 
@@ -533,6 +541,44 @@ std::string canonicalPath(const std::string& p) {
   if (ec) return p;
   fs::path c = fs::weakly_canonical(abs, ec);
   return ec ? abs.lexically_normal().string() : c.string();
+}
+
+// The schema version, application id and number of schema entries; the SQLite result code.
+int readHeader(sqlite3* db, std::int64_t& version, std::int64_t& appId, std::int64_t& tables) {
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  const char* queries[] = {"PRAGMA user_version", "PRAGMA application_id",
+                           "SELECT count(*) FROM sqlite_master"};
+  std::int64_t* out[] = {&version, &appId, &tables};
+  for (int i = 0; i < 3; ++i) {
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, queries[i], -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
+      rc = sqlite3_step(stmt);
+      if (rc == SQLITE_ROW) {
+        *out[i] = sqlite3_column_int64(stmt, 0);
+        rc = SQLITE_OK;
+      }
+    }
+    if (rc != SQLITE_OK) rc = sqlite3_extended_errcode(db);
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_OK) return rc;
+  }
+  return SQLITE_OK;
+}
+
+// A path for a file: URI, with the characters that URIs reserve escaped.
+std::string uriPath(const std::string& path) {
+  std::string out;
+  for (unsigned char c : path) {
+    if (c == '?' || c == '#' || c == '%' || c < 0x20) {
+      char buf[4];
+      std::snprintf(buf, sizeof buf, "%%%02X", c);
+      out += buf;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -590,17 +636,29 @@ Library Library::open(const std::string& pathIn, bool create) {
   }
   Library lib(raw, path);
   if (rc != SQLITE_OK) fail(raw, path, rc);
+  std::int64_t version = 0, appId = 0, tables = 0;
+  rc = readHeader(raw, version, appId, tables);
+  if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_NOTADB) {
+    // A library in WAL mode in a folder we may not write cannot make its shared-memory file:
+    // it is read as an immutable file (no writer can be at work where nobody may write).
+    sqlite3_close(raw);
+    raw = nullptr;
+    lib.db_ = nullptr;
+    const std::string uri = "file:" + uriPath(path) + "?immutable=1";
+    const int again =
+        sqlite3_open_v2(uri.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    lib.db_ = raw;
+    if (again != SQLITE_OK) fail(raw, path, rc);
+    const int second = readHeader(raw, version, appId, tables);
+    if (second != SQLITE_OK)
+      rc = second;
+    else
+      rc = SQLITE_OK;
+  }
+  if ((rc & 0xff) == SQLITE_NOTADB) throw AppError(msg::libraryNotDatabase(path));
+  if (rc != SQLITE_OK) fail(raw, path, rc);
   sqlite3_extended_result_codes(raw, 1);
   sqlite3_busy_timeout(raw, kBusyTimeoutMs);
-
-  std::int64_t version = 0, appId = 0, tables = 0;
-  try {
-    version = pragmaInteger(raw, path, "PRAGMA user_version");
-    appId = pragmaInteger(raw, path, "PRAGMA application_id");
-    tables = pragmaInteger(raw, path, "SELECT count(*) FROM sqlite_master");
-  } catch (const AppError&) {
-    throw AppError(msg::libraryNotDatabase(path));
-  }
   if (appId != kApplicationId && (appId != 0 || version != 0 || tables != 0))
     throw AppError(msg::libraryNotDatabase(path));
   if (version > kSchemaVersion)
@@ -859,8 +917,9 @@ std::size_t Library::formPairs(const AddOptions& options) {
   };
   std::vector<Candidate> candidates;
   std::set<std::int64_t> taken;
-  const std::string select = std::string("SELECT ") + kComponentColumns +
-                             ", c.pair_key, c.pair_name FROM components c JOIN files f ON f.id = c.file_id ";
+  const std::string select =
+      std::string("SELECT ") + kComponentColumns +
+      ", c.pair_key, c.pair_name FROM components c JOIN files f ON f.id = c.file_id ";
   {
     Statement s(db_, path_,
                 (select + "JOIN manual_pairs m ON (m.path1 = f.path AND m.channel1 = c.channel) "

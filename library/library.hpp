@@ -62,8 +62,9 @@ struct Motion {
 /// $HOME/.local/share/accelspec/library.sqlite. Throws AppError when neither variable is set.
 std::string defaultLibraryPath();
 
-/// The schema version this build writes (PRAGMA user_version of the file).
-inline constexpr int kSchemaVersion = 1;
+/// The schema version this build writes (PRAGMA user_version of the file): 1 files, components
+/// and pairs; 2 also the hand-set pairs. An older file is migrated on open, a newer refused.
+inline constexpr int kSchemaVersion = 2;
 
 /// A parsed --where expression: comparisons of stored fields with constants joined by
 /// `and`, `or`, `not` and parentheses. Evaluated in the program, never handed to SQL.

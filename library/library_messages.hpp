@@ -54,6 +54,9 @@ inline constexpr std::string_view kLibraryReadOnly =
     "файл или папка только для чтения — записать нельзя; записанное раньше сохранено";
 inline constexpr std::string_view kLibraryFull =
     "диск заполнен — запись прервана; записанное раньше сохранено";
+inline constexpr std::string_view kLibraryIo =
+    "ошибка ввода-вывода при записи или чтении файла (место на диске, права, носитель); "
+    "записанное раньше сохранено";
 inline constexpr std::string_view kLibraryBusy =
     "файл занят другой программой дольше 60 с — попробуйте позже";
 inline std::string libraryNoPath(std::string_view path) {

@@ -203,7 +203,8 @@ class Parser {
   explicit Parser(std::string_view text) : s_(text) {}
 
   std::shared_ptr<const Filter::Node> parse() {
-    if (s_.size() > kMaxLength) fail(kMaxLength + 1, msg::kWhereLength);
+    if (position(s_.size()) - 1 > kMaxLength)
+      throw AppError(msg::badWhere(kMaxLength + 1, msg::kWhereLength));
     for (std::size_t i = 0; i < s_.size(); ++i) {
       const unsigned char c = static_cast<unsigned char>(s_[i]);
       if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
@@ -214,7 +215,12 @@ class Parser {
     if (pos_ == s_.size()) return nullptr;
     auto root = expr(0);
     skipBlanks();
-    if (pos_ != s_.size()) fail(pos_, msg::kWhereAndOr);
+    if (pos_ != s_.size()) {
+      // A sign the grammar has no use for anywhere (";", "*", "`" …) is named as such.
+      if (!wordChar(s_[pos_]) && !std::strchr("=!<>~()'\"", s_[pos_]))
+        fail(pos_, msg::whereCharacter(character(pos_)));
+      fail(pos_, msg::kWhereAndOr);
+    }
     return root;
   }
 
@@ -233,7 +239,7 @@ class Parser {
   }
 
   [[noreturn]] void fail(std::size_t at, std::string_view what) const {
-    throw AppError(msg::badWhere(at > s_.size() ? at : position(at), what));
+    throw AppError(msg::badWhere(position(at), what));
   }
 
   void skipBlanks() {

@@ -9,6 +9,7 @@ packages=(
   fonts-dejavu-core locales xvfb xauth x11-utils imagemagick poppler-utils openbox
   desktop-file-utils appstream dpkg-dev groff-base gzip lintian shared-mime-info
   pybind11-dev python3-dev python3-numpy python3-pytest
+  libsqlite3-dev libxxhash-dev
 )
 missing=()
 for p in "${packages[@]}"; do
