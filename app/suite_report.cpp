@@ -230,8 +230,22 @@ class Report {
     return y + fm_.height();
   }
 
+  // The table of motions: number, name, factor, MSE, scaled peak, then the files in what is left
+  // of the width. The name column takes the longest name (up to 40 % of the width): the name is
+  // what the reviewer looks the motion up by.
   void members(double y) {
-    const double cols[] = {0, 8 * unit_, 45 * unit_, 124 * unit_, 142 * unit_, 160 * unit_};
+    double nameWidth = fm_.horizontalAdvance(QStringLiteral("Запись"));
+    for (const auto& m : sel_.members)
+      nameWidth = std::max(nameWidth, fm_.horizontalAdvance(qs(m.name)));
+    nameWidth = std::min(nameWidth + 2 * unit_, 0.4 * W_);
+    const double number = 16 * unit_;
+    double cols[6];
+    cols[0] = 0;
+    cols[1] = 8 * unit_;
+    cols[2] = cols[1] + nameWidth;
+    cols[3] = cols[2] + number;
+    cols[4] = cols[3] + number;
+    cols[5] = cols[4] + number;
     auto row = [&](const std::vector<QString>& cells) {
       y = room(y, 1);
       for (std::size_t c = 0; c < cells.size(); ++c) {
@@ -241,15 +255,15 @@ class Report {
       y += fm_.height() * 1.2;
     };
     y = room(y, 3);
-    row({QStringLiteral("№"), QStringLiteral("Запись"), QStringLiteral("Файлы"),
-         QStringLiteral("Масштаб"), QStringLiteral("MSE"), QStringLiteral("PGA, м/с²")});
+    row({QStringLiteral("№"), QStringLiteral("Запись"), QStringLiteral("Масштаб"),
+         QStringLiteral("MSE"), QStringLiteral("PGA, м/с²"), QStringLiteral("Файлы")});
     p_.drawLine(QPointF(0, y - fm_.height() * 0.9), QPointF(W_, y - fm_.height() * 0.9));
     for (const auto& m : sel_.members) {
       std::string files;
       for (const auto& f : m.files)
         files += (files.empty() ? "" : " + ") + std::filesystem::path(f.path).filename().string();
-      row({QString::number(m.rank), qs(m.name), qs(files), qs(num(m.factor)), qs(num(m.mse)),
-           qs(num(m.scaledPga()))});
+      row({QString::number(m.rank), qs(m.name), qs(num(m.factor)), qs(num(m.mse)),
+           qs(num(m.scaledPga())), qs(files)});
     }
   }
 

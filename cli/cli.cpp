@@ -20,7 +20,7 @@ const std::vector<const Command*>& commands() {
       &importCommand(),      &spectraCommand(),      &measuresCommand(),    &checkCommand(),
       &baselineCommand(),    &matchCommand(),        &libraryAddCommand(),  &libraryListCommand(),
       &libraryPairCommand(), &libraryPruneCommand(), &libraryInfoCommand(), &selectCommand(),
-      &suiteCommand(),
+      &suiteCheckCommand(),  &suiteExportCommand(),
   };
   return all;
 }
@@ -52,6 +52,15 @@ std::string groupCommands(const std::string& word) {
     if (c->name.rfind(word + " ", 0) == 0)
       names += (names.empty() ? "" : ", ") + c->name.substr(word.size() + 1);
   return names;
+}
+
+// The help of every command of the group `word`, one after another: what `WORD --help` and
+// `help WORD` print, and where a call of the group's word alone is sent.
+std::string groupHelp(const std::string& word) {
+  std::string text;
+  for (const Command* c : commands())
+    if (c->name.rfind(word + " ", 0) == 0) text += (text.empty() ? "" : "\n") + commandHelp(*c);
+  return text;
 }
 
 constexpr std::size_t kWidth = 100;
@@ -152,6 +161,10 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
   try {
     if (command == "help") {
       helpOf = "";
+      if (argc == 3 && isGroup(argv[2])) {
+        out << groupHelp(argv[2]);
+        return 0;
+      }
       const std::string name = argc == 4 && isGroup(argv[2]) ? std::string(argv[2]) + " " + argv[3]
                                                              : std::string(argv[2]);
       if (argc > 4 || (argc == 4 && !isGroup(argv[2])))
@@ -165,8 +178,11 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
     const bool group = isGroup(command);
     if (group) {
       const std::string second = argc > 2 ? argv[2] : "";
-      if (second.empty() || second == "--help" || second == "-h") {
-        helpOf = "";
+      if (second == "--help" || second == "-h") {
+        out << groupHelp(command);
+        return 0;
+      }
+      if (second.empty()) {
         throw UsageError(command + ": укажите команду: " + groupCommands(command));
       }
       helpOf = command + " " + second;

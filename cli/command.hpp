@@ -69,6 +69,7 @@ const Command& libraryPairCommand();
 const Command& libraryPruneCommand();
 const Command& libraryInfoCommand();
 const Command& selectCommand();
-const Command& suiteCommand();
+const Command& suiteCheckCommand();
+const Command& suiteExportCommand();
 
 }  // namespace accelspec::cli

@@ -147,7 +147,14 @@ int runSelect(const Arguments& c, std::ostream& out, std::ostream& err) {
   if (outputs.size() == 2 && std::filesystem::absolute(outputs[0]).lexically_normal() ==
                                  std::filesystem::absolute(outputs[1]).lexically_normal())
     throw UsageError("--csv и --report называют один файл");
-  if (refuseOutputsThatAreInputs(optionInputs(c), outputs, err)) return 1;
+  // The library file is read too: a suite file or report written over it would destroy it.
+  std::vector<std::string> inputs = optionInputs(c);
+  try {
+    inputs.push_back(c.has("library") ? c.get("library") : library::defaultLibraryPath());
+  } catch (const AppError&) {
+    // No place for the default library: opening it fails below with its own message.
+  }
+  if (refuseOutputsThatAreInputs(inputs, outputs, err)) return 1;
   check::Target target = targetOption(c, p.rule);
   if (target.kind == check::TargetKind::File) target.text = absoluteTarget(target.text);
   // The filter is read before the library is opened: a wrong expression is a wrong call.
@@ -165,15 +172,16 @@ int runSelect(const Arguments& c, std::ostream& out, std::ostream& err) {
   if (c.has("report") && !sel.members.empty())
     files.emplace_back(c.get("report"), reportOf(c, sel));
   writeAll(files);
+  if (c.has("report") && sel.members.empty())
+    err << "предупреждение: " << c.get("report") << ": набор пуст, отчёт PDF не записан\n";
   out << suites::selectionText(sel) << std::flush;
   return sel.pass ? 0 : 3;
 }
 
 int runSuiteCheck(const Arguments& c, std::ostream& out, std::ostream& err) {
-  if (c.has("out-dir")) throw UsageError("suite check не принимает --out-dir");
-  if (c.positional.size() != 2) throw UsageError("suite check: укажите один файл набора");
+  if (c.positional.size() != 1) throw UsageError("suite check: укажите один файл набора");
   refuseReportWithoutQt(c);
-  const std::string& path = c.positional[1];
+  const std::string& path = c.positional[0];
   suites::Selection sel = suites::parseSuiteFile(readSuite(path), path);
   std::vector<std::string> inputs = {path};
   for (const auto& m : sel.members)
@@ -189,15 +197,16 @@ int runSuiteCheck(const Arguments& c, std::ostream& out, std::ostream& err) {
   suites::recomputeSpectra(sel, threads);
   suites::judge(target, sel, false);
   if (c.has("report") && !sel.members.empty()) writeAll({{c.get("report"), reportOf(c, sel)}});
+  if (c.has("report") && sel.members.empty())
+    err << "предупреждение: " << c.get("report") << ": набор пуст, отчёт PDF не записан\n";
   out << suites::selectionText(sel) << std::flush;
   return sel.pass ? 0 : 3;
 }
 
 int runSuiteExport(const Arguments& c, std::ostream& out, std::ostream& err) {
-  if (c.has("report")) throw UsageError("suite export не принимает --report");
-  if (c.positional.size() != 2) throw UsageError("suite export: укажите один файл набора");
+  if (c.positional.size() != 1) throw UsageError("suite export: укажите один файл набора");
   if (!c.has("out-dir")) throw UsageError("не указана папка --out-dir");
-  const std::string& path = c.positional[1];
+  const std::string& path = c.positional[0];
   const suites::Selection sel = suites::parseSuiteFile(readSuite(path), path);
   const std::vector<suites::ScaledComponent> scaled = suites::scaledComponents(sel);
   const std::filesystem::path dir = c.get("out-dir");
@@ -218,13 +227,6 @@ int runSuiteExport(const Arguments& c, std::ostream& out, std::ostream& err) {
   for (const auto& f : outputs) out << f << "\n";
   out << std::flush;
   return 0;
-}
-
-int runSuite(const Arguments& c, std::ostream& out, std::ostream& err) {
-  if (c.positional.empty()) throw UsageError("не указано действие: check или export");
-  if (c.positional[0] == "check") return runSuiteCheck(c, out, err);
-  if (c.positional[0] == "export") return runSuiteExport(c, out, err);
-  throw UsageError("неизвестное действие " + c.positional[0] + ": ожидается check или export");
 }
 
 }  // namespace
@@ -268,23 +270,34 @@ const Command& selectCommand() {
   return command;
 }
 
-const Command& suiteCommand() {
+const Command& suiteCheckCommand() {
   static const Command command{
-      "suite",
-      {"suite check SUITE.csv [--report OUT.pdf]", "suite export SUITE.csv --out-dir DIR"},
-      "проверка набора по его файлу заново из файлов записей, экспорт отмасштабированных записей",
-      {"report", "out-dir"},
-      runSuite,
-      {{"check SUITE.csv",
-        "перечитать файлы записей набора, пересчитать спектры (RotD для пар), отмасштабировать и "
-        "проверить правилом набора: PASS или FAIL"},
-       {"export SUITE.csv", "записать каждую отмасштабированную компоненту набора файлом *.aks"},
-       {"--report OUT.pdf", "check: отчёт PDF о наборе (по умолчанию не пишется)"},
-       {"--out-dir DIR",
-        "export: папка для файлов ЗАПИСЬ.aks (пары: ЗАПИСЬ_H1.aks, ЗАПИСЬ_H2.aks); создаётся при "
-        "необходимости (обязателен)"}},
+      "suite check",
+      {"suite check SUITE.csv [--report OUT.pdf]"},
+      "проверка набора по его файлу заново из файлов записей, без библиотеки: PASS или FAIL",
+      {"report"},
+      runSuiteCheck,
+      {{"SUITE.csv",
+        "файл набора (select --csv): его записи перечитываются, спектры считаются заново (RotD "
+        "для пар), масштабируются и проверяются правилом набора"},
+       {"--report OUT.pdf", "отчёт PDF о наборе (по умолчанию не пишется)"}},
       "suite check suite.csv --report suite.pdf",
       "набор не выполняет правило (FAIL)"};
+  return command;
+}
+
+const Command& suiteExportCommand() {
+  static const Command command{
+      "suite export",
+      {"suite export SUITE.csv --out-dir DIR"},
+      "отмасштабированные записи набора файлами *.aks",
+      {"out-dir"},
+      runSuiteExport,
+      {{"SUITE.csv", "файл набора (select --csv)"},
+       {"--out-dir DIR",
+        "папка для файлов ЗАПИСЬ.aks (пары: ЗАПИСЬ_H1.aks, ЗАПИСЬ_H2.aks); создаётся при "
+        "необходимости (обязателен)"}},
+      "suite export suite.csv --out-dir scaled"};
   return command;
 }
 

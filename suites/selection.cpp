@@ -172,6 +172,11 @@ Selection select(const check::Target& target, const SelectionParameters& paramet
   if (!(parameters.scaleMin > 0) || !(parameters.scaleMin <= parameters.scaleMax) ||
       !std::isfinite(parameters.scaleMax))
     throw AppError(msg::kSuiteScaleLimits);
+  // The library keeps 5 % PSA only: a fit at another damping or quantity would compare unlike
+  // spectra without a word.
+  if (parameters.rule.damping != library::kSpectrumDamping ||
+      parameters.rule.quantity != analysis::Quantity::Psa)
+    throw AppError(msg::kSuiteLibrarySpectra);
   Selection sel;
   sel.parameters = parameters;
   sel.targetText = target.text;
@@ -318,12 +323,13 @@ std::string selectionText(const Selection& sel) {
       msg::checkHeading(check::ruleName(rule.rule),
                         sel.check.targetText.empty() ? sel.targetText : sel.check.targetText,
                         num(rule.damping), analysis::quantityName(rule.quantity));
-  if (sel.candidates > 0)
-    out += msg::selectionHeading(check::ruleName(rule.rule), sel.targetText, sel.candidates,
-                                 num(sel.parameters.scaleMin), num(sel.parameters.scaleMax),
-                                 sel.withinLimits);
+  // Also for a suite read back: the file keeps how it was picked.
+  out += msg::selectionHeading(check::ruleName(rule.rule), sel.targetText, sel.candidates,
+                               num(sel.parameters.scaleMin), num(sel.parameters.scaleMax),
+                               sel.withinLimits);
   if (sel.members.empty()) {
-    out += std::string(msg::kSuiteNoCandidates) + "\nFAIL\n";
+    out += std::string(sel.candidates == 0 ? msg::kSuiteNoCandidates : msg::kSuiteNoneWithin) +
+           "\nFAIL\n";
     return out;
   }
   out += check::judgedRangeText(sel.check);

@@ -13,7 +13,11 @@ namespace accelspec::msg {
 inline constexpr std::string_view kSuiteCount = "число записей набора должно быть больше нуля";
 inline constexpr std::string_view kSuiteScaleLimits =
     "пределы масштаба: ожидается 0 < наименьший ≤ наибольший";
+inline constexpr std::string_view kSuiteLibrarySpectra =
+    "отбор идёт по спектрам библиотеки: PSA при затухании 0.05";
 inline constexpr std::string_view kSuiteNoCandidates =
+    "ни одна запись не подходит: кандидатов нет (при --pairs берутся только пары)";
+inline constexpr std::string_view kSuiteNoneWithin =
     "ни одна запись не подходит: нет записей в пределах масштаба";
 
 /// "# отбор: правило R, цель T; кандидатов N, в пределах масштаба A…B: M\n".

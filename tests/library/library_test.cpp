@@ -520,7 +520,7 @@ TEST_F(Library_, CommandLine) {
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err,
             "accelspec-cli: library: укажите команду: add, list, pair, prune, info\n"
-            "Подробнее: accelspec-cli --help\n");
+            "Подробнее: accelspec-cli library --help\n");
   r = runCli(dir, "library remove x");
   EXPECT_EQ(r.err,
             "accelspec-cli: неизвестная команда library remove\nПодробнее: accelspec-cli --help\n");

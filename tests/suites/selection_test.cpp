@@ -135,7 +135,7 @@ TEST(SuiteSelection, ScaleLimitsDropCandidatesAndKeepTheirEdges) {
   s = select(flatTarget(), narrow, motions);
   EXPECT_TRUE(s.members.empty());
   EXPECT_FALSE(s.pass);
-  EXPECT_NE(selectionText(s).find(std::string(msg::kSuiteNoCandidates) + "\nFAIL\n"),
+  EXPECT_NE(selectionText(s).find(std::string(msg::kSuiteNoneWithin) + "\nFAIL\n"),
             std::string::npos);
 }
 
@@ -323,6 +323,12 @@ TEST(SuiteRule, CallsNoSuiteCanAnswerAreRefused) {
   SelectionParameters p = parameters(1);
   p.scaleMin = 5;
   EXPECT_EQ(error(p), msg::kSuiteScaleLimits);
+  p = parameters(1);
+  p.rule.damping = 0.02;  // the library has 5 % spectra only
+  EXPECT_EQ(error(p), msg::kSuiteLibrarySpectra);
+  p = parameters(1);
+  p.rule.quantity = analysis::Quantity::Sa;
+  EXPECT_EQ(error(p), msg::kSuiteLibrarySpectra);
   p = parameters(1, check::Rule::Ec8);  // no T1
   EXPECT_EQ(error(p), msg::kNeedT1);
   p = parameters(1);
