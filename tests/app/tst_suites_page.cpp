@@ -270,6 +270,38 @@ class SuitesPageTest : public QObject {
     session_.reset();
   }
 
+  // The page's own table over 10000 rows: a click on a header sorts by that column through the
+  // model's order (PGA in g, largest first on the second click); the filter field narrows it
+  // and says how many of all are shown.
+  void pageTableOf10000Rows() {
+    page_->setMotionSource(
+        [](const std::string&, const std::string&) { return madeMotions(10000); });
+    QVERIFY(waitFor([&] { return page_->model()->rowCount() == 10000; }, 20000));
+    page_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page_.get()));
+    QTableView* table = page_->libraryTable();
+    QHeaderView* header = table->horizontalHeader();
+    const auto clickHeader = [&](int column) {
+      table->scrollTo(table->model()->index(0, column));
+      QTest::mouseClick(
+          header->viewport(), Qt::LeftButton, {},
+          QPoint(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                 header->height() / 2));
+    };
+    clickHeader(LibraryModel::Pga);
+    const double first = motionPga(page_->filter()->motion(0));
+    clickHeader(LibraryModel::Pga);
+    const double top = motionPga(page_->filter()->motion(0));
+    QVERIFY(top > first);
+    for (int r = 1; r < 10000; r += 997) QVERIFY(motionPga(page_->filter()->motion(r)) <= top);
+    auto* filter = child<QLineEdit>(page_.get(), "EditLibraryFilter");
+    filter->setText(QStringLiteral("chino"));
+    QCOMPARE(page_->filter()->rowCount(), 3333);
+    QCOMPARE(child<QLabel>(page_.get(), "LabelLibraryCount")->text(),
+             QString::fromUtf8("3333 из 10000"));
+    QVERIFY(motionPga(page_->filter()->motion(0)) >= motionPga(page_->filter()->motion(1)));
+  }
+
   // The suite of the page is the selection's over the same motions, target and parameters;
   // its table, verdict and chart show it; a change of any input greys it until run again.
   void selectionFillsTableAndChart() {
