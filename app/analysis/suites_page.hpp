@@ -101,6 +101,7 @@ class SuitesPage : public QWidget {
 
   BackgroundTask& libraryTask() const { return *libraryTask_; }
   BackgroundTask& selectionTask() const { return *selectionTask_; }
+  /// The table's motions, without their spectra.
   LibraryModel* model() const { return model_; }
   LibraryFilter* filter() const { return filter_; }
   QTableView* libraryTable() const { return table_; }

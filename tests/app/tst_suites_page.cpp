@@ -322,6 +322,9 @@ class SuitesPageTest : public QObject {
     const suites::Selection expected = suites::select(ec8Target(), p, suiteMotions());
     const suites::Selection& got = *page_->selection();
     QCOMPARE(got.members.size(), std::size_t{4});
+    // The selection had the spectra; the table keeps none.
+    QVERIFY(got.members[0].spectrum.size() == library::kSpectrumPoints);
+    QVERIFY(page_->model()->motion(0).components[0].psa.empty());
     QTableWidget* table = page_->suiteTable();
     QCOMPARE(table->rowCount(), 4);
     for (int r = 0; r < 4; ++r) {
