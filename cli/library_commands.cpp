@@ -135,7 +135,7 @@ std::string csvOf(const std::vector<library::Motion>& motions) {
   std::string t =
       "motion,pair,path,format,channel,event,date,station,component,azimuth_deg,magnitude,"
       "distance_km,vs30_m_s,dt_s,samples,pga_m_s2,pgv_m_s,pgd_m,arias_m_s,d5_75_s,d5_95_s,"
-      "cav_m_s,cav_std_m_s,housner_m\n";
+      "cav_m_s,cav_std_m_s,housner_5_m\n";
   for (const auto& m : motions)
     for (const auto& c : m.components) {
       const auto& x = c.measures;
