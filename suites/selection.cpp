@@ -115,16 +115,19 @@ check::CheckResult evaluate(const check::Target& target, const Selection& sel,
 // Every spectrum scales with its factor, so the mean does too. 0 when none can (a zero mean).
 double neededMultiplier(const check::Target& target, const Selection& sel,
                         const check::CheckResult& res) {
+  const auto has = [&res](check::ItemKind kind) {
+    return std::any_of(res.verdicts.begin(), res.verdicts.end(),
+                       [kind](const check::Verdict& v) { return v.kind == kind; });
+  };
   double m = 1;
-  for (const check::CheckPoint& p : res.points) {
-    if (!p.judged) continue;
-    if (!(p.computed > 0)) return 0;
-    m = std::max(m, res.lowerBand * p.target / p.computed);
-  }
-  const bool peakItem = std::any_of(res.verdicts.begin(), res.verdicts.end(), [](const auto& v) {
-    return v.kind == check::ItemKind::MeanPeak;
-  });
-  if (peakItem) {
+  // Only what the rule asks of the mean: a rule of each record's ratios has no mean band.
+  if (has(check::ItemKind::MeanSpectrum))
+    for (const check::CheckPoint& p : res.points) {
+      if (!p.judged) continue;
+      if (!(p.computed > 0)) return 0;
+      m = std::max(m, res.lowerBand * p.target / p.computed);
+    }
+  if (has(check::ItemKind::MeanPeak)) {
     double zpa = 0;
     for (const Member& mm : sel.members) zpa += mm.factor * mm.pga;
     zpa /= static_cast<double>(sel.members.size());
