@@ -107,8 +107,10 @@ Selection parseSuiteFile(const std::string& text, const std::string& path);
 
 /// Reads every member's files again and computes its spectrum on the library's points (5 %
 /// PSA with refined peaks; RotD100 for asce7 or RotD50 otherwise of a pair) and its peak, as
-/// the library does. Throws AppError naming the file that cannot be read or used.
-void recomputeSpectra(Selection& selection, unsigned threads = 1);
+/// the library does. Returns a line for each member whose files no longer hold what the suite
+/// file states (another step, number of samples or peak): the records changed after the
+/// selection. Throws AppError naming the file that cannot be read or used.
+std::vector<std::string> recomputeSpectra(Selection& selection, unsigned threads = 1);
 
 /// One scaled component to export: its file name ("MOTION.aks", or "MOTION_H1.aks" and
 /// "MOTION_H2.aks" of a pair, characters a file name cannot hold replaced by '_') and the record.
