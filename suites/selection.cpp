@@ -77,6 +77,13 @@ std::string folderOf(const std::string& path) {
   return std::filesystem::path(path).parent_path().string();
 }
 
+// The library keeps absolute paths; one that is not (a library written by hand) is taken from
+// the current folder, so that the suite file is never refused for it.
+std::string absolutePath(const std::string& path) {
+  if (path.empty() || std::filesystem::path(path).is_absolute()) return path;
+  return std::filesystem::absolute(path).lexically_normal().string();
+}
+
 std::string stemOf(const std::string& path) { return std::filesystem::path(path).stem().string(); }
 
 // The rule's check of the members scaled by their factors times `multiplier`, with the suite's
@@ -215,7 +222,8 @@ Selection select(const check::Target& target, const SelectionParameters& paramet
       m.motionId = motion.id;
       m.name = motion.name;
       m.event = motion.event.empty() ? folderOf(a.path) : motion.event;
-      m.files = {{a.path, a.format, a.channel}, {b.path, b.format, b.channel}};
+      m.files = {{absolutePath(a.path), a.format, a.channel},
+                 {absolutePath(b.path), b.format, b.channel}};
       m.dt = std::max(a.dt, b.dt);
       m.samples = std::min(a.samples, b.samples);
       m.pga = std::max(a.measures.pga, b.measures.pga);
@@ -233,7 +241,7 @@ Selection select(const check::Target& target, const SelectionParameters& paramet
       m.event = !motion.event.empty() ? motion.event
                 : !c.event.empty()    ? c.event
                                       : folderOf(c.path);
-      m.files = {{c.path, c.format, c.channel}};
+      m.files = {{absolutePath(c.path), c.format, c.channel}};
       m.dt = c.dt;
       m.samples = c.samples;
       m.pga = c.measures.pga;
