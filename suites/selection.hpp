@@ -69,8 +69,9 @@ struct Selection {
   bool pass = false;
 };
 
-/// The period range (s) the fit uses: the points the rule judges on the check grid of the
-/// finest step, as the check decides them (the rule's range, --tmin/--tmax, the target's span).
+/// The points the fit uses: for each point k of the finest check grid (0.1·10^(k/100) Hz up to
+/// 50 Hz), whether the rule judges it, as the check decides (the rule's range, --tmin/--tmax,
+/// the target's span).
 /// Throws AppError as check::evaluateRule for an empty range or a missing t1.
 std::vector<bool> judgedPoints(const check::Target& target, const check::RuleParameters& rule);
 
