@@ -38,6 +38,7 @@
 #include "library/library_messages.hpp"
 #include "records/readers.hpp"
 #include "records/record.hpp"
+#include "records/scan.hpp"
 
 namespace accelspec::library {
 
@@ -279,7 +280,7 @@ std::string contentHash(std::string_view data) {
 bool readFile(const std::string& path, std::string& text, std::string& error) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    error = path + ": файл не открывается: " + std::strerror(errno);
+    error = path + ": файл не открывается: " + records::errnoWords(errno);
     return false;
   }
   in.seekg(0, std::ios::end);

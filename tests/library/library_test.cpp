@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <stop_token>
 #include <string>
 #include <thread>
 
@@ -338,9 +339,38 @@ TEST_F(Library_, DefaultPathFollowsXdg) {
     ::unsetenv("XDG_DATA_HOME");
 }
 
+// The window's "Отмена": no file is started after it, every file started is written, the next
+// run does the rest.
+TEST_F(Library_, ACancelledAddKeepsWhatItFinished) {
+  synthetic(40, 2000);
+  Library lib = Library::open(db, true);
+  std::stop_source stop;
+  AddOptions options;
+  options.jobs = 2;
+  options.stop = stop.get_token();
+  std::size_t calls = 0, lastDone = 0;
+  options.progress = [&](const AddProgress& p) {
+    ++calls;
+    EXPECT_EQ(p.total, 40u);
+    EXPECT_GE(p.done, lastDone);
+    lastDone = p.done;
+    if (p.done >= 3) stop.request_stop();
+  };
+  const AddSummary s = lib.add({(dir / "synthetic").string()}, options);
+  EXPECT_TRUE(s.cancelled);
+  EXPECT_GE(s.indexed, 3u);
+  EXPECT_LT(s.indexed, 40u);
+  EXPECT_GT(calls, 0u);
+  EXPECT_EQ(lib.info().files, s.indexed);
+  const AddSummary rest = lib.add({(dir / "synthetic").string()});
+  EXPECT_FALSE(rest.cancelled);
+  EXPECT_EQ(rest.unchanged, s.indexed);
+  EXPECT_EQ(rest.indexed, 40u - s.indexed);
+}
+
 // A run killed in the middle keeps every file it finished, whole, and the next run completes.
 TEST_F(Library_, AKilledAddLeavesAConsistentLibrary) {
-  synthetic(120, 3000);
+  synthetic(300, 3000);
   const std::string folder = (dir / "synthetic").string();
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
@@ -370,12 +400,12 @@ TEST_F(Library_, AKilledAddLeavesAConsistentLibrary) {
                 "WHERE c.file_id = f.id AND length(c.psa) = 2408)"),
             "0\n");
   const int kept = std::stoi(sql("SELECT count(*) FROM files"));
-  EXPECT_LT(kept, 120);
+  EXPECT_LT(kept, 300);
   Library lib = Library::open(db, false);
   const AddSummary s = lib.add({folder});
   EXPECT_EQ(s.unchanged, static_cast<std::size_t>(kept));
-  EXPECT_EQ(s.indexed, 120u - kept);
-  EXPECT_EQ(lib.info().components, 120u);
+  EXPECT_EQ(s.indexed, 300u - kept);
+  EXPECT_EQ(lib.info().components, 300u);
 }
 
 TEST_F(Library_, TwoAddsAtOnceIndexEachFileOnce) {
@@ -491,6 +521,15 @@ TEST_F(Library_, CommandLine) {
   EXPECT_EQ(r.err,
             "accelspec-cli: library: укажите команду: add, list, pair, prune, info\n"
             "Подробнее: accelspec-cli library --help\n");
+  // The group's help: every command of it, one after another.
+  r = runCli(dir, "help library");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, runCli(dir, "library --help").out);
+  EXPECT_NE(r.out.find("  accelspec-cli library prune [--library FILE]\n"), std::string::npos);
+  r = runCli(dir, "help library add");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("Использование:\n  accelspec-cli library add PATH... [--library FILE]", 0),
+            0u);
   r = runCli(dir, "library remove x");
   EXPECT_EQ(r.err,
             "accelspec-cli: неизвестная команда library remove\nПодробнее: accelspec-cli --help\n");
