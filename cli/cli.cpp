@@ -170,7 +170,6 @@ int run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
       if (argc > 4 || (argc == 4 && !isGroup(argv[2])))
         throw UsageError("help: укажите одну команду");
       const Command* c = findCommand(name);
-      if (!c && isGroup(name)) throw UsageError(name + ": укажите команду: " + groupCommands(name));
       if (!c) throw UsageError("неизвестная команда " + name);
       out << commandHelp(*c);
       return 0;

@@ -194,7 +194,8 @@ int runSuiteCheck(const Arguments& c, std::ostream& out, std::ostream& err) {
     throw AppError(path + ": " + e.what());
   }
   const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
-  suites::recomputeSpectra(sel, threads);
+  for (const std::string& line : suites::recomputeSpectra(sel, threads))
+    err << "предупреждение: " << path << ": " << line << "\n";
   suites::judge(target, sel, false);
   if (c.has("report") && !sel.members.empty()) writeAll({{c.get("report"), reportOf(c, sel)}});
   if (c.has("report") && sel.members.empty())

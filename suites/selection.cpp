@@ -77,6 +77,13 @@ std::string folderOf(const std::string& path) {
   return std::filesystem::path(path).parent_path().string();
 }
 
+// The library keeps absolute paths; one that is not (a library written by hand) is taken from
+// the current folder, so that the suite file is never refused for it.
+std::string absolutePath(const std::string& path) {
+  if (path.empty() || std::filesystem::path(path).is_absolute()) return path;
+  return std::filesystem::absolute(path).lexically_normal().string();
+}
+
 std::string stemOf(const std::string& path) { return std::filesystem::path(path).stem().string(); }
 
 // The rule's check of the members scaled by their factors times `multiplier`, with the suite's
@@ -115,16 +122,19 @@ check::CheckResult evaluate(const check::Target& target, const Selection& sel,
 // Every spectrum scales with its factor, so the mean does too. 0 when none can (a zero mean).
 double neededMultiplier(const check::Target& target, const Selection& sel,
                         const check::CheckResult& res) {
+  const auto has = [&res](check::ItemKind kind) {
+    return std::any_of(res.verdicts.begin(), res.verdicts.end(),
+                       [kind](const check::Verdict& v) { return v.kind == kind; });
+  };
   double m = 1;
-  for (const check::CheckPoint& p : res.points) {
-    if (!p.judged) continue;
-    if (!(p.computed > 0)) return 0;
-    m = std::max(m, res.lowerBand * p.target / p.computed);
-  }
-  const bool peakItem = std::any_of(res.verdicts.begin(), res.verdicts.end(), [](const auto& v) {
-    return v.kind == check::ItemKind::MeanPeak;
-  });
-  if (peakItem) {
+  // Only what the rule asks of the mean: a rule of each record's ratios has no mean band.
+  if (has(check::ItemKind::MeanSpectrum))
+    for (const check::CheckPoint& p : res.points) {
+      if (!p.judged) continue;
+      if (!(p.computed > 0)) return 0;
+      m = std::max(m, res.lowerBand * p.target / p.computed);
+    }
+  if (has(check::ItemKind::MeanPeak)) {
     double zpa = 0;
     for (const Member& mm : sel.members) zpa += mm.factor * mm.pga;
     zpa /= static_cast<double>(sel.members.size());
@@ -212,7 +222,8 @@ Selection select(const check::Target& target, const SelectionParameters& paramet
       m.motionId = motion.id;
       m.name = motion.name;
       m.event = motion.event.empty() ? folderOf(a.path) : motion.event;
-      m.files = {{a.path, a.format, a.channel}, {b.path, b.format, b.channel}};
+      m.files = {{absolutePath(a.path), a.format, a.channel},
+                 {absolutePath(b.path), b.format, b.channel}};
       m.dt = std::max(a.dt, b.dt);
       m.samples = std::min(a.samples, b.samples);
       m.pga = std::max(a.measures.pga, b.measures.pga);
@@ -230,7 +241,7 @@ Selection select(const check::Target& target, const SelectionParameters& paramet
       m.event = !motion.event.empty() ? motion.event
                 : !c.event.empty()    ? c.event
                                       : folderOf(c.path);
-      m.files = {{c.path, c.format, c.channel}};
+      m.files = {{absolutePath(c.path), c.format, c.channel}};
       m.dt = c.dt;
       m.samples = c.samples;
       m.pga = c.measures.pga;

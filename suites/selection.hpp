@@ -69,8 +69,9 @@ struct Selection {
   bool pass = false;
 };
 
-/// The period range (s) the fit uses: the points the rule judges on the check grid of the
-/// finest step, as the check decides them (the rule's range, --tmin/--tmax, the target's span).
+/// The points the fit uses: for each point k of the finest check grid (0.1·10^(k/100) Hz up to
+/// 50 Hz), whether the rule judges it, as the check decides (the rule's range, --tmin/--tmax,
+/// the target's span).
 /// Throws AppError as check::evaluateRule for an empty range or a missing t1.
 std::vector<bool> judgedPoints(const check::Target& target, const check::RuleParameters& rule);
 
@@ -107,8 +108,10 @@ Selection parseSuiteFile(const std::string& text, const std::string& path);
 
 /// Reads every member's files again and computes its spectrum on the library's points (5 %
 /// PSA with refined peaks; RotD100 for asce7 or RotD50 otherwise of a pair) and its peak, as
-/// the library does. Throws AppError naming the file that cannot be read or used.
-void recomputeSpectra(Selection& selection, unsigned threads = 1);
+/// the library does. Returns a line for each member whose files no longer hold what the suite
+/// file states (another step, number of samples or peak): the records changed after the
+/// selection. Throws AppError naming the file that cannot be read or used.
+std::vector<std::string> recomputeSpectra(Selection& selection, unsigned threads = 1);
 
 /// One scaled component to export: its file name ("MOTION.aks", or "MOTION_H1.aks" and
 /// "MOTION_H2.aks" of a pair, characters a file name cannot hold replaced by '_') and the record.

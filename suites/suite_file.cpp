@@ -332,9 +332,22 @@ double peakOf(const std::vector<double>& a) {
 
 }  // namespace
 
-void recomputeSpectra(Selection& sel, unsigned threads) {
+std::vector<std::string> recomputeSpectra(Selection& sel, unsigned threads) {
   const bool rotd100 = sel.parameters.rule.rule == check::Rule::Asce7;
+  std::vector<std::string> changed;
   for (Member& m : sel.members) {
+    const double statedDt = m.dt, statedPga = m.pga;
+    const std::size_t statedSamples = m.samples;
+    // Compared once the member's own numbers are in: the same reader gives the same bits, so
+    // only a changed file differs (the peak with a little slack for its text in the file).
+    const auto compare = [&] {
+      if (m.dt != statedDt || m.samples != statedSamples ||
+          std::abs(m.pga - statedPga) > 1e-12 * std::max(std::abs(m.pga), std::abs(statedPga)))
+        changed.push_back(msg::suiteMemberChanged(
+            m.name, analysis::formatNumber(m.dt, 6), std::to_string(m.samples),
+            analysis::formatNumber(m.pga, 6), analysis::formatNumber(statedDt, 6),
+            std::to_string(statedSamples), analysis::formatNumber(statedPga, 6)));
+    };
     std::vector<records::Record> recs;
     for (const MemberFile& f : m.files) recs.push_back(readMemberFile(f));
     analysis::SpectraRequest request;
@@ -351,6 +364,7 @@ void recomputeSpectra(Selection& sel, unsigned threads) {
       m.samples = recs[0].accel.size();
       m.spectrum.assign(request.grid.size(), 0);
       for (std::size_t j = 0; j < request.grid.size(); ++j) m.spectrum[j] = s.value(0, 0, j);
+      compare();
       continue;
     }
     if (recs[0].dt != recs[1].dt)
@@ -368,7 +382,9 @@ void recomputeSpectra(Selection& sel, unsigned threads) {
     m.samples = n;
     m.spectrum.assign(request.grid.size(), 0);
     for (std::size_t j = 0; j < request.grid.size(); ++j) m.spectrum[j] = s.value(0, 0, j);
+    compare();
   }
+  return changed;
 }
 
 std::vector<ScaledComponent> scaledComponents(const Selection& sel) {

@@ -71,6 +71,16 @@ inline constexpr std::string_view kSuiteAfterEnd = "после строки end 
 inline std::string suiteKey(std::string_view key) {
   return "ожидается ключ «" + std::string(key) + "»";
 }
+/// "запись R изменилась после отбора: шаг D с, отсчётов N, пик P м/с² (в файле набора …)".
+inline std::string suiteMemberChanged(std::string_view name, std::string_view dt,
+                                      std::string_view samples, std::string_view pga,
+                                      std::string_view statedDt, std::string_view statedSamples,
+                                      std::string_view statedPga) {
+  return "запись " + std::string(name) + " изменилась после отбора: шаг " + std::string(dt) +
+         " с, отсчётов " + std::string(samples) + ", пик " + std::string(pga) +
+         " м/с² (в файле набора " + std::string(statedDt) + " с, " + std::string(statedSamples) +
+         ", " + std::string(statedPga) + " м/с²)";
+}
 /// A pair whose components differ in step.
 inline constexpr std::string_view kSuitePairStep = "компоненты пары с разным шагом";
 

@@ -536,6 +536,15 @@ TEST_F(Library_, CommandLine) {
   EXPECT_EQ(r.err,
             "accelspec-cli: library: укажите команду: add, list, pair, prune, info\n"
             "Подробнее: accelspec-cli library --help\n");
+  // The group's help: every command of it, one after another.
+  r = runCli(dir, "help library");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, runCli(dir, "library --help").out);
+  EXPECT_NE(r.out.find("  accelspec-cli library prune [--library FILE]\n"), std::string::npos);
+  r = runCli(dir, "help library add");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("Использование:\n  accelspec-cli library add PATH... [--library FILE]", 0),
+            0u);
   r = runCli(dir, "library remove x");
   EXPECT_EQ(r.err,
             "accelspec-cli: неизвестная команда library remove\nПодробнее: accelspec-cli --help\n");

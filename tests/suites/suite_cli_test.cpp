@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/number_text.hpp"
 #include "records/record.hpp"
 #include "tests/cli/cli_runner.hpp"
 
@@ -49,8 +50,13 @@ std::string componentSuite(const std::vector<double>& factors, const std::string
       "rank,motion,event,factor,fit_factor,mse,pga_m_s2,dt_s,samples,format,channel,path\n";
   for (std::size_t i = 0; i < factors.size(); ++i) {
     const std::string f = std::to_string(factors[i]);
-    s += std::to_string(i + 1) + "," + files[i] + ",Event," + f + "," + f +
-         ",0.1,1,0.005,1,at2,1," + kData + files[i] + ".AT2\n";
+    // The record's own step, length and peak, as select writes them.
+    const records::Record r = records::readRecord(kData + files[i] + ".AT2");
+    double peak = 0;
+    for (double v : r.accel) peak = std::max(peak, std::abs(v));
+    s += std::to_string(i + 1) + "," + files[i] + ",Event," + f + "," + f + ",0.1," +
+         analysis::shortestText(peak) + "," + analysis::shortestText(r.dt) + "," +
+         std::to_string(r.accel.size()) + ",at2,1," + kData + files[i] + ".AT2\n";
   }
   return s + "end," + std::to_string(factors.size()) + "\n";
 }
@@ -167,6 +173,7 @@ TEST(SuiteCli, SelectFromTheLibraryAndCheckAgainFromTheFiles) {
       << pairs.out;
   const CliResult again = runCli(dir.path, "suite check pairs.csv");
   EXPECT_EQ(again.status, pairs.status) << again.err;
+  EXPECT_EQ(again.err, "");  // the library's step, length and peak are the files' own
   EXPECT_EQ(items(again.out), items(pairs.out)) << again.out << pairs.out;
 
   const CliResult ec8 = runCli(dir.path,
@@ -242,6 +249,18 @@ TEST(SuiteCli, DamagedSuitesAndMissingRecordsFailWithoutWriting) {
   r = runCli(dir.path, "suite export m.csv --out-dir out");
   EXPECT_EQ(r.status, 1);
   EXPECT_FALSE(fs::exists(dir.path / "out" / "RSN8883_14383980_13849090.aks"));
+
+  // A record that changed after the selection (here: the suite states another length) is
+  // checked as it is now, and said so.
+  std::string stale = componentSuite({1, 1, 1, 1}, "ec8", "0.5");
+  stale.replace(stale.find(",16396,"), 7, ",16000,");
+  put(dir.path / "stale.csv", stale);
+  r = runCli(dir.path, "suite check stale.csv");
+  EXPECT_TRUE(r.status == 0 || r.status == 3) << r.err;
+  EXPECT_EQ(r.err,
+            "предупреждение: stale.csv: запись RSN8883_14383980_13849090 изменилась после отбора: "
+            "шаг 0.005 с, отсчётов 16396, пик 0.938289 м/с² (в файле набора 0.005 с, 16000, "
+            "0.938289 м/с²)\n");
 
   r = runCli(dir.path, "suite check nothing.csv");
   EXPECT_EQ(r.status, 1);
