@@ -5,6 +5,7 @@
 #include <cmath>
 #include <memory>
 #include <numbers>
+#include <optional>
 #include <string_view>
 
 #include "analysis/number_text.hpp"
@@ -157,7 +158,35 @@ Target parseFile(const std::string& text) {
 
 }  // namespace
 
+namespace {
+
+// The factor of "T*R": R a number or a fraction A/B. Nothing when the text after the last '*' is
+// no number (a file whose name holds a '*'); throws for a number that is not above zero.
+std::optional<double> factorOf(const std::string& text) {
+  const auto star = text.rfind('*');
+  if (star == std::string::npos) return std::nullopt;
+  const std::string r = text.substr(star + 1);
+  const auto slash = r.find('/');
+  double a = 0, b = 1;
+  if (slash == std::string::npos ? !records::parseNumber(r, a)
+                                 : !records::parseNumber(r.substr(0, slash), a) ||
+                                       !records::parseNumber(r.substr(slash + 1), b))
+    return std::nullopt;
+  const double f = a / b;
+  if (!(a > 0) || !(b > 0) || !std::isfinite(f) || !(f > 0))
+    throw AppError(msg::badTarget(text, msg::kTargetFactor));
+  return f;
+}
+
+}  // namespace
+
 Target parseTarget(const std::string& text) {
+  if (const auto factor = factorOf(text)) {
+    Target t = parseTarget(text.substr(0, text.rfind('*')));
+    t.scale *= *factor;
+    t.text = text;
+    return t;
+  }
   if (text.starts_with("ec8:")) return parseEc8(text);
   if (text.starts_with("rg160:")) return parseRg160(text);
   if (text.empty()) throw AppError(msg::badTarget(text, msg::kTargetForms));
@@ -180,6 +209,10 @@ bool Target::supportsDamping(double damping) const {
 }
 
 double Target::valueAt(double frequency, double damping) const {
+  return scale * unscaledValueAt(frequency, damping);
+}
+
+double Target::unscaledValueAt(double frequency, double damping) const {
   switch (kind) {
     case TargetKind::File: {
       if (frequency <= frequencies.front()) return values.front();
@@ -224,16 +257,18 @@ double Target::highestFrequency() const {
 double Target::zeroPeriodValue() const {
   switch (kind) {
     case TargetKind::File:
-      return values.back();
+      return scale * values.back();
     case TargetKind::Ec8:
-      return ag * soil;
+      return scale * (ag * soil);
     case TargetKind::Rg160:
-      return pga;
+      return scale * pga;
   }
   return 0;
 }
 
-std::string describeTarget(const Target& target) {
+namespace {
+
+std::string describeUnscaled(const Target& target) {
   switch (target.kind) {
     case TargetKind::File:
       return target.text;
@@ -243,6 +278,14 @@ std::string describeTarget(const Target& target) {
       return msg::rg160Target(analysis::formatNumber(target.pga / records::kStandardGravity, 6));
   }
   return target.text;
+}
+
+}  // namespace
+
+std::string describeTarget(const Target& target) {
+  // A file target is named by its text, which already ends in the factor.
+  if (target.scale == 1 || target.kind == TargetKind::File) return describeUnscaled(target);
+  return describeUnscaled(target) + " ×" + analysis::formatNumber(target.scale, 6);
 }
 
 }  // namespace accelspec::check

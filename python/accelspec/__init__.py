@@ -219,11 +219,11 @@ def check(records, target, rule, damping=0.05, quantity="psa", t1=None, tmin=Non
     """Check records against a target under a rule, as ``accelspec-cli check``.
 
     ``records``: :class:`Record` objects or ``(acc, dt[, name])`` pairs; ``target``: a
-    :class:`Target` or its ``--target`` text; ``rule``: "srp", "ec8" (needs ``t1``) or "asce7".
+    :class:`Target` or its ``--target`` text; ``rule``: "srp", "ec8" (needs ``t1``), "asce7" or "rb006".
     The options are those of the command (``min_ratio`` is ``--min-ratio``; periods in s,
     frequencies in Hz). ``threads`` 0: every core, as the command. Returns :class:`CheckResult`.
 
-    Проверка совместимости записей с целевым спектром по правилу srp, ec8 или asce7.
+    Проверка совместимости записей с целевым спектром по правилу srp, ec8, asce7 или rb006.
     """
     t = globals()["target"](target)
     opt = [None if v is None else float(v) for v in (t1, tmin, tmax, fmin, fmax, min_ratio)]

@@ -245,7 +245,7 @@ def test_the_messages_are_the_programs():
          "t1: правило ec8 требует первый период T1 в с"),
         (lambda: accelspec.check([(acc, 0.01)], "ec8:1:B:1", "srp", t1=1), "правило srp не принимает"),
         (lambda: accelspec.check([(acc, 0.01)], "rg160:0.3", "srp", damping=0.02), "rg160"),
-        (lambda: accelspec.check([(acc, 0.01)], "rg160:0.3", "nrc"), "rule: правило должно быть srp, ec8 или asce7"),
+        (lambda: accelspec.check([(acc, 0.01)], "rg160:0.3", "nrc"), "rule: правило должно быть srp, ec8, asce7 или rb006"),
         (lambda: accelspec.check([], "rg160:0.3", "srp"), "records: не указаны записи"),
         (lambda: accelspec.check([(acc, "x")], "rg160:0.3", "srp"), "records: каждая запись"),
         (lambda: accelspec.check([acc], "rg160:0.3", "srp"), "records: каждая запись"),
