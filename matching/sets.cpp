@@ -111,6 +111,7 @@ class Seeds {
             msg::noiseSeedName(request_.noise.number, motion, static_cast<int>(axis), attempt);
         name = rec.name;
         source.seed = std::move(rec);
+        source.wholeGrid = true;
         return source;
       }
       case SeedKind::Records: {
