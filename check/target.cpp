@@ -193,6 +193,21 @@ Target parseTarget(const std::string& text) {
   return parseFile(text);
 }
 
+Target scaledTarget(const Target& target, const std::string& factor) {
+  const std::string text = target.text + "*" + factor;
+  std::optional<double> f;
+  try {
+    f = factorOf("*" + factor);
+  } catch (const AppError&) {
+    // Named below with the whole text.
+  }
+  if (!f) throw AppError(msg::badTarget(text, msg::kTargetFactor));
+  Target t = target;
+  t.scale *= *f;
+  t.text = text;
+  return t;
+}
+
 Target tableTarget(const Store& store, const std::string& name) {
   return tableOf(store, name, msg::kTableEmpty,
                  [&](std::string_view why) { throw AppError(name + ": " + std::string(why)); });

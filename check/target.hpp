@@ -62,6 +62,11 @@ struct Target {
 /// AppError naming the target and what was expected; reads nothing but the file.
 Target parseTarget(const std::string& text);
 
+/// `target` times the factor `factor` ("0.5", "2/3": a number or a fraction A/B, > 0), its text
+/// "TEXT*FACTOR" as parseTarget reads it back. Throws AppError msg::badTarget(TEXT*FACTOR,
+/// msg::kTargetFactor) for a factor that is no such number.
+Target scaledTarget(const Target& target, const std::string& factor);
+
 /// The window's input spectrum table (SpF, SpA at 1 … N: Hz, m/s²) as a target of kind File,
 /// the one a *.spv file of the same points would give, named `name` (its text). Throws
 /// AppError "NAME: why" for no points, frequencies not strictly ascending or not above zero,

@@ -57,27 +57,25 @@ double numberOption(const Arguments& a, const char* name, double fallback, const
 bool isNoise(const std::string& seed) { return seed == "noise" || seed.starts_with("noise:"); }
 
 // The target of the vertical component: --vertical-target, or the horizontal one times
-// --vertical-ratio (RB-006-98 §4.4.1: 2/3) written as the target text "T*R" that `check` reads.
-check::Target verticalTarget(const Arguments& a, const check::RuleParameters& p) {
-  std::string text;
-  if (a.has("vertical-target")) {
-    text = a.get("vertical-target");
-  } else {
-    std::string ratio = "2/3";
-    if (a.has("vertical-ratio")) {
-      numberOption(a, "vertical-ratio", 0, "ожидается число больше нуля (с точкой)",
-                   [](double v) { return v > 0; });
-      ratio = a.get("vertical-ratio");
+// --vertical-ratio (RB-006-98 §4.4.1: 2/3), its text "T*R" as `check` reads it back.
+check::Target verticalTarget(const Arguments& a, const check::Target& horizontal,
+                             const check::RuleParameters& p) {
+  if (!a.has("vertical-target")) {
+    try {
+      return check::scaledTarget(horizontal,
+                                 a.has("vertical-ratio") ? a.get("vertical-ratio") : "2/3");
+    } catch (const AppError&) {
+      throw UsageError("--vertical-ratio: ожидается число или дробь A/B больше нуля");
     }
-    text = a.get("target") + "*" + ratio;
   }
+  const std::string& text = a.get("vertical-target");
   const bool named = text.starts_with("ec8:") || text.starts_with("rg160:");
   check::Target t;
   try {
     t = check::parseTarget(text);
   } catch (const AppError& e) {
     const std::string what = "--vertical-target: " + std::string(e.what());
-    if (named || !a.has("vertical-target")) throw UsageError(what);
+    if (named) throw UsageError(what);
     throw AppError(what);
   }
   if (!t.supportsDamping(p.damping))
@@ -137,7 +135,8 @@ int runMatchSet(const Arguments& a, std::ostream& out, std::ostream& err) {
                                         [](double v) { return v > 0 && v <= 1; });
   const auto positive = [](double v) { return v > 0; };
   request.horizontal = targetOption(a, request.parameters);
-  if (request.components == 3) request.vertical = verticalTarget(a, request.parameters);
+  if (request.components == 3)
+    request.vertical = verticalTarget(a, request.horizontal, request.parameters);
 
   std::vector<std::string> outputs;
   for (int m = 1; m <= request.count; ++m)

@@ -169,6 +169,20 @@ TEST(ScaledTarget, ValuesDescriptionAndRefusals) {
       EXPECT_EQ(std::string(e.what()), msg::badTarget(text, msg::kTargetFactor));
     }
   }
+  // scaledTarget: the same target as parsing "T*R", its text that very string.
+  const Target s = scaledTarget(h, "2/3");
+  EXPECT_EQ(s.text, "rg160:0.3*2/3");
+  EXPECT_EQ(s.valueAt(3.0), v.valueAt(3.0));
+  EXPECT_EQ(describeTarget(s), describeTarget(v));
+  for (const char* factor : {"0", "x", "1/0", "-2", ""}) {
+    try {
+      scaledTarget(h, factor);
+      ADD_FAILURE() << factor;
+    } catch (const AppError& e) {
+      EXPECT_EQ(std::string(e.what()),
+                msg::badTarget("rg160:0.3*" + std::string(factor), msg::kTargetFactor));
+    }
+  }
   // No number after '*': the whole text is a file name (here one that does not exist).
   try {
     parseTarget("/nonexistent/a*b.spv");
