@@ -128,6 +128,12 @@ int runMatchSet(const Arguments& a, std::ostream& out, std::ostream& err) {
     for (const char* name : {"strong", "envelope"})
       if (a.has(name))
         throw UsageError(std::string("--") + name + " задаётся только с --seed noise");
+  // Without seed records nothing is read: options that say how to read one would be ignored.
+  if (!recorded)
+    for (const char* name : {"format", "units", "channel"})
+      if (a.has(name))
+        throw UsageError(std::string("--") + name +
+                         " задаётся только с записями-основами --seed RECORD");
   if (a.has("duration") && a.has("seed"))
     throw UsageError("--duration задаёт длительность развёртки и с --seed не задаётся");
   request.maxCorrelation = numberOption(a, "max-correlation", matching::kDefaultMaxCorrelation,

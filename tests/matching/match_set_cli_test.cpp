@@ -224,6 +224,8 @@ TEST_F(MatchSetCli, RefusedCalls) {
       {"--seed noise --duration 30",
        "--duration задаёт длительность развёртки и с --seed не задаётся"},
       {"--seed " + seed + " --strong 5", "--strong задаётся только с --seed noise"},
+      {"--seed noise --units g", "--units задаётся только с записями-основами --seed RECORD"},
+      {"--components 2 --channel 2", "--channel задаётся только с записями-основами --seed RECORD"},
       {"--components 2", "развёртка одинакова для всех компонент и движений (корреляция 1)"},
       {"--count 2 --seed " + seed,
        "нужно не менее 2 записей-основ (по одной на компоненту), дано 1"},
