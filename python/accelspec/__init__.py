@@ -154,19 +154,21 @@ def target(spec, values=None, name="table"):
 
 class CheckItem:
     """One item of a rule: ``item`` (its words), ``record`` (empty for the whole set),
-    ``detail`` (the value found, in words), ``passed`` and ``kind``.
+    ``detail`` (the value found, in words), ``passed``, ``kind`` and ``information`` (an item
+    printed for information only, which never fails: rb006's 5.3.2).
 
     Один пункт правила с его вердиктом и найденным значением.
     """
 
-    __slots__ = ("item", "record", "detail", "passed", "kind")
+    __slots__ = ("item", "record", "detail", "passed", "kind", "information")
 
-    def __init__(self, item, record, detail, passed, kind):
+    def __init__(self, item, record, detail, passed, kind, information=False):
         self.item, self.record, self.detail, self.passed, self.kind = (
             item, record, detail, passed, kind)
+        self.information = information
 
     def __repr__(self):
-        verdict = "PASS" if self.passed else "FAIL"
+        verdict = "INFO" if self.information else "PASS" if self.passed else "FAIL"
         who = f" [{self.record}]" if self.record else ""
         return f"<CheckItem {verdict}{who} {self.item}: {self.detail}>"
 
