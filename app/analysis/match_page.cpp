@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTabWidget>
@@ -75,8 +77,17 @@ MatchPage::MatchPage(AnalysisSession& session, QWidget* parent)
 
   QWidget* side = buildSide();
   QWidget* plots = buildPlots();
+  // The controls of a set make the column taller than the window's least height: it scrolls
+  // rather than forcing the window to grow.
+  auto* scroll = new QScrollArea(this);
+  scroll->setObjectName(QStringLiteral("MatchControls"));
+  scroll->setWidget(side);
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  scroll->setFixedWidth(side->maximumWidth() + scroll->verticalScrollBar()->sizeHint().width());
   auto* layout = new QHBoxLayout(this);
-  layout->addWidget(side);
+  layout->addWidget(scroll);
   layout->addWidget(plots, 1);
   loadSettings();
   connectControls();
