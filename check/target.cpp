@@ -160,12 +160,13 @@ Target parseFile(const std::string& text) {
 
 namespace {
 
-// The factor of "T*R": R a number or a fraction A/B. Nothing when the text after the last '*' is
-// no number (a file whose name holds a '*'); throws for a number that is not above zero.
-std::optional<double> factorOf(const std::string& text) {
-  const auto star = text.rfind('*');
+// The factor of "T*R" at the end of `part`: R a number or a fraction A/B. Nothing when the text
+// after the last '*' is no number (a file whose name holds a '*'); throws, naming `whole`, for a
+// number that is not above zero.
+std::optional<double> factorOf(const std::string& part, const std::string& whole) {
+  const auto star = part.rfind('*');
   if (star == std::string::npos) return std::nullopt;
-  const std::string r = text.substr(star + 1);
+  const std::string r = part.substr(star + 1);
   const auto slash = r.find('/');
   double a = 0, b = 1;
   if (slash == std::string::npos ? !records::parseNumber(r, a)
@@ -174,30 +175,44 @@ std::optional<double> factorOf(const std::string& text) {
     return std::nullopt;
   const double f = a / b;
   if (!(a > 0) || !(b > 0) || !std::isfinite(f) || !(f > 0))
-    throw AppError(msg::badTarget(text, msg::kTargetFactor));
+    throw AppError(msg::badTarget(whole, msg::kTargetFactor));
   return f;
 }
 
-}  // namespace
-
-Target parseTarget(const std::string& text) {
-  if (const auto factor = factorOf(text)) {
-    Target t = parseTarget(text.substr(0, text.rfind('*')));
-    t.scale *= *factor;
-    t.text = text;
-    return t;
-  }
+Target parseUnscaled(const std::string& text) {
   if (text.starts_with("ec8:")) return parseEc8(text);
   if (text.starts_with("rg160:")) return parseRg160(text);
   if (text.empty()) throw AppError(msg::badTarget(text, msg::kTargetForms));
   return parseFile(text);
 }
 
+}  // namespace
+
+Target parseTarget(const std::string& text) {
+  // Factors are taken off the end one by one (a loop, not a recursion: a text of many factors
+  // must not run out of stack).
+  std::string base = text;
+  double scale = 1;
+  bool scaled = false;
+  while (const auto factor = factorOf(base, text)) {
+    scale *= *factor;
+    scaled = true;
+    base.erase(base.rfind('*'));
+  }
+  if (!scaled) return parseUnscaled(text);
+  if (!(scale > 0) || !std::isfinite(scale))
+    throw AppError(msg::badTarget(text, msg::kTargetFactor));
+  Target t = parseUnscaled(base);
+  t.scale = scale;
+  t.text = text;
+  return t;
+}
+
 Target scaledTarget(const Target& target, const std::string& factor) {
   const std::string text = target.text + "*" + factor;
   std::optional<double> f;
   try {
-    f = factorOf("*" + factor);
+    f = factorOf("*" + factor, text);
   } catch (const AppError&) {
     // Named below with the whole text.
   }

@@ -183,6 +183,19 @@ TEST(ScaledTarget, ValuesDescriptionAndRefusals) {
                 msg::badTarget("rg160:0.3*" + std::string(factor), msg::kTargetFactor));
     }
   }
+  // Factors multiply, however many; a product beyond the doubles is refused, naming the text.
+  EXPECT_EQ(parseTarget("rg160:0.3*2*0.25").scale, 0.5);
+  std::string many = "rg160:0.3";
+  for (int i = 0; i < 200000; ++i) many += "*1";
+  EXPECT_EQ(parseTarget(many).zeroPeriodValue(), h.zeroPeriodValue());
+  std::string huge = "rg160:0.3";
+  for (int i = 0; i < 4; ++i) huge += "*1e300";
+  try {
+    parseTarget(huge);
+    ADD_FAILURE();
+  } catch (const AppError& e) {
+    EXPECT_EQ(std::string(e.what()), msg::badTarget(huge, msg::kTargetFactor));
+  }
   // No number after '*': the whole text is a file name (here one that does not exist).
   try {
     parseTarget("/nonexistent/a*b.spv");
