@@ -25,6 +25,7 @@
 #include "app/analysis/background_task.hpp"
 #include "app/analysis/check_page.hpp"
 #include "app/analysis/match_page.hpp"
+#include "check/check.hpp"
 #include "matching/set_messages.hpp"
 #include "matching/sets.hpp"
 #include "records/record.hpp"
@@ -248,6 +249,24 @@ class TestSets : public QObject {
              QString::fromUtf8(std::string(msg::kSetBadCorrelation).c_str()) + ".");
     QVERIFY(!match_->setOutcome());
     QVERIFY(!match_->task().busy());
+  }
+
+  // rb006 on the page «Совместимость»: no T1 field (its range is its own), the three clauses in
+  // the verdict table, 5.3.2 marked as information rather than «да» or «нет».
+  void rb006OnTheCheckPage() {
+    session_->add(records::readRecord((kData + QString::fromLatin1(kRaw[0])).toStdString()));
+    child<QComboBox>(check_, "ComboRule")->setCurrentIndex(3);
+    QVERIFY(child<QLineEdit>(check_, "EditT1")->isHidden());
+    check_->runCheck();
+    QVERIFY(check_->task().wait());
+    QVERIFY(check_->result());
+    QCOMPARE(check_->result()->parameters.rule, check::Rule::Rb006);
+    auto* items = child<QTableWidget>(check_, "TableVerdicts");
+    QCOMPARE(items->rowCount(), 3);
+    QVERIFY(items->item(1, 0)->text().startsWith(QStringLiteral("5.3.2")));
+    QCOMPARE(items->item(1, 3)->text(), QString::fromUtf8("сведения"));
+    QVERIFY(items->item(0, 3)->text() == QString::fromUtf8("да") ||
+            items->item(0, 3)->text() == QString::fromUtf8("нет"));
   }
 
   // The vertical target's fields are there for three components only; the set's settings
