@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "data/error.hpp"
+#include "data/store.hpp"
 #include "matching/matching_messages.hpp"
 #include "matching/set_messages.hpp"
 
@@ -78,6 +79,9 @@ void validateSetRequest(const SetRequest& r) {
       if (!(r.noise.strong > 0) || !std::isfinite(r.noise.strong) || !(r.noise.dt > 0) ||
           !std::isfinite(r.noise.dt))
         throw AppError(msg::kNoiseBadShape);
+      if (!(std::round(envelopeShape(r.noise.envelope, r.noise.strong).duration / r.noise.dt) <=
+            kMaxSamples))
+        throw AppError(msg::kNoiseTooLong);
       break;
   }
 }

@@ -110,7 +110,8 @@ using SetProgress =
 /// Refuses a request that cannot make a set (AppError with the text to show): components outside
 /// 1…3, count outside 1…100, a sweep for more than one component or motion, three components
 /// without a vertical target, a limit outside (0, 1], recorded seeds too few for one try of each
-/// component, of several steps or none, and the rule's own refusals (validateRuleParameters).
+/// component, of several steps or none, noise whose envelope or step is no number above zero or
+/// would take more than 100000 samples, and the rule's own refusals (validateRuleParameters).
 void validateSetRequest(const SetRequest& request);
 
 /// Matches the set: motion by motion, component by component, each from its own seed to its

@@ -221,6 +221,8 @@ TEST_F(MatchSetCli, RefusedCalls) {
       {"--seed noise:-1", "--seed noise:NUMBER: ожидается целое число не меньше 0"},
       {"--seed noise --envelope box", "--envelope: огибающая должна быть jht или sh"},
       {"--seed noise --strong 0", "--strong: ожидается число больше нуля (с точкой)"},
+      {"--seed noise --strong 400",
+       "шум с такой сильной фазой и шагом превысил бы 100000 отсчётов"},
       {"--seed noise --duration 30",
        "--duration задаёт длительность развёртки и с --seed не задаётся"},
       {"--seed " + seed + " --strong 5", "--strong задаётся только с --seed noise"},

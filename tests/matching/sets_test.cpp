@@ -202,6 +202,7 @@ TEST(Sets, RefusedRequests) {
        },
        std::string(msg::kSetSeedSteps)},
       {[](SetRequest& r) { r.noise.strong = -1; }, std::string(msg::kNoiseBadShape)},
+      {[](SetRequest& r) { r.noise.strong = 1000; }, std::string(msg::kNoiseTooLong)},
       {[](SetRequest& r) { r.iterations = 0; }, std::string(msg::kMatchBadIterations)},
       {[](SetRequest& r) { r.parameters.damping = 1; }, std::string(msg::kMatchBadDamping)},
   };
