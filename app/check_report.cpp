@@ -302,8 +302,10 @@ void drawVerdicts(Page& pg, const check::CheckResult& r, double ty) {
   p.drawLine(QPointF(0, ty - rowH * 0.7), QPointF(pg.W, ty - rowH * 0.7));
   for (const auto& v : r.verdicts) {
     p.setPen(v.pass ? Qt::black : QColor(200, 0, 0));
-    row(v.pass ? QStringLiteral("да") : QStringLiteral("нет"), qs(v.record), qs(v.item),
-        qs(v.detail));
+    row(v.information ? QStringLiteral("свед.")
+        : v.pass      ? QStringLiteral("да")
+                      : QStringLiteral("нет"),
+        qs(v.record), qs(v.item), qs(v.detail));
   }
   QFont big = pg.title;
   big.setPointSizeF(14);

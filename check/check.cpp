@@ -31,6 +31,12 @@ constexpr std::size_t kSrpMaxRunBelowOne = 9;
 // 0.9 of the elastic spectrum over 0.2·T1 … 2·T1.
 constexpr double kEc8Ratio = 0.9;
 constexpr std::size_t kEc8MinRecords = 3;
+// Source: RB-006-98 §5.3.3: no point of the mean spectrum more than 10 % below the design
+// spectrum, read as the mean at least 0.9 of the target at every judged point.
+constexpr double kRb006Ratio = 0.9;
+// Source: RB-006-98 §5.3.2: the ratios of the records' spectra to the design spectrum are taken
+// over 0.5–33 Hz; the same band is the range the rule judges (5.3.3 names none of its own).
+constexpr double kRb006Fmin = 0.5, kRb006Fmax = 33.0;
 
 std::string num(double v) { return analysis::formatNumber(v, 6); }
 
@@ -89,12 +95,14 @@ const char* ruleName(Rule rule) {
       return "ec8";
     case Rule::Asce7:
       return "asce7";
+    case Rule::Rb006:
+      return "rb006";
   }
   return "";
 }
 
 Rule parseRule(const std::string& text) {
-  for (Rule r : {Rule::Srp, Rule::Ec8, Rule::Asce7})
+  for (Rule r : {Rule::Srp, Rule::Ec8, Rule::Asce7, Rule::Rb006})
     if (text == ruleName(r)) return r;
   throw AppError(msg::kBadRule);
 }
@@ -187,6 +195,10 @@ PeriodRange ruleRange(const RuleParameters& parameters, CheckResult& res) {
       }
       res.lowerBand = parameters.minRatio;
       break;
+    case Rule::Rb006:
+      range = {1.0 / kRb006Fmax, 1.0 / kRb006Fmin};
+      res.lowerBand = kRb006Ratio;
+      break;
   }
   return range;
 }
@@ -197,7 +209,8 @@ void judgePoints(const Target& target, const RuleParameters& parameters,
                  const std::vector<analysis::GridPoint>& grid,
                  const std::vector<CheckRecord>& records, CheckResult& res) {
   const PeriodRange rule = ruleRange(parameters, res);
-  // Under srp and ec8, --tmin/--tmax narrow the rule's own range (asce7 takes them as its range).
+  // Under srp, ec8 and rb006, --tmin/--tmax narrow the rule's own range (asce7 takes them as its
+  // range).
   PeriodRange options = rule;
   if (parameters.rule != Rule::Asce7) {
     if (parameters.tmin) options.lo = std::max(options.lo, *parameters.tmin);
@@ -297,6 +310,33 @@ void judgeAsce7(const RuleParameters& parameters, CheckResult& res) {
       atLeast(lo.ratio, parameters.minRatio));
 }
 
+// rb006: 5.3.1 the mean peak against the zero-period value, 5.3.2 the mean ratio of the records'
+// spectra to the target over the judged points (information), 5.3.3 the mean spectrum against
+// 0.9 of the target at every judged point.
+void judgeRb006(const Target& target, const std::vector<CheckRecord>& records, CheckResult& res) {
+  meanExtremes(res);
+  double zpa = 0;
+  for (const auto& r : records) zpa += r.zeroPeriod;
+  zpa /= static_cast<double>(records.size());
+  const double need = target.zeroPeriodValue();
+  add(res, ItemKind::MeanPeak, msg::kItemRb006Peak, "", msg::foundPeak(num(zpa), num(need)),
+      atLeast(zpa, need));
+  double sum = 0;
+  std::size_t points = 0;
+  for (const auto& p : res.points) {
+    if (!p.judged) continue;
+    ++points;
+    for (double r : p.recordRatios) sum += r;
+  }
+  const double mean = sum / static_cast<double>(points * records.size());
+  add(res, ItemKind::MeanRatio, msg::kItemRb006Ratio, "",
+      msg::foundMeanRatio(num(mean), points, records.size()), true);
+  res.verdicts.back().information = true;
+  const Where lo = res.lowest;
+  add(res, ItemKind::MeanSpectrum, msg::kItemRb006Mean, "",
+      msg::foundLowest(num(lo.ratio), at(res.points[lo.point])), atLeast(lo.ratio, kRb006Ratio));
+}
+
 }  // namespace
 
 CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
@@ -320,6 +360,9 @@ CheckResult evaluateRule(const Target& target, const RuleParameters& parameters,
       break;
     case Rule::Asce7:
       judgeAsce7(parameters, res);
+      break;
+    case Rule::Rb006:
+      judgeRb006(target, records, res);
       break;
   }
   res.pass = std::all_of(res.verdicts.begin(), res.verdicts.end(),
@@ -410,7 +453,7 @@ std::string checkText(const CheckResult& res) {
     out += ", " + res.recordNames[static_cast<std::size_t>(res.longestBelowOne.record)];
   out += "\n";
   for (const auto& v : res.verdicts) {
-    out += v.pass ? msg::kItemPass : msg::kItemFail;
+    out += v.information ? msg::kItemInfo : v.pass ? msg::kItemPass : msg::kItemFail;
     if (!v.record.empty()) out += v.record + ": ";
     out += v.item + " (" + v.detail + ")\n";
   }

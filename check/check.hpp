@@ -14,9 +14,9 @@
 namespace accelspec::check {
 
 /// The rules a set of records may be checked against.
-enum class Rule { Srp, Ec8, Asce7 };
+enum class Rule { Srp, Ec8, Asce7, Rb006 };
 
-/// "srp", "ec8", "asce7".
+/// "srp", "ec8", "asce7", "rb006".
 const char* ruleName(Rule rule);
 /// Parses a rule name. Throws AppError for anything else.
 Rule parseRule(const std::string& text);
@@ -80,7 +80,8 @@ enum class ItemKind {
   Duration,      ///< srp: the record's duration
   RecordCount,   ///< ec8: how many records the set has
   MeanSpectrum,  ///< ec8, asce7: the mean spectrum against the lower band
-  MeanPeak,      ///< ec8: the mean peak ground acceleration
+  MeanPeak,      ///< ec8, rb006 (5.3.1): the mean peak ground acceleration
+  MeanRatio,     ///< rb006 (5.3.2): the mean ratio over 0.5–33 Hz, for information only
 };
 
 /// One item of the rule with its own verdict, e.g. item "все отношения ≥ 0.9", detail
@@ -91,6 +92,8 @@ struct Verdict {
   std::string detail;
   bool pass = false;
   ItemKind kind = ItemKind::RatioAtLeast;
+  /// Printed with its value for information: it never fails (`pass` stays true).
+  bool information = false;
 };
 
 /// Where an extreme was found: the grid point index and the record (−1: the mean).

@@ -20,6 +20,8 @@ inline constexpr std::string_view kTargetForms =
     "ожидается файл *.spv, ec8:TYPE:GROUND:AG или rg160:PGA";
 inline constexpr std::string_view kEc8Form =
     "ожидается ec8:TYPE:GROUND:AG: TYPE 1 или 2, GROUND от A до E, AG в м/с² больше нуля";
+inline constexpr std::string_view kTargetFactor =
+    "множитель после * должен быть числом или дробью A/B больше нуля";
 inline constexpr std::string_view kRg160Form = "ожидается rg160:PGA: PGA в g больше нуля";
 inline constexpr std::string_view kTargetBeyondRange =
     "значения спектра выходят за пределы чисел двойной точности";
@@ -32,7 +34,7 @@ inline constexpr std::string_view kTooManyTablePoints = "в таблице бо�
 inline constexpr std::string_view kRg160Damping =
     "спектр rg160 задан здесь только для затухания 0.05";
 
-inline constexpr std::string_view kBadRule = "правило должно быть srp, ec8 или asce7";
+inline constexpr std::string_view kBadRule = "правило должно быть srp, ec8, asce7 или rb006";
 inline constexpr std::string_view kNoRecords = "нет ни одной записи для проверки";
 inline constexpr std::string_view kSpectrumLength =
     "спектр записи не совпадает по числу точек с сеткой проверки";
@@ -60,6 +62,20 @@ inline constexpr std::string_view kItemEc8Mean = "средний спектр �
 inline constexpr std::string_view kItemPeakEc8 = "среднее пиковое ускорение грунта ≥ ag·S";
 inline constexpr std::string_view kItemPeakTarget =
     "среднее пиковое ускорение грунта ≥ цели при 0 с";
+// rb006: the clauses of section 5.3 of the Russian safety guide, each item named by its clause.
+inline constexpr std::string_view kItemRb006Peak =
+    "5.3.1: среднее пиковое ускорение записей ≥ цели при 0 с";
+inline constexpr std::string_view kItemRb006Mean =
+    "5.3.3: средний спектр ни в одной точке ниже 0.9 цели";
+inline constexpr std::string_view kItemRb006Ratio =
+    "5.3.2: среднее отношение спектров записей к цели на 0.5–33 Гц, для сведения: в доступном "
+    "тексте РБ-006-98 знак неравенства утрачен";
+/// "среднее R по N точкам и M записям".
+inline std::string foundMeanRatio(std::string_view ratio, std::size_t points, std::size_t records) {
+  return "среднее " + std::string(ratio) + " по " + countOf(points, "точке", "точкам", "точкам") +
+         " и " + countOf(records, "записи", "записям", "записям");
+}
+
 /// "средний спектр ≥ R цели" (asce7).
 inline std::string itemMeanAtLeast(std::string_view ratio) {
   return "средний спектр ≥ " + std::string(ratio) + " цели";
@@ -127,6 +143,7 @@ inline constexpr std::string_view kLongestRun = "самая длинная се�
 // Both five characters wide on a terminal, so the items line up.
 inline constexpr std::string_view kItemPass = "да   ";
 inline constexpr std::string_view kItemFail = "нет  ";
+inline constexpr std::string_view kItemInfo = "инф. ";
 
 /// "ec8, тип T, грунт G, ag A м/с²".
 inline std::string ec8Target(int type, char ground, std::string_view ag) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <memory>
 #include <numbers>
+#include <optional>
 #include <string_view>
 
 #include "analysis/number_text.hpp"
@@ -157,11 +158,69 @@ Target parseFile(const std::string& text) {
 
 }  // namespace
 
-Target parseTarget(const std::string& text) {
+namespace {
+
+// The factor of "T*R" at the end of `part`: R a number or a fraction A/B. Nothing when the text
+// after the last '*' is no number (a file whose name holds a '*'); throws, naming `whole`, for a
+// number that is not above zero.
+std::optional<double> factorOf(const std::string& part, const std::string& whole) {
+  const auto star = part.rfind('*');
+  if (star == std::string::npos) return std::nullopt;
+  const std::string r = part.substr(star + 1);
+  const auto slash = r.find('/');
+  double a = 0, b = 1;
+  if (slash == std::string::npos ? !records::parseNumber(r, a)
+                                 : !records::parseNumber(r.substr(0, slash), a) ||
+                                       !records::parseNumber(r.substr(slash + 1), b))
+    return std::nullopt;
+  const double f = a / b;
+  if (!(a > 0) || !(b > 0) || !std::isfinite(f) || !(f > 0))
+    throw AppError(msg::badTarget(whole, msg::kTargetFactor));
+  return f;
+}
+
+Target parseUnscaled(const std::string& text) {
   if (text.starts_with("ec8:")) return parseEc8(text);
   if (text.starts_with("rg160:")) return parseRg160(text);
   if (text.empty()) throw AppError(msg::badTarget(text, msg::kTargetForms));
   return parseFile(text);
+}
+
+}  // namespace
+
+Target parseTarget(const std::string& text) {
+  // Factors are taken off the end one by one (a loop, not a recursion: a text of many factors
+  // must not run out of stack).
+  std::string base = text;
+  double scale = 1;
+  bool scaled = false;
+  while (const auto factor = factorOf(base, text)) {
+    scale *= *factor;
+    scaled = true;
+    base.erase(base.rfind('*'));
+  }
+  if (!scaled) return parseUnscaled(text);
+  if (!(scale > 0) || !std::isfinite(scale))
+    throw AppError(msg::badTarget(text, msg::kTargetFactor));
+  Target t = parseUnscaled(base);
+  t.scale = scale;
+  t.text = text;
+  return t;
+}
+
+Target scaledTarget(const Target& target, const std::string& factor) {
+  const std::string text = target.text + "*" + factor;
+  std::optional<double> f;
+  try {
+    f = factorOf("*" + factor, text);
+  } catch (const AppError&) {
+    // Named below with the whole text.
+  }
+  if (!f) throw AppError(msg::badTarget(text, msg::kTargetFactor));
+  Target t = target;
+  t.scale *= *f;
+  t.text = text;
+  return t;
 }
 
 Target tableTarget(const Store& store, const std::string& name) {
@@ -180,6 +239,10 @@ bool Target::supportsDamping(double damping) const {
 }
 
 double Target::valueAt(double frequency, double damping) const {
+  return scale * unscaledValueAt(frequency, damping);
+}
+
+double Target::unscaledValueAt(double frequency, double damping) const {
   switch (kind) {
     case TargetKind::File: {
       if (frequency <= frequencies.front()) return values.front();
@@ -224,16 +287,18 @@ double Target::highestFrequency() const {
 double Target::zeroPeriodValue() const {
   switch (kind) {
     case TargetKind::File:
-      return values.back();
+      return scale * values.back();
     case TargetKind::Ec8:
-      return ag * soil;
+      return scale * (ag * soil);
     case TargetKind::Rg160:
-      return pga;
+      return scale * pga;
   }
   return 0;
 }
 
-std::string describeTarget(const Target& target) {
+namespace {
+
+std::string describeUnscaled(const Target& target) {
   switch (target.kind) {
     case TargetKind::File:
       return target.text;
@@ -243,6 +308,14 @@ std::string describeTarget(const Target& target) {
       return msg::rg160Target(analysis::formatNumber(target.pga / records::kStandardGravity, 6));
   }
   return target.text;
+}
+
+}  // namespace
+
+std::string describeTarget(const Target& target) {
+  // A file target is named by its text, which already ends in the factor.
+  if (target.scale == 1 || target.kind == TargetKind::File) return describeUnscaled(target);
+  return describeUnscaled(target) + " ×" + analysis::formatNumber(target.scale, 6);
 }
 
 }  // namespace accelspec::check

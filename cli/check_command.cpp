@@ -96,7 +96,7 @@ int runCheck(const Arguments& c, std::ostream& out, std::ostream& err) {
 const Command& checkCommand() {
   static const Command command{
       "check",
-      {"check RECORD... --target T --rule srp|ec8|asce7 [--damping Z] [--quantity psa|sa]\n"
+      {"check RECORD... --target T --rule srp|ec8|asce7|rb006 [--damping Z] [--quantity psa|sa]\n"
        "                [--t1 T1] [--tmin T --tmax T | --fmin F --fmax F] [--min-ratio R]\n"
        "                [--csv OUT.csv] [--report OUT.pdf] [--format F] [--units U] [--step DT]\n"
        "                [--channel N]"},

@@ -18,6 +18,7 @@
 #include "check/target.hpp"
 #include "cli/command.hpp"
 #include "cli/job.hpp"
+#include "cli/match_set.hpp"
 #include "cli/records_cli.hpp"
 #include "cli/rule_options.hpp"
 #include "data/error.hpp"
@@ -87,6 +88,7 @@ double positiveOption(const Arguments& a, const char* name, double fallback) {
 }
 
 int runMatch(const Arguments& a, std::ostream& out, std::ostream& err) {
+  if (isSetCall(a)) return runMatchSet(a, out, err);
   needPositional(a, 1);
   if (!a.has("target")) throw UsageError("не указан целевой спектр --target");
   const records::Reading reading = readingOf(a);
@@ -165,18 +167,39 @@ int runMatch(const Arguments& a, std::ostream& out, std::ostream& err) {
 
 std::vector<OptionHelp> matchHelp() {
   std::vector<OptionHelp> help = withReadingHelp(withRuleHelp(
-      {{"--target T", std::string(kTargetHelp) + " (обязателен)"},
-       {"--seed RECORD",
-        "запись-основа, чьи полосы спектра Фурье масштабируются (по умолчанию синусоидальная "
-        "развёртка)"}},
+      {{"--target T", std::string(kTargetHelp) +
+                          "; T*R — спектр T, умноженный на R (число или дробь A/B) (обязателен)"},
+       {"--seed RECORD...",
+        "записи-основы, чьи полосы спектра Фурье масштабируются, по одной на компоненту, "
+        "следующие — для компонент, сделанных заново (по умолчанию синусоидальная развёртка, "
+        "только для одной записи)"},
+       {"--seed noise[:NUMBER]",
+        "основы — белый шум под огибающей из генератора std::mt19937_64 с зерном NUMBER (по "
+        "умолчанию 1), свой поток на каждое движение, компоненту и попытку"},
+       {"--components 1|2|3",
+        "компоненты движения: H1; H1 и H2; H1, H2 и V (по умолчанию 1); с ними, с --count и "
+        "с шумом пишутся файлы OUT_PREFIX_<движение>_<H1|H2|V>.aks"},
+       {"--count N", "число движений набора, от 1 до 100 (по умолчанию 1)"},
+       {"--vertical-target T", "целевой спектр вертикальной компоненты (только --components 3)"},
+       {"--vertical-ratio R",
+        "вертикальная цель — горизонтальная, умноженная на R > 0, число или дробь A/B (по "
+        "умолчанию 2/3, "
+        "РБ-006-98 п. 4.4.1)"},
+       {"--max-correlation C",
+        "наибольший |r| Пирсона между компонентами движения, больше 0 и не больше 1 (по "
+        "умолчанию 0.16, SRP 3.7.1); компонента выше предела делается заново из другой основы"},
+       {"--strong T", "длительность сильной фазы шума, с (по умолчанию 10)"},
+       {"--envelope jht|sh",
+        "огибающая шума: jht — трапеция Дженнингса, Хаузнера и Цая (1968), sh — функция "
+        "Сарагони и Харта (1974) (по умолчанию jht)"}},
       {{"--duration T", "длительность развёртки, с (по умолчанию 20)"},
        {"--iterations N", "наибольшее число итераций, от 1 до 1000 (по умолчанию 200)"}},
       "srp"));
   for (OptionHelp& o : help)
     if (o.option == "--step DT")
       o.text =
-          "шаг развёртки по времени, с (по умолчанию 0.005); с --seed — шаг записи-основы "
-          "(по умолчанию из файла)";
+          "шаг развёртки или шума по времени, с (по умолчанию 0.005); с --seed RECORD — шаг "
+          "записи-основы (по умолчанию из файла)";
   return help;
 }
 
@@ -197,18 +220,31 @@ const Command& baselineCommand() {
 const Command& matchCommand() {
   static const Command command{
       "match",
-      {"match OUT.aks --target T [--seed RECORD] [--rule srp|ec8|asce7] [--t1 T1]\n"
+      {"match OUT.aks --target T [--seed RECORD] [--rule srp|ec8|asce7|rb006] [--t1 T1]\n"
        "                [--tmin T --tmax T | --fmin F --fmax F] [--min-ratio R] [--damping Z]\n"
        "                [--quantity psa|sa] [--duration T] [--step DT] [--iterations N]\n"
-       "                [--format F] [--units U] [--channel N]"},
+       "                [--format F] [--units U] [--channel N]",
+       "match OUT_PREFIX --target T [--components 1|2|3] [--count N]\n"
+       "                [--vertical-target T | --vertical-ratio R]\n"
+       "                [--seed RECORD... | --seed noise[:NUMBER] [--strong T] [--envelope "
+       "jht|sh]]\n"
+       "                [--max-correlation C] [правило и чтение, как выше]"},
       "запись, совместимая с целевым спектром: синусоидальная развёртка или масштабирование "
       "полос спектра Фурье записи --seed",
-      withReadingOptions({"target", "seed", "rule", "t1", "tmin", "tmax", "fmin", "fmax",
-                          "min-ratio", "damping", "quantity", "duration", "iterations"}),
+      withReadingOptions({"target",         "seed",
+                          "rule",           "t1",
+                          "tmin",           "tmax",
+                          "fmin",           "fmax",
+                          "min-ratio",      "damping",
+                          "quantity",       "duration",
+                          "iterations",     "components",
+                          "count",          "vertical-target",
+                          "vertical-ratio", "max-correlation",
+                          "strong",         "envelope"}),
       runMatch,
       matchHelp(),
       "match matched.aks --target ec8:1:B:2.943 --seed quake.at2 --rule srp",
-      "совместимая запись не найдена, файл не записан"};
+      "совместимая запись (или компонента набора) не найдена, ничего не записано"};
   return command;
 }
 

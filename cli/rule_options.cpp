@@ -30,15 +30,18 @@ std::vector<OptionHelp> withRuleHelp(std::vector<OptionHelp> before, std::vector
   help.insert(
       help.end(),
       {
-          {"--rule srp|ec8|asce7",
+          {"--rule srp|ec8|asce7|rb006",
            "правило: srp — отношения каждой записи 0.9…1.3; ec8 — не менее 3 записей, средний "
-           "спектр ≥ 0.9 цели на 0.2·T1…2·T1; asce7 — средний спектр ≥ --min-ratio цели (" +
+           "спектр ≥ 0.9 цели на 0.2·T1…2·T1; asce7 — средний спектр ≥ --min-ratio цели; "
+           "rb006 — среднее пиковое ускорение ≥ цели при 0 с и средний спектр ≥ 0.9 цели на "
+           "0.5–33 Гц, среднее отношение выводится для сведения (" +
                rule + ")"},
           {"--damping Z", "доля критического затухания, больше 0 и меньше 1 (по умолчанию 0.05)"},
           {"--quantity psa|sa", "сравниваемая величина (по умолчанию psa)"},
           {"--t1 T1", "первый период сооружения, с (для ec8 обязателен; asce7: 0.2·T1…2·T1)"},
           {"--tmin T, --tmax T",
-           "диапазон периодов, с (по умолчанию: правила srp и ec8 — свой, asce7 — 0.2·T1…2·T1 "
+           "диапазон периодов, с (по умолчанию: правила srp, ec8 и rb006 — свой, asce7 — "
+           "0.2·T1…2·T1 "
            "или вся сетка проверки)"},
           {"--fmin F, --fmax F", "тот же диапазон частотами, Гц (вместо --tmax и --tmin)"},
           {"--min-ratio R",
@@ -83,6 +86,8 @@ check::RuleParameters ruleParameters(const Arguments& a, bool ruleRequired) {
   if (const auto r = positive(a, "min-ratio")) p.minRatio = *r;
   if (p.rule == check::Rule::Srp && (p.t1 || a.has("min-ratio")))
     throw UsageError("правило srp не принимает --t1, --min-ratio");
+  if (p.rule == check::Rule::Rb006 && (p.t1 || a.has("min-ratio")))
+    throw UsageError("правило rb006 не принимает --t1, --min-ratio");
   if (p.rule == check::Rule::Ec8 && a.has("min-ratio"))
     throw UsageError("правило ec8 не принимает --min-ratio");
   if (p.rule == check::Rule::Ec8 && !p.t1) throw UsageError("--t1: " + std::string(msg::kNeedT1));

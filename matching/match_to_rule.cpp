@@ -62,11 +62,16 @@ RuleMatch matchToRule(const check::Target& target, const check::RuleParameters& 
   goal.iterations = iterations;
   goal.threads = threads;
   goal.stop = std::move(stop);
-  for (std::size_t j = 0; j < grid.size(); ++j)
-    if (shape.points[j].judged) {
+  for (std::size_t j = 0; j < grid.size(); ++j) {
+    const check::CheckPoint& pt = shape.points[j];
+    const bool inTarget = pt.frequency >= target.lowestFrequency() * (1 - 1e-9) &&
+                          pt.frequency <= target.highestFrequency() * (1 + 1e-9);
+    if (pt.judged || (source.wholeGrid && inTarget)) {
       goal.grid.push_back(grid[j]);
-      goal.target.push_back(shape.points[j].target);
+      goal.target.push_back(pt.target);
+      if (source.wholeGrid) goal.judged.push_back(pt.judged);
     }
+  }
   goal.lowest = std::max(0.95, shape.lowerBand + 0.01);
   goal.highest = goal.lowest + (seed ? 0.2 : 0.25);
   goal.aim = goal.lowest + 0.1;

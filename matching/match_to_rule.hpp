@@ -19,6 +19,10 @@ namespace accelspec::matching {
 struct MatchSource {
   std::optional<records::Record> seed;
   double duration = 20, step = 0.005;
+  /// Whether the seed is brought to the target at every point of the check grid inside the
+  /// target's span, not only at the points the rule judges (which alone must pass): for a seed
+  /// with no character of its own to keep outside the judged range, such as noise.
+  bool wholeGrid = false;
 };
 
 /// The iterations a match may take unless told otherwise, and the most it may be told: a cap,

@@ -431,6 +431,7 @@ check::RuleParameters parametersOf(const RuleOptions& o, const check::Target& ta
   }
   if (const auto r = positive(o.minRatio, "min_ratio")) p.minRatio = *r;
   if (p.rule == check::Rule::Srp && (p.t1 || o.minRatio)) bad(msg::kPySrpOptions);
+  if (p.rule == check::Rule::Rb006 && (p.t1 || o.minRatio)) bad(msg::kPyRb006Options);
   if (p.rule == check::Rule::Ec8 && o.minRatio) bad(msg::kPyEc8Options);
   if (p.rule == check::Rule::Ec8 && !p.t1) bad("t1: " + std::string(msg::kNeedT1));
   p.refinedPeaks = peaksOf(o.peaks) == analysis::Peaks::Refined;
@@ -455,6 +456,8 @@ const char* itemKindName(check::ItemKind k) {
       return "record_count";
     case check::ItemKind::MeanSpectrum:
       return "mean_spectrum";
+    case check::ItemKind::MeanRatio:
+      return "mean_ratio";
     case check::ItemKind::MeanPeak:
       break;
   }
@@ -476,6 +479,7 @@ py::dict checkDict(const check::CheckResult& r) {
     i["detail"] = v.detail;
     i["passed"] = v.pass;
     i["kind"] = itemKindName(v.kind);
+    i["information"] = v.information;
     items.append(i);
   }
   d["items"] = items;

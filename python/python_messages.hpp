@@ -28,6 +28,7 @@ inline std::string pyPositive(std::string_view name) {
   return std::string(name) + ": ожидается конечное число больше нуля";
 }
 inline constexpr std::string_view kPySrpOptions = "правило srp не принимает t1, min_ratio";
+inline constexpr std::string_view kPyRb006Options = "правило rb006 не принимает t1, min_ratio";
 inline constexpr std::string_view kPyEc8Options = "правило ec8 не принимает min_ratio";
 inline constexpr std::string_view kPyNoRecords = "records: не указаны записи";
 inline constexpr std::string_view kPyRecordItem =

@@ -60,7 +60,10 @@ QTableWidgetItem* cell(const QString& text, QColor color = {}) {
   return item;
 }
 
-const QColor kPass(0x1b, 0x7f, 0x2a), kFail(0xc0, 0x1c, 0x1c);
+const QColor kPass(0x1b, 0x7f, 0x2a), kFail(0xc0, 0x1c, 0x1c), kInfo(0x50, 0x50, 0x50);
+
+// T1 sets the range of ec8 and may set that of asce7; srp and rb006 have their own ranges.
+bool takesT1(check::Rule rule) { return rule == check::Rule::Ec8 || rule == check::Rule::Asce7; }
 
 QString num(double v, int digits = 4) { return qs(analysis::formatNumber(v, digits)); }
 
@@ -111,7 +114,7 @@ check::RuleParameters RuleChoice::parameters(const check::Target& target) const 
   p.rule = rule;
   p.damping = numberOf(damping, "Затухание");
   p.quantity = sa ? analysis::Quantity::Sa : analysis::Quantity::Psa;
-  if (rule != check::Rule::Srp) p.t1 = optionalNumber(t1, "T1");
+  if (takesT1(rule)) p.t1 = optionalNumber(t1, "T1");
   if (rule == check::Rule::Asce7) {
     p.tmin = optionalNumber(tmin, "Tmin");
     p.tmax = optionalNumber(tmax, "Tmax");
@@ -143,7 +146,7 @@ QString RuleChoice::summary() const {
   QString r = u8("правило %1, затухание %2, %3")
                   .arg(QString::fromLatin1(check::ruleName(rule)), damping,
                        sa ? QStringLiteral("SA") : QStringLiteral("PSA"));
-  if (rule != check::Rule::Srp && !t1.trimmed().isEmpty()) r += u8(", T1 %1 с").arg(t1);
+  if (takesT1(rule) && !t1.trimmed().isEmpty()) r += u8(", T1 %1 с").arg(t1);
   if (rule == check::Rule::Asce7 && !tmin.trimmed().isEmpty()) r += u8(", Tmin %1 с").arg(tmin);
   if (rule == check::Rule::Asce7 && !tmax.trimmed().isEmpty()) r += u8(", Tmax %1 с").arg(tmax);
   return u8("Цель: ") + t + u8("; ") + r;
@@ -208,7 +211,7 @@ void RuleChoice::load(AnalysisSession& session) {
   agInG = s.value(QStringLiteral("agInG"), agInG).toBool();
   pga = s.value(QStringLiteral("pga"), pga).toString();
   const int r = s.value(QStringLiteral("rule"), static_cast<int>(rule)).toInt();
-  if (r >= 0 && r <= 2) rule = static_cast<check::Rule>(r);
+  if (r >= 0 && r <= 3) rule = static_cast<check::Rule>(r);
   damping = s.value(QStringLiteral("damping"), damping).toString();
   sa = s.value(QStringLiteral("sa"), sa).toBool();
   t1 = s.value(QStringLiteral("t1"), t1).toString();
@@ -450,7 +453,8 @@ QGroupBox* CheckPage::buildRuleBox(QWidget* parent) {
   auto* ruleBox = new QGroupBox(u8("Правило"), parent);
   rule_ = new QComboBox(ruleBox);
   rule_->setObjectName(QStringLiteral("ComboRule"));
-  rule_->addItems({QStringLiteral("srp"), QStringLiteral("ec8"), QStringLiteral("asce7")});
+  rule_->addItems({QStringLiteral("srp"), QStringLiteral("ec8"), QStringLiteral("asce7"),
+                   QStringLiteral("rb006")});
   damping_ = new QLineEdit(ruleBox);
   damping_->setObjectName(QStringLiteral("EditDamping"));
   quantity_ = new QComboBox(ruleBox);
@@ -562,7 +566,7 @@ void CheckPage::toChoice() {
 }
 
 void CheckPage::showRuleFields() {
-  const bool t1 = choice_.rule != check::Rule::Srp;
+  const bool t1 = takesT1(choice_.rule);
   const bool asce7 = choice_.rule == check::Rule::Asce7;
   for (QWidget* w : {static_cast<QWidget*>(t1_), static_cast<QWidget*>(t1Label_)})
     w->setVisible(t1);
@@ -621,7 +625,9 @@ void CheckPage::show(const check::CheckResult& r) {
     items_->setItem(row, 1, cell(qs(v.record)));
     items_->setItem(row, 2, cell(qs(v.detail)));
     items_->item(row, 2)->setToolTip(qs(v.detail));
-    items_->setItem(row, 3, cell(v.pass ? u8("да") : u8("нет"), v.pass ? kPass : kFail));
+    items_->setItem(row, 3,
+                    v.information ? cell(u8("сведения"), kInfo)
+                                  : cell(v.pass ? u8("да") : u8("нет"), v.pass ? kPass : kFail));
   }
 
   failing_->setRowCount(0);

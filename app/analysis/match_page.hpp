@@ -11,6 +11,7 @@
 
 #include "check/check.hpp"
 #include "matching/match_to_rule.hpp"
+#include "matching/sets.hpp"
 #include "records/record.hpp"
 
 class QComboBox;
@@ -21,6 +22,7 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QTabWidget;
+class QTableWidget;
 
 namespace accelspec {
 
@@ -47,11 +49,24 @@ struct MatchOutcome {
   double lowestRatio = 0, highestRatio = 0;
 };
 
+/// What a finished run of a set left: every component (when the set passed) or why not, the
+/// correlation tables, and the iterations of all its matches one after another.
+struct SetOutcome {
+  matching::SetResult result;
+  std::vector<MatchStep> steps;  ///< iterations counted on across the components
+  int iterations = 0;            ///< asked for, per match
+  check::RuleParameters parameters;
+  int components = 1;
+  double maxCorrelation = matching::kDefaultMaxCorrelation;
+};
+
 /// The analysis window's page "Подбор": a record brought to the target and rule chosen on the
 /// page "Совместимость", from the sine sweep or the selected record as seed, in the background
 /// with progress and Cancel; the ratio range per iteration as it improves, then the matched
 /// spectrum against the target; the result saved as *.aks, sent to the main window or added to
-/// the session's records.
+/// the session's records. With more than one component or motion, or noise as the seed, it
+/// makes a set of independent components (matching::matchSet): the table of every component's
+/// ratios and the correlations of each motion, the set saved as PREFIX_<motion>_<H1|H2|V>.aks.
 class MatchPage : public QWidget {
   Q_OBJECT
 
@@ -66,9 +81,16 @@ class MatchPage : public QWidget {
   bool addToRecords();
   /// Sends the passed result to the main window.
   bool sendToMain();
+  /// Writes every file of the passed set as PREFIX_<motion>_<H1|H2|V>.aks, all of them or none;
+  /// false (with the error shown) otherwise.
+  bool saveSet(const QString& prefix);
+  /// Whether the page's settings ask for a set rather than one record: more than one component
+  /// or motion, or noise as the seed.
+  bool setMode() const;
 
   BackgroundTask& task() const { return *task_; }
   const std::optional<MatchOutcome>& outcome() const { return outcome_; }
+  const std::optional<SetOutcome>& setOutcome() const { return setOutcome_; }
   /// True when an outcome is shown but the target, the rule, the source or the iterations have
   /// changed since: it is greyed and marked, and it is neither saved, sent nor added.
   bool stale() const;
@@ -79,9 +101,15 @@ class MatchPage : public QWidget {
  private:
   QGroupBox* buildSourceBox(QWidget* parent);
   QGroupBox* buildGoalBox(QWidget* parent);
+  QGroupBox* buildSetBox(QWidget* parent);
+  void runSet(const check::Target& target, const check::RuleParameters& parameters);
+  void showSetTables();
+  void saveSetClicked();
+  bool setUsable() const;
   QWidget* buildSide();
   QWidget* buildPlots();
   void loadSettings();
+  void saveSettings();
   void connectControls();
   QString inputsKey() const;
   void showFreshness();
@@ -97,8 +125,9 @@ class MatchPage : public QWidget {
   RuleChoice& choice_;
   BackgroundTask* task_ = nullptr;
   std::optional<MatchOutcome> outcome_;
-  QString outcomeKey_;         // inputsKey() of the run that gave outcome_
-  std::uint64_t seedId_ = 0;   // the seed record of that run (0: the sweep)
+  std::optional<SetOutcome> setOutcome_;  // the last set run's (outcome_ then empty)
+  QString outcomeKey_;                    // inputsKey() of the run that gave outcome_
+  std::uint64_t seedId_ = 0;              // the seed record of that run (0: the sweep)
   std::uint64_t addedId_ = 0;  // the record "Добавить в записи" made of it
   // The running run's iterations, filled by the worker and read on each progress report.
   struct Live {
@@ -110,6 +139,19 @@ class MatchPage : public QWidget {
 
   QRadioButton* sweep_ = nullptr;
   QRadioButton* seed_ = nullptr;
+  QRadioButton* noise_ = nullptr;
+  QLineEdit* noiseNumber_ = nullptr;
+  QComboBox* envelope_ = nullptr;
+  QLineEdit* strong_ = nullptr;
+  QLineEdit* noiseStep_ = nullptr;
+  QSpinBox* components_ = nullptr;
+  QSpinBox* motions_ = nullptr;
+  QComboBox* verticalKind_ = nullptr;  // a share of the horizontal target, or a target of its own
+  QLineEdit* vertical_ = nullptr;
+  QLineEdit* maxCorrelation_ = nullptr;
+  QPushButton* saveSet_ = nullptr;
+  QTableWidget* setTable_ = nullptr;          // every component's seed, tries and ratios
+  QTableWidget* correlationTable_ = nullptr;  // each motion's pairs
   QLineEdit* duration_ = nullptr;
   QLineEdit* step_ = nullptr;
   QLabel* seedName_ = nullptr;

@@ -154,19 +154,21 @@ def target(spec, values=None, name="table"):
 
 class CheckItem:
     """One item of a rule: ``item`` (its words), ``record`` (empty for the whole set),
-    ``detail`` (the value found, in words), ``passed`` and ``kind``.
+    ``detail`` (the value found, in words), ``passed``, ``kind`` and ``information`` (an item
+    printed for information only, which never fails: rb006's 5.3.2).
 
     Один пункт правила с его вердиктом и найденным значением.
     """
 
-    __slots__ = ("item", "record", "detail", "passed", "kind")
+    __slots__ = ("item", "record", "detail", "passed", "kind", "information")
 
-    def __init__(self, item, record, detail, passed, kind):
+    def __init__(self, item, record, detail, passed, kind, information=False):
         self.item, self.record, self.detail, self.passed, self.kind = (
             item, record, detail, passed, kind)
+        self.information = information
 
     def __repr__(self):
-        verdict = "PASS" if self.passed else "FAIL"
+        verdict = "INFO" if self.information else "PASS" if self.passed else "FAIL"
         who = f" [{self.record}]" if self.record else ""
         return f"<CheckItem {verdict}{who} {self.item}: {self.detail}>"
 
@@ -219,11 +221,11 @@ def check(records, target, rule, damping=0.05, quantity="psa", t1=None, tmin=Non
     """Check records against a target under a rule, as ``accelspec-cli check``.
 
     ``records``: :class:`Record` objects or ``(acc, dt[, name])`` pairs; ``target``: a
-    :class:`Target` or its ``--target`` text; ``rule``: "srp", "ec8" (needs ``t1``) or "asce7".
+    :class:`Target` or its ``--target`` text; ``rule``: "srp", "ec8" (needs ``t1``), "asce7" or "rb006".
     The options are those of the command (``min_ratio`` is ``--min-ratio``; periods in s,
     frequencies in Hz). ``threads`` 0: every core, as the command. Returns :class:`CheckResult`.
 
-    Проверка совместимости записей с целевым спектром по правилу srp, ec8 или asce7.
+    Проверка совместимости записей с целевым спектром по правилу srp, ec8, asce7 или rb006.
     """
     t = globals()["target"](target)
     opt = [None if v is None else float(v) for v in (t1, tmin, tmax, fmin, fmax, min_ratio)]

@@ -160,6 +160,18 @@ def test_check_gives_the_commands_text_csv_and_the_cores_table(tmp_path):
     assert res.spectra.shape == (2, len(res.table))
 
 
+def test_check_rb006_is_the_commands_with_its_information_item():
+    recs = [accelspec.read_record(p) for p in (H1, H3)]
+    res = accelspec.check(recs, "rg160:0.3*2/3", "rb006")
+    out = cli("check", H1, H3, "--target", "rg160:0.3*2/3", "--rule", "rb006")
+    assert res.text == out.stdout
+    kinds = [(i.kind, i.information) for i in res.items]
+    assert kinds == [("mean_peak", False), ("mean_ratio", True), ("mean_spectrum", False)]
+    assert res.items[1].passed and repr(res.items[1]).startswith("<CheckItem INFO 5.3.2:")
+    with pytest.raises(ValueError, match="правило rb006 не принимает t1, min_ratio"):
+        accelspec.check(recs, "rg160:0.3", "rb006", t1=1)
+
+
 def test_check_takes_arrays_with_their_step_as_records(h1):
     by_record = accelspec.check([h1], "rg160:0.3", "asce7", tmin=0.2, tmax=2)
     by_array = accelspec.check([(h1.acc, h1.dt)], "rg160:0.3", "asce7", tmin=0.2, tmax=2)
@@ -245,7 +257,7 @@ def test_the_messages_are_the_programs():
          "t1: правило ec8 требует первый период T1 в с"),
         (lambda: accelspec.check([(acc, 0.01)], "ec8:1:B:1", "srp", t1=1), "правило srp не принимает"),
         (lambda: accelspec.check([(acc, 0.01)], "rg160:0.3", "srp", damping=0.02), "rg160"),
-        (lambda: accelspec.check([(acc, 0.01)], "rg160:0.3", "nrc"), "rule: правило должно быть srp, ec8 или asce7"),
+        (lambda: accelspec.check([(acc, 0.01)], "rg160:0.3", "nrc"), "rule: правило должно быть srp, ec8, asce7 или rb006"),
         (lambda: accelspec.check([], "rg160:0.3", "srp"), "records: не указаны записи"),
         (lambda: accelspec.check([(acc, "x")], "rg160:0.3", "srp"), "records: каждая запись"),
         (lambda: accelspec.check([acc], "rg160:0.3", "srp"), "records: каждая запись"),

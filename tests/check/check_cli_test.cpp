@@ -123,7 +123,7 @@ TEST_F(CheckCli, WrongCallsAndFailedInputs) {
       {"check m.txt --rule srp", 2, "не указан целевой спектр --target"},
       {"check m.txt --target rg160:0.3", 2, "не указано правило --rule"},
       {"check m.txt --target rg160:0.3 --rule en", 2,
-       "--rule: правило должно быть srp, ec8 или asce7"},
+       "--rule: правило должно быть srp, ec8, asce7 или rb006"},
       {"check m.txt --target rg160:0.3 --rule ec8", 2, "--t1: правило ec8 требует"},
       {"check m.txt --target rg160:0.3 --rule srp --t1 1", 2, "правило srp не принимает"},
       {"check m.txt --target rg160:0.3 --rule srp --tmin 0.1 --fmax 5", 2,

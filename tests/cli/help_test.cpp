@@ -113,7 +113,7 @@ TEST_F(CliHelp, CheckAndMatchReadTheRuleOptionsAlike) {
       {"--rule srp --damping 0", "--damping: ожидается число больше нуля (с точкой)"},
       {"--rule srp --damping 1", "--damping: ожидается доля затухания больше 0 и меньше 1"},
       {"--rule srp --damping 0.05,0.02", "--damping: ожидается число больше нуля (с точкой)"},
-      {"--rule en", "--rule: правило должно быть srp, ec8 или asce7"},
+      {"--rule en", "--rule: правило должно быть srp, ec8, asce7 или rb006"},
       {"--rule srp --quantity sd", "--quantity: ожидается psa или sa"},
       {"--rule ec8", "--t1: правило ec8 требует первый период T1 в с"},
       {"--rule srp --t1 1", "правило srp не принимает --t1, --min-ratio"},
