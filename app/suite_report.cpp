@@ -211,7 +211,9 @@ class Report {
     for (const auto& v : res_.verdicts) {
       y = room(y, 1);
       p_.setPen(v.pass ? Qt::black : QColor(200, 0, 0));
-      const std::string text = std::string(v.pass ? "да   " : "нет  ") +
+      const std::string text = std::string(v.information ? "свед."
+                                           : v.pass      ? "да   "
+                                                         : "нет  ") +
                                (v.record.empty() ? "" : v.record + ": ") + v.item + " (" +
                                v.detail + ")";
       p_.drawText(QPointF(0, y), fm_.elidedText(qs(text), Qt::ElideRight, W_));

@@ -235,7 +235,7 @@ int runSuiteExport(const Arguments& c, std::ostream& out, std::ostream& err) {
 const Command& selectCommand() {
   static const Command command{
       "select",
-      {"select --target T --count N [--rule asce7|ec8|srp] [--range TMIN:TMAX | --t1 T1]\n"
+      {"select --target T --count N [--rule asce7|ec8|srp|rb006] [--range TMIN:TMAX | --t1 T1]\n"
        "                [--pairs] [--scale-min S --scale-max S] [--max-per-event K]\n"
        "                [--where EXPR] [--csv SUITE.csv] [--report OUT.pdf] [--library FILE]"},
       "набор записей из библиотеки, подобранный и отмасштабированный к целевому спектру: PASS или "
@@ -245,10 +245,11 @@ const Command& selectCommand() {
       runSelect,
       {{"--target T", std::string(kTargetHelp) + " (обязателен)"},
        {"--count N", "сколько записей взять в набор, от 1 до 100000 (обязателен)"},
-       {"--rule asce7|ec8|srp",
+       {"--rule asce7|ec8|srp|rb006",
         "правило для набора: asce7 — не менее 11 записей, средний спектр ≥ --min-ratio цели на "
         "диапазоне; ec8 — не менее 3 записей, средний спектр ≥ 0.9 цели на 0.2·T1…2·T1 и средний "
-        "пик ≥ ag·S; srp — каждая запись 0.9…1.3 (по умолчанию asce7)"},
+        "пик ≥ ag·S; srp — каждая запись 0.9…1.3; rb006 — средний пик ≥ цели при 0 с и средний "
+        "спектр ≥ 0.9 цели на 0.5–33 Гц (по умолчанию asce7)"},
        {"--range TMIN:TMAX", "диапазон периодов подбора и проверки, с (вместо --tmin и --tmax)"},
        {"--t1 T1", "первый период сооружения, с (для ec8 обязателен; asce7: 0.2·T1…2·T1)"},
        {"--tmin T, --tmax T", "тот же диапазон двумя параметрами, с"},

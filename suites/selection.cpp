@@ -364,7 +364,7 @@ std::string selectionText(const Selection& sel) {
   }
   if (sel.multiplier != 1) out += msg::multiplierApplied(num(sel.multiplier));
   for (const auto& v : sel.check.verdicts) {
-    out += v.pass ? msg::kItemPass : msg::kItemFail;
+    out += v.information ? msg::kItemInfo : v.pass ? msg::kItemPass : msg::kItemFail;
     if (!v.record.empty()) out += v.record + ": ";
     out += v.item + " (" + v.detail + ")\n";
   }
