@@ -136,6 +136,8 @@ int runSelect(const Arguments& c, std::ostream& out, std::ostream& err) {
   rangeOption(c, p.rule);
   p.count = countOption(c, "count", 0);
   p.pairs = c.has("pairs");
+  p.vertical = c.has("vertical");
+  if (p.pairs && p.vertical) throw UsageError("--pairs и --vertical вместе не задаются");
   p.scaleMin = positiveOption(c, "scale-min", p.scaleMin);
   p.scaleMax = positiveOption(c, "scale-max", p.scaleMax);
   if (p.scaleMin > p.scaleMax) throw UsageError("--scale-min больше --scale-max");
@@ -240,8 +242,8 @@ const Command& selectCommand() {
        "                [--where EXPR] [--csv SUITE.csv] [--report OUT.pdf] [--library FILE]"},
       "набор записей из библиотеки, подобранный и отмасштабированный к целевому спектру: PASS или "
       "FAIL",
-      {"target", "count", "rule", "range", "t1", "tmin", "tmax", "min-ratio", "pairs", "scale-min",
-       "scale-max", "max-per-event", "where", "csv", "report", "library"},
+      {"target", "count", "rule", "range", "t1", "tmin", "tmax", "min-ratio", "pairs", "vertical",
+       "scale-min", "scale-max", "max-per-event", "where", "csv", "report", "library"},
       runSelect,
       {{"--target T", std::string(kTargetHelp) + " (обязателен)"},
        {"--count N", "сколько записей взять в набор, от 1 до 100000 (обязателен)"},
@@ -257,7 +259,9 @@ const Command& selectCommand() {
         "наименьшее отношение среднего спектра к цели, только asce7 (по умолчанию 0.9)"},
        {"--pairs",
         "брать пары горизонтальных компонент и их спектр RotD100 (asce7) или RotD50 (иначе); "
-        "без него — каждую компоненту с её спектром PSA"},
+        "без него — каждую горизонтальную компоненту с её спектром PSA"},
+       {"--vertical",
+        "брать вертикальные компоненты вместо горизонтальных (цель — вертикальный спектр)"},
        {"--scale-min S", "наименьший допустимый масштаб записи (по умолчанию 0.25)"},
        {"--scale-max S", "наибольший допустимый масштаб записи (по умолчанию 4)"},
        {"--max-per-event K", "не более K записей одного землетрясения (по умолчанию без предела)"},
@@ -268,7 +272,7 @@ const Command& selectCommand() {
         "файл библиотеки (по умолчанию $XDG_DATA_HOME/accelspec/library.sqlite)"}},
       "select --target ec8:1:B:2.943 --rule ec8 --t1 0.8 --count 7 --pairs --csv suite.csv",
       "набор не выполняет правило (FAIL)",
-      {"pairs"}};
+      {"pairs", "vertical"}};
   return command;
 }
 

@@ -232,6 +232,8 @@ Selection select(const check::Target& target, const SelectionParameters& paramet
       continue;
     }
     for (const library::Component& c : motion.components) {
+      // A horizontal design spectrum is met by horizontal components, a vertical one by vertical.
+      if (c.vertical != parameters.vertical) continue;
       Member m;
       m.motionId = motion.id;
       // A component of a pair goes by its file's name (and channel): the pair's name is shared.

@@ -21,8 +21,10 @@ struct SelectionParameters {
   /// The rule the suite must meet, and its period range: tmin/tmax (--range) or t1. The
   /// damping and the quantity stay 0.05 and PSA: the library's spectra are 5 % PSA.
   check::RuleParameters rule;
-  std::size_t count = 0;        ///< N: how many motions the suite takes (> 0)
-  bool pairs = false;           ///< motions of two horizontal components, their RotD spectra
+  std::size_t count = 0;  ///< N: how many motions the suite takes (> 0)
+  bool pairs = false;     ///< motions of two horizontal components, their RotD spectra
+  /// Without pairs: the vertical components instead of the horizontal ones (a vertical target).
+  bool vertical = false;
   double scaleMin = 0.25;       ///< the least scale factor a motion may get
   double scaleMax = 4.0;        ///< the largest
   std::size_t maxPerEvent = 0;  ///< K: at most this many motions of one event (0: no limit)

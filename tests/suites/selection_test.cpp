@@ -211,6 +211,20 @@ TEST(SuiteSelection, PairsTakeTheirRotDAndComponentsGoAlone) {
   EXPECT_EQ(names, (std::vector<std::string>{"RSN1_H1", "RSN1_H2", "alone"}));
 }
 
+TEST(SuiteSelection, VerticalComponentsAnswerOnlyAVerticalTarget) {
+  library::Motion up = single(7, "UP", "Quake", 1.0);
+  up.components[0].vertical = true;
+  const auto motions = {single(6, "alone", "Other", 1.0), up};
+  Selection s = select(flatTarget(), parameters(2), motions);
+  ASSERT_EQ(s.members.size(), 1u);  // a horizontal target: the vertical one is no candidate
+  EXPECT_EQ(s.members[0].name, "alone");
+  SelectionParameters v = parameters(2);
+  v.vertical = true;
+  s = select(flatTarget(), v, motions);
+  ASSERT_EQ(s.members.size(), 1u);
+  EXPECT_EQ(s.members[0].name, "UP");
+}
+
 // Eleven motions whose fit leaves the mean at 0.707 of the target on two of the four points.
 std::vector<library::Motion> elevenShort() {
   std::vector<library::Motion> motions;
