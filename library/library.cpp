@@ -767,7 +767,8 @@ AddSummary Library::add(const std::vector<std::string>& paths, const AddOptions&
   bool abort = false;
   const unsigned jobs = std::max(
       1u, std::min<unsigned>(options.jobs ? options.jobs : 1, static_cast<unsigned>(work.size())));
-  unsigned running = work.empty() ? 0 : jobs;
+  const unsigned workers = work.empty() ? 0 : jobs;
+  unsigned running = workers;  // guarded by `mutex` once the first worker runs
   const std::size_t maxQueued = 2 * static_cast<std::size_t>(jobs) + 2;
   auto worker = [&] {
     for (;;) {
@@ -787,7 +788,7 @@ AddSummary Library::add(const std::vector<std::string>& paths, const AddOptions&
     ready.notify_one();
   };
   std::vector<std::jthread> threads;
-  for (unsigned t = 0; t < running; ++t) threads.emplace_back(worker);
+  for (unsigned t = 0; t < workers; ++t) threads.emplace_back(worker);
 
   std::exception_ptr writeError;
   Statement findFile(db_, path_, "SELECT id, size, mtime_ns, hash FROM files WHERE path = ?");

@@ -382,7 +382,7 @@ TEST_F(Library_, ACancelledAddKeepsWhatItFinished) {
 
 // A run killed in the middle keeps every file it finished, whole, and the next run completes.
 TEST_F(Library_, AKilledAddLeavesAConsistentLibrary) {
-  synthetic(300, 3000);
+  synthetic(300, 1000);
   const std::string folder = (dir / "synthetic").string();
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
