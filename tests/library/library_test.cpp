@@ -423,17 +423,23 @@ TEST_F(Library_, AKilledAddLeavesAConsistentLibrary) {
 TEST_F(Library_, TwoAddsAtOnceIndexEachFileOnce) {
   synthetic(60, 2000);
   const std::string folder = (dir / "synthetic").string();
-  const std::string args = "library add '" + folder + "' --library '" + db + "' --jobs 1";
-  test::CliResult r1, r2;
-  std::thread t1([&] { r1 = runCli(dir, args); });
-  std::thread t2([&] { r2 = runCli(dir, args); });
-  t1.join();
-  t2.join();
-  EXPECT_EQ(r1.status, 0) << r1.err;
-  EXPECT_EQ(r2.status, 0) << r2.err;
-  EXPECT_EQ(sql("SELECT count(*), count(DISTINCT path) FROM files"), "60|60\n");
-  EXPECT_EQ(sql("SELECT count(*) FROM components"), "60\n");
-  EXPECT_EQ(sql("PRAGMA integrity_check"), "ok\n");
+  // Both make the file: the race of the first moments (the schema, the journal mode) is the
+  // narrowest, so it is run a few times.
+  for (int round = 0; round < 4; ++round) {
+    SCOPED_TRACE(round);
+    for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(db + suffix);
+    const std::string args = "library add '" + folder + "' --library '" + db + "' --jobs 1";
+    test::CliResult r1, r2;
+    std::thread t1([&] { r1 = runCli(dir, args); });
+    std::thread t2([&] { r2 = runCli(dir / "synthetic", args); });
+    t1.join();
+    t2.join();
+    EXPECT_EQ(r1.status, 0) << r1.err;
+    EXPECT_EQ(r2.status, 0) << r2.err;
+    EXPECT_EQ(sql("SELECT count(*), count(DISTINCT path) FROM files"), "60|60\n");
+    EXPECT_EQ(sql("SELECT count(*) FROM components"), "60\n");
+    EXPECT_EQ(sql("PRAGMA integrity_check"), "ok\n");
+  }
 }
 
 // A disk that fills up: a clear message, and what was written before stays.
