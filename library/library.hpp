@@ -99,7 +99,8 @@ Filter parseWhere(const std::string& text);
 /// The field names --where knows, in the order the help lists them.
 const std::vector<std::string>& whereFields();
 
-/// How `add` runs. Every callback may be called from a worker thread, never two at once.
+/// How `add` runs. The progress callback is called on the thread that runs `add`, after each
+/// file is written (and once before the first).
 struct AddProgress {
   std::size_t done = 0, total = 0;  ///< files finished (indexed, skipped or refused) of all
   double perSecond = 0;             ///< files finished a second so far
