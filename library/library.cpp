@@ -231,11 +231,33 @@ std::int64_t pragmaInteger(sqlite3* db, const std::string& path, const char* sql
   return s.step() ? s.integer(0) : 0;
 }
 
+bool busy(int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; }
+
+// Runs `step` again while another connection holds the file (SQLite answers some requests, such
+// as reading a log another run is just making or changing the journal mode, with "busy" at once
+// instead of waiting), for up to the busy timeout. Returns its last result code.
+template <class Step>
+int whileBusy(Step step) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+  int rc = step();
+  while (busy(rc) && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    rc = step();
+  }
+  return rc;
+}
+
+int execCode(sqlite3* db, const char* sql) {
+  const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+  return rc == SQLITE_OK ? rc : sqlite3_extended_errcode(db);
+}
+
 // A transaction that rolls back unless committed.
 class Transaction {
  public:
   Transaction(sqlite3* db, const std::string& path) : db_(db), path_(path) {
-    exec(db_, path_, "BEGIN IMMEDIATE");
+    const int rc = whileBusy([&] { return execCode(db_, "BEGIN IMMEDIATE"); });
+    if (rc != SQLITE_OK) fail(db_, path_, rc);
   }
   void commit() {
     exec(db_, path_, "COMMIT");
@@ -550,6 +572,10 @@ int readHeader(sqlite3* db, std::int64_t& version, std::int64_t& appId, std::int
   const char* queries[] = {"PRAGMA user_version", "PRAGMA application_id",
                            "SELECT count(*) FROM sqlite_master"};
   std::int64_t* out[] = {&version, &appId, &tables};
+  // One read transaction: the three from one state of the file, never from both sides of another
+  // run's commit that makes the schema.
+  int begun = sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+  if (begun != SQLITE_OK) return sqlite3_extended_errcode(db);
   for (int i = 0; i < 3; ++i) {
     sqlite3_stmt* stmt = nullptr;
     int rc = sqlite3_prepare_v2(db, queries[i], -1, &stmt, nullptr);
@@ -562,8 +588,12 @@ int readHeader(sqlite3* db, std::int64_t& version, std::int64_t& appId, std::int
     }
     if (rc != SQLITE_OK) rc = sqlite3_extended_errcode(db);
     sqlite3_finalize(stmt);
-    if (rc != SQLITE_OK) return rc;
+    if (rc != SQLITE_OK) {
+      sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+      return rc;
+    }
   }
+  sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
   return SQLITE_OK;
 }
 
@@ -638,8 +668,9 @@ Library Library::open(const std::string& pathIn, bool create) {
   Library lib(raw, path);
   if (rc != SQLITE_OK) fail(raw, path, rc);
   std::int64_t version = 0, appId = 0, tables = 0;
-  rc = readHeader(raw, version, appId, tables);
-  if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_NOTADB) {
+  rc = whileBusy([&] { return readHeader(raw, version, appId, tables); });
+  const int primary = rc & 0xff;
+  if (primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN || primary == SQLITE_PERM) {
     // A library in WAL mode in a folder we may not write cannot make its shared-memory file:
     // it is read as an immutable file (no writer can be at work where nobody may write).
     sqlite3_close(raw);
@@ -666,13 +697,15 @@ Library Library::open(const std::string& pathIn, bool create) {
     throw AppError(msg::libraryNewer(path, static_cast<int>(version), kSchemaVersion));
 
   const bool readOnly = sqlite3_db_readonly(raw, "main") == 1;
-  if (!readOnly) {
-    exec(raw, path, "PRAGMA journal_mode=WAL");
-    exec(raw, path, "PRAGMA synchronous=NORMAL");
-  }
+  if (!readOnly) exec(raw, path, "PRAGMA synchronous=NORMAL");
   exec(raw, path, "PRAGMA foreign_keys=ON");
   if (version < kSchemaVersion) {
     if (readOnly) fail(raw, path, SQLITE_READONLY);
+    // The journal mode is kept in the file: set once, when the file is made.
+    if (version == 0) {
+      rc = whileBusy([&] { return execCode(raw, "PRAGMA journal_mode=WAL"); });
+      if (rc != SQLITE_OK) fail(raw, path, rc);
+    }
     Transaction t(raw, path);
     // Another run may have made or migrated it meanwhile.
     version = pragmaInteger(raw, path, "PRAGMA user_version");
@@ -767,7 +800,8 @@ AddSummary Library::add(const std::vector<std::string>& paths, const AddOptions&
   bool abort = false;
   const unsigned jobs = std::max(
       1u, std::min<unsigned>(options.jobs ? options.jobs : 1, static_cast<unsigned>(work.size())));
-  unsigned running = work.empty() ? 0 : jobs;
+  const unsigned workers = work.empty() ? 0 : jobs;
+  unsigned running = workers;  // guarded by `mutex` once the first worker runs
   const std::size_t maxQueued = 2 * static_cast<std::size_t>(jobs) + 2;
   auto worker = [&] {
     for (;;) {
@@ -787,7 +821,7 @@ AddSummary Library::add(const std::vector<std::string>& paths, const AddOptions&
     ready.notify_one();
   };
   std::vector<std::jthread> threads;
-  for (unsigned t = 0; t < running; ++t) threads.emplace_back(worker);
+  for (unsigned t = 0; t < workers; ++t) threads.emplace_back(worker);
 
   std::exception_ptr writeError;
   Statement findFile(db_, path_, "SELECT id, size, mtime_ns, hash FROM files WHERE path = ?");

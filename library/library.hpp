@@ -44,13 +44,17 @@ struct Component {
   std::int64_t size = 0;     ///< bytes
   std::int64_t mtimeNs = 0;  ///< modification time, ns since 1970-01-01 UTC
   std::string hash;          ///< XXH3 128-bit of the content, 32 hex digits
-  bool vertical = false;     ///< the header or the file name calls it vertical
+  bool vertical = false;     ///< the header calls it vertical
 };
 
 /// A ground motion: one component alone, or the two horizontal components of one recording.
 struct Motion {
+  /// The pair's row for a pair, the component's row for a single (unique with pair()).
   std::int64_t id = 0;
-  std::string name;   ///< e.g. the record number or the file stem shared by the pair
+  /// A pair: "RSN8883", the K-NET stem (with "-1"/"-2" for KiK-net's borehole/surface), COSMOS
+  /// "station date", or "stem1+stem2" set by hand; a single: its file name (":N" for channel N
+  /// of a file of several).
+  std::string name;
   std::string event;  ///< the header's event, else the folder of the first component
   std::vector<Component> components;    ///< 1 or 2
   std::vector<double> rotd50, rotd100;  ///< kSpectrumPoints values each; empty unless a pair
@@ -95,7 +99,8 @@ Filter parseWhere(const std::string& text);
 /// The field names --where knows, in the order the help lists them.
 const std::vector<std::string>& whereFields();
 
-/// How `add` runs. Every callback may be called from a worker thread, never two at once.
+/// How `add` runs. The progress callback is called on the thread that runs `add`, after each
+/// file is written (and once before the first).
 struct AddProgress {
   std::size_t done = 0, total = 0;  ///< files finished (indexed, skipped or refused) of all
   double perSecond = 0;             ///< files finished a second so far

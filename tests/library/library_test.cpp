@@ -34,6 +34,14 @@ using accelspec::test::runCli;
 
 const fs::path kData = ACCELSPEC_TEST_DATA;
 
+// RotD of the 16000-sample public pairs takes minutes under the sanitizers; the threads of
+// `add` are covered there by the tests on the synthetic and the smaller records.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kHeavyPairs = false;
+#else
+constexpr bool kHeavyPairs = ACCELSPEC_HEAVY_TESTS;
+#endif
+
 class Library_ : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -112,8 +120,7 @@ std::string failure(const std::function<void()>& f) {
 }
 
 TEST_F(Library_, StoresWhatTheCoreComputesAndPairsByTheNamingRule) {
-  // RotD of the 16000-sample pairs takes minutes under the sanitizers.
-  if (!ACCELSPEC_HEAVY_TESTS) GTEST_SKIP() << "heavy";
+  if (!kHeavyPairs) GTEST_SKIP() << "heavy";
   copyPublic();
   Library lib = Library::open(db, true);
   AddOptions options;
@@ -192,8 +199,7 @@ TEST_F(Library_, StoresWhatTheCoreComputesAndPairsByTheNamingRule) {
 }
 
 TEST_F(Library_, SkipsTheUnchangedReindexesTheChangedAndListsTheUnreadable) {
-  // RotD of the 16000-sample pairs takes minutes under the sanitizers.
-  if (!ACCELSPEC_HEAVY_TESTS) GTEST_SKIP() << "heavy";
+  if (!kHeavyPairs) GTEST_SKIP() << "heavy";
   copyPublic();
   test::put(dir / "records" / "notes.txt", "not a record\n");
   Library lib = Library::open(db, true);
@@ -237,8 +243,7 @@ TEST_F(Library_, SkipsTheUnchangedReindexesTheChangedAndListsTheUnreadable) {
 }
 
 TEST_F(Library_, HandSetPairsAndPrune) {
-  // RotD of the 16000-sample pairs takes minutes under the sanitizers.
-  if (!ACCELSPEC_HEAVY_TESTS) GTEST_SKIP() << "heavy";
+  if (!kHeavyPairs) GTEST_SKIP() << "heavy";
   copyPublic();
   Library lib = Library::open(db, true);
   lib.add({(dir / "knet").string()});
@@ -382,7 +387,7 @@ TEST_F(Library_, ACancelledAddKeepsWhatItFinished) {
 
 // A run killed in the middle keeps every file it finished, whole, and the next run completes.
 TEST_F(Library_, AKilledAddLeavesAConsistentLibrary) {
-  synthetic(300, 3000);
+  synthetic(300, 1000);
   const std::string folder = (dir / "synthetic").string();
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
@@ -423,17 +428,23 @@ TEST_F(Library_, AKilledAddLeavesAConsistentLibrary) {
 TEST_F(Library_, TwoAddsAtOnceIndexEachFileOnce) {
   synthetic(60, 2000);
   const std::string folder = (dir / "synthetic").string();
-  const std::string args = "library add '" + folder + "' --library '" + db + "' --jobs 1";
-  test::CliResult r1, r2;
-  std::thread t1([&] { r1 = runCli(dir, args); });
-  std::thread t2([&] { r2 = runCli(dir, args); });
-  t1.join();
-  t2.join();
-  EXPECT_EQ(r1.status, 0) << r1.err;
-  EXPECT_EQ(r2.status, 0) << r2.err;
-  EXPECT_EQ(sql("SELECT count(*), count(DISTINCT path) FROM files"), "60|60\n");
-  EXPECT_EQ(sql("SELECT count(*) FROM components"), "60\n");
-  EXPECT_EQ(sql("PRAGMA integrity_check"), "ok\n");
+  // Both make the file: the race of the first moments (the schema, the journal mode) is the
+  // narrowest, so it is run a few times.
+  for (int round = 0; round < 4; ++round) {
+    SCOPED_TRACE(round);
+    for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(db + suffix);
+    const std::string args = "library add '" + folder + "' --library '" + db + "' --jobs 1";
+    test::CliResult r1, r2;
+    std::thread t1([&] { r1 = runCli(dir, args); });
+    std::thread t2([&] { r2 = runCli(dir / "synthetic", args); });
+    t1.join();
+    t2.join();
+    EXPECT_EQ(r1.status, 0) << r1.err;
+    EXPECT_EQ(r2.status, 0) << r2.err;
+    EXPECT_EQ(sql("SELECT count(*), count(DISTINCT path) FROM files"), "60|60\n");
+    EXPECT_EQ(sql("SELECT count(*) FROM components"), "60\n");
+    EXPECT_EQ(sql("PRAGMA integrity_check"), "ok\n");
+  }
 }
 
 // A disk that fills up: a clear message, and what was written before stays.
@@ -479,7 +490,7 @@ TEST_F(Library_, AReadOnlyLibraryIsReadAndRefusesWritesClearly) {
   fs::permissions(dir, fs::perms::all);
   const std::string cli = as + "'" ACCELSPEC_CLI "' library ";
   const auto run = [&](const std::string& args) {
-    return runCli(dir, "true; " + cli + args + " --library '" + ro + "'");
+    return runCli(dir, "--version >/dev/null; " + cli + args + " --library '" + ro + "'");
   };
   test::CliResult r = run("info");
   EXPECT_EQ(r.status, 0) << r.err;
@@ -499,8 +510,7 @@ TEST_F(Library_, AReadOnlyLibraryIsReadAndRefusesWritesClearly) {
 }
 
 TEST_F(Library_, CommandLine) {
-  // RotD of the 16000-sample pairs takes minutes under the sanitizers.
-  if (!ACCELSPEC_HEAVY_TESTS) GTEST_SKIP() << "heavy";
+  if (!kHeavyPairs) GTEST_SKIP() << "heavy";
   copyPublic();
   const std::string lib = " --library '" + db + "'";
   test::put(dir / "knet" / "broken.AT2",
