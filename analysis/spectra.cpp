@@ -371,8 +371,8 @@ struct Rotation {
 // made again from the oscillator's state at the sample before it. Only points whose radius
 // reaches a lower bound of the smallest of those peaks can be a peak at any angle, so the 180
 // projections are taken over those few points alone; the bound comes from the extreme points in
-// twelve directions (the first pass) and keeps a margin for rounding, so the result is the one a
-// projection of every point would give.
+// twelve directions among the samples (the first pass; any points give a bound) and keeps a
+// margin for rounding, so the result is the one a projection of every point would give.
 class RotatedPeak {
  public:
   static constexpr int kProbes = kAngles / 15;
@@ -476,26 +476,27 @@ struct PairResponse {
     sampleStates(acc2, n, steps, u2, v2);
   }
 
-  // visit(u1, v1, u2, v2) at the first sample, then at every point between two samples and at
-  // the later sample, in time order: the same points, with the same bits, as a history kept in
-  // full.
+  // visit(u1, v1, u2, v2) at every point of stretch i: for i = 0 the first sample, otherwise
+  // the points after sample i − 1 up to and including sample i. Stretches 0, 1, … n − 1 give the
+  // points in time order, with the same bits as a history kept in full.
   template <class Visit>
-  void forEachPoint(Visit&& visit) const {
-    const std::size_t m = steps.size();
-    visit(0.0, 0.0, 0.0, 0.0);
-    for (std::size_t i = 1; i < n; ++i) {
-      const double a1 = acc1[i - 1], d1 = acc1[i] - a1;
-      const double a2 = acc2[i - 1], d2 = acc2[i] - a2;
-      const double pu1 = u1[i - 1], pv1 = v1[i - 1], pu2 = u2[i - 1], pv2 = v2[i - 1];
-      for (std::size_t k = 0; k + 1 < m; ++k) {
-        const auto& c = steps[k];
-        visit(((pu1 * c[0] + pv1 * c[1]) - d1 * c[2]) - a1 * c[3],
-              ((pu1 * c[4] + pv1 * c[5]) - d1 * c[6]) - a1 * c[7],
-              ((pu2 * c[0] + pv2 * c[1]) - d2 * c[2]) - a2 * c[3],
-              ((pu2 * c[4] + pv2 * c[5]) - d2 * c[6]) - a2 * c[7]);
-      }
-      visit(u1[i], v1[i], u2[i], v2[i]);
+  void forEachPointOf(std::size_t i, Visit&& visit) const {
+    if (i == 0) {
+      visit(0.0, 0.0, 0.0, 0.0);
+      return;
     }
+    const std::size_t m = steps.size();
+    const double a1 = acc1[i - 1], d1 = acc1[i] - a1;
+    const double a2 = acc2[i - 1], d2 = acc2[i] - a2;
+    const double pu1 = u1[i - 1], pv1 = v1[i - 1], pu2 = u2[i - 1], pv2 = v2[i - 1];
+    for (std::size_t k = 0; k + 1 < m; ++k) {
+      const auto& c = steps[k];
+      visit(((pu1 * c[0] + pv1 * c[1]) - d1 * c[2]) - a1 * c[3],
+            ((pu1 * c[4] + pv1 * c[5]) - d1 * c[6]) - a1 * c[7],
+            ((pu2 * c[0] + pv2 * c[1]) - d2 * c[2]) - a2 * c[3],
+            ((pu2 * c[4] + pv2 * c[5]) - d2 * c[6]) - a2 * c[7]);
+    }
+    visit(u1[i], v1[i], u2[i], v2[i]);
   }
 };
 
@@ -535,20 +536,26 @@ std::vector<Spectra> rotdRun(const std::vector<double>& accel1, const std::vecto
     const double twoZetaW =
         static_cast<double>(2 * static_cast<long double>(r.dampings[o.damping]) * o.W);
     RotatedPeak sd, sv, sa;
-    // The absolute acceleration is −(2ζωv + ω²u); its sign does not change a peak.
-    response.forEachPoint([&](double u1, double v1, double u2, double v2) {
+    // The bound needs extreme points of some of the points, not of all: the first pass probes
+    // the samples alone, whose states are kept, and makes no point between them. Every point
+    // is then made once, and take() passes over those inside the bound.
+    const std::size_t n = accel1.size();
+    for (std::size_t t = 0; t < n; ++t) {
+      const double u1 = response.u1[t], v1 = response.v1[t];
+      const double u2 = response.u2[t], v2 = response.v2[t];
       if (displacement) sd.probe(u1, u2);
       if (velocity) sv.probe(v1, v2);
       if (acceleration) sa.probe(twoZetaW * v1 + w2 * u1, twoZetaW * v2 + w2 * u2);
-    });
+    }
     sd.bound();
     sv.bound();
     sa.bound();
-    response.forEachPoint([&](double u1, double v1, double u2, double v2) {
-      if (displacement) sd.take(u1, u2);
-      if (velocity) sv.take(v1, v2);
-      if (acceleration) sa.take(twoZetaW * v1 + w2 * u1, twoZetaW * v2 + w2 * u2);
-    });
+    for (std::size_t t = 0; t < n; ++t)
+      response.forEachPointOf(t, [&](double u1, double v1, double u2, double v2) {
+        if (displacement) sd.take(u1, u2);
+        if (velocity) sv.take(v1, v2);
+        if (acceleration) sa.take(twoZetaW * v1 + w2 * u1, twoZetaW * v2 + w2 * u2);
+      });
     for (std::size_t p = 0; p < percentiles.size(); ++p)
       store(out[p], r, o, displacement ? sd.result(percentiles[p]) : 0,
             velocity ? sv.result(percentiles[p]) : 0, acceleration ? sa.result(percentiles[p]) : 0);
