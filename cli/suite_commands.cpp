@@ -160,12 +160,8 @@ int runSelect(const Arguments& c, std::ostream& out, std::ostream& err) {
   check::Target target = targetOption(c, p.rule);
   if (target.kind == check::TargetKind::File) target.text = absoluteTarget(target.text);
   // The filter is read before the library is opened: a wrong expression is a wrong call.
-  library::Filter filter;
-  try {
-    filter = library::parseWhere(c.has("where") ? c.get("where") : "");
-  } catch (const AppError& e) {
-    throw UsageError(e.what());  // the message names --where itself
-  }
+  const library::Filter filter = optionValue(
+      "where", [&] { return library::parseWhere(c.has("where") ? c.get("where") : ""); });
   const std::vector<library::Motion> motions =
       libraryMotions(c.has("library") ? c.get("library") : "", filter);
   const suites::Selection sel = suites::select(target, p, motions);

@@ -9,9 +9,10 @@
 
 namespace accelspec::msg {
 
-/// "неверное условие --where, позиция N: …" — N counts characters from 1.
+/// "неверное условие, позиция N: …" — N counts characters from 1. The caller names where the
+/// condition came from (the command's --where, the window's field).
 inline std::string badWhere(std::size_t position, std::string_view what) {
-  return "неверное условие --where, позиция " + std::to_string(position) + ": " + std::string(what);
+  return "неверное условие, позиция " + std::to_string(position) + ": " + std::string(what);
 }
 inline constexpr std::string_view kWhereField = "ожидается имя поля";
 inline std::string whereUnknownField(std::string_view name, std::string_view fields) {

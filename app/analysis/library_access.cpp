@@ -23,10 +23,10 @@ std::string defaultLibraryFile() {
 
 namespace {
 
-// The parser's messages name the command's option; here the condition is a field.
+// The parser's messages call it a condition; here the condition is the field «Условие».
 [[noreturn]] void rethrowForTheWindow(const AppError& e) {
   const std::string text = e.what();
-  const std::string option = "неверное условие --where";
+  const std::string option = "неверное условие";
   if (text.rfind(option, 0) == 0) throw AppError("Условие" + text.substr(option.size()));
   throw;
 }

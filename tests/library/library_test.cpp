@@ -539,7 +539,7 @@ TEST_F(Library_, CommandLine) {
   r = runCli(dir, "library list --where 'pga>'" + lib);
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err,
-            "accelspec-cli: --where: неверное условие --where, позиция 5: ожидается значение: "
+            "accelspec-cli: --where: неверное условие, позиция 5: ожидается значение: "
             "число, слово или текст в кавычках\nПодробнее: accelspec-cli library list --help\n");
   r = runCli(dir, "library");
   EXPECT_EQ(r.status, 2);

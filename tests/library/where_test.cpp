@@ -106,7 +106,7 @@ TEST(Where, APairMatchesWhenEachComponentDoes) {
 }
 
 TEST(Where, RefusesWithThePositionAndWhatWasExpected) {
-  const std::string head = "неверное условие --where, позиция ";
+  const std::string head = "неверное условие, позиция ";
   EXPECT_EQ(refusal("pga>"), head + "5: ожидается значение: число, слово или текст в кавычках");
   EXPECT_EQ(refusal("pga 0.1"), head + "5: ожидается сравнение: =, !=, <, <=, >, >= или ~");
   EXPECT_EQ(refusal("pga>0.1 format=at2"), head + "9: ожидается and, or или конец условия");
@@ -131,7 +131,7 @@ TEST(Where, RefusesWithThePositionAndWhatWasExpected) {
 }
 
 TEST(Where, TextMeantForSqlIsRefusedOrComparedAsAValue) {
-  const std::string head = "неверное условие --where, позиция ";
+  const std::string head = "неверное условие, позиция ";
   EXPECT_EQ(refusal("format=at2; DROP TABLE files"), head + "11: недопустимый знак «;»");
   EXPECT_EQ(refusal("format=at2' OR '1'='1"), head + "11: ожидается and, or или конец условия");
   EXPECT_EQ(refusal("format=at2 -- comment"), head + "12: ожидается and, or или конец условия");
@@ -150,7 +150,7 @@ TEST(Where, TextMeantForSqlIsRefusedOrComparedAsAValue) {
 }
 
 TEST(Where, LimitsKeepTheParserOnItsFeet) {
-  const std::string head = "неверное условие --where, позиция ";
+  const std::string head = "неверное условие, позиция ";
   EXPECT_EQ(refusal(std::string(200, '(') + "pga>1" + std::string(200, ')')),
             head + "66: слишком глубокая вложенность (более 64 уровней)");
   std::string nots;
