@@ -33,12 +33,13 @@ cmake --build build -j"$jobs"
 run_ctest release build
 
 echo "== sanitizer build (ASan + UBSan) and tests, the analysis window's among them (offscreen)"
-# The main window's largest worst case (minutes of 80-bit arithmetic unoptimised) and the package
-# checks run in the release stage only.
+# The main window's largest worst case (minutes of 80-bit arithmetic unoptimised), the package
+# checks and the drawing of the guide's pictures (every page they show has its own test here) run
+# in the release stage only.
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DACCELSPEC_SANITIZE=ON -DACCELSPEC_BENCH=OFF \
   -DACCELSPEC_WERROR=ON >/dev/null
 cmake --build build-asan -j"$jobs"
-run_ctest "sanitizer build" build-asan -E '^(tst_window_worst_case|packaging_.*)$'
+run_ctest "sanitizer build" build-asan -E '^(tst_window_worst_case|tst_analysis_screenshot|packaging_.*)$'
 
 echo "== thread sanitizer over every core test and the command-line tool"
 # Every core test, not a list: the spectra and RotD engines, the measures, the check, matching and
@@ -48,8 +49,11 @@ echo "== thread sanitizer over every core test and the command-line tool"
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DACCELSPEC_TSAN=ON -DACCELSPEC_GUI=OFF \
   -DACCELSPEC_BENCH=OFF -DACCELSPEC_WERROR=ON >/dev/null
 cmake --build build-tsan -j"$jobs" --target core_tests accelspec-cli
-TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/core_tests --gtest_brief=1 | tee "$log"
-ran "thread sanitizer" "$(count_gtest "$log")" tests
+# Each test in its own process, two at a time; the package and source checks are the release
+# stage's.
+export TSAN_OPTIONS=halt_on_error=1
+run_ctest "thread sanitizer" build-tsan -E '^(packaging_.*|test_script_stages|core_folder_check|licence_lines)$'
+unset TSAN_OPTIONS
 
 echo "== fuzzing the readers (libFuzzer, clang)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DACCELSPEC_FUZZ=ON \

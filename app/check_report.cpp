@@ -10,6 +10,7 @@
 #include <QPdfWriter>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -390,7 +391,7 @@ void writeCheckReport(const std::string& path, const check::CheckResult& result)
   }
 }
 
-std::string checkReportPdfStandalone(const check::CheckResult& result) {
+std::string withOffscreenGui(const std::function<std::string()>& make) {
   std::unique_ptr<QGuiApplication> app;
   if (!QGuiApplication::instance()) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -401,7 +402,11 @@ std::string checkReportPdfStandalone(const check::CheckResult& result) {
     static char* argv[] = {name, nullptr};
     app = std::make_unique<QGuiApplication>(argc, argv);
   }
-  return checkReportPdf(result);
+  return make();
+}
+
+std::string checkReportPdfStandalone(const check::CheckResult& result) {
+  return withOffscreenGui([&] { return checkReportPdf(result); });
 }
 
 }  // namespace accelspec

@@ -4,6 +4,7 @@
 // The one-page PDF of a compatibility check. The header is free of Qt so that the command-line
 // tool can call it; the drawing is in check_report.cpp, built with Qt's PDF writer.
 
+#include <functional>
 #include <string>
 
 #include "check/check.hpp"
@@ -27,5 +28,9 @@ std::string reportWriteFailure(const std::string& path, const IoError& e);
 /// As checkReportPdf, creating an offscreen QGuiApplication for the call when there is none
 /// (for the command-line tool).
 std::string checkReportPdfStandalone(const check::CheckResult& result);
+
+/// make() with a Qt application for drawing: the one running, or an offscreen one made for the
+/// call and whose Qt notes are kept off standard error (the command-line tool has none).
+std::string withOffscreenGui(const std::function<std::string()>& make);
 
 }  // namespace accelspec

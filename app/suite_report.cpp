@@ -4,17 +4,16 @@
 #include <QBuffer>
 #include <QFont>
 #include <QFontMetricsF>
-#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <memory>
 #include <vector>
 
 #include "analysis/number_text.hpp"
+#include "app/check_report.hpp"
 #include "app/qt_text.hpp"
 #include "data/error.hpp"
 
@@ -299,16 +298,7 @@ std::string suiteReportPdf(const suites::Selection& selection) {
 }
 
 std::string suiteReportPdfStandalone(const suites::Selection& selection) {
-  std::unique_ptr<QGuiApplication> app;
-  if (!QGuiApplication::instance()) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    static int argc = 1;
-    static char name[] = "accelspec-cli";
-    static char* argv[] = {name, nullptr};
-    app = std::make_unique<QGuiApplication>(argc, argv);
-  }
-  return suiteReportPdf(selection);
+  return withOffscreenGui([&] { return suiteReportPdf(selection); });
 }
 
 }  // namespace accelspec
